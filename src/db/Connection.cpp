@@ -1,0 +1,71 @@
+#include "db/Connection.h"
+
+#include "db/DbError.h"
+
+#include <QSqlQuery>
+#include <atomic>
+
+namespace tolvar {
+
+namespace {
+std::atomic<int> serial{0};
+}  // namespace
+
+Connection::Connection() : name_(QStringLiteral("tolvar-%1").arg(++serial))
+{
+}
+
+Connection::~Connection()
+{
+    close();
+    if (QSqlDatabase::contains(name_))
+        QSqlDatabase::removeDatabase(name_);
+}
+
+void Connection::open(const ConnectionPlan& plan)
+{
+    if (!QSqlDatabase::isDriverAvailable(plan.driver))
+        throw Failure(toNumber(FailureCode::DbDriverMissing),
+                      failureText(FailureCode::DbDriverMissing) + QLatin1Char(' ') + plan.driver);
+    if (QSqlDatabase::contains(name_))
+        QSqlDatabase::removeDatabase(name_);
+    QSqlDatabase db = QSqlDatabase::addDatabase(plan.driver, name_);
+    db.setDatabaseName(plan.databaseName);
+    if (!plan.host.isEmpty())
+        db.setHostName(plan.host);
+    if (plan.port > 0)
+        db.setPort(plan.port);
+    db.setUserName(plan.userName);
+    db.setPassword(plan.password);
+    db.setConnectOptions(plan.connectOptions);
+    if (!db.open())
+        throw failureFromSqlError(db.lastError(), FailureCode::DbOpenFailed);
+    if (plan.driver == QLatin1String("QSQLITE")) {
+        // SQLite opens any file lazily; reading its catalogue proves it is a database.
+        QSqlQuery probe(db);
+        if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+            const Failure failure = failureFromSqlError(probe.lastError(), FailureCode::DbOpenFailed);
+            probe = QSqlQuery();
+            db.close();
+            throw failure;
+        }
+    }
+}
+
+void Connection::close() noexcept
+{
+    if (QSqlDatabase::contains(name_))
+        QSqlDatabase::database(name_, false).close();
+}
+
+bool Connection::isOpen() const
+{
+    return QSqlDatabase::contains(name_) && QSqlDatabase::database(name_, false).isOpen();
+}
+
+QSqlDatabase Connection::database() const
+{
+    return QSqlDatabase::database(name_, false);
+}
+
+}  // namespace tolvar

@@ -1,0 +1,58 @@
+// Recordset: the result of one SELECT on a Connection, read row by row. A forward-only cursor
+// streams the rows; a static cursor reads them all at Open, so RecordCount is known before the
+// first row is used. Columns are found by name without regard to case (PostgreSQL folds
+// unquoted names to lower case) or by ordinal from 0; a database NULL is a null QVariant.
+// Every failure (the statement, a lost connection, a missing column) throws a Failure with the
+// driver's number and description.
+#pragma once
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <memory>
+#include <vector>
+
+namespace tolvar {
+
+class Connection;
+
+enum CursorType : int { adOpenForwardOnly = 0, adOpenStatic = 3 };
+
+class Recordset {
+public:
+    Recordset();
+    ~Recordset();
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    // source: the statement with '?' placeholders; values: one per placeholder, in order.
+    void Open(const QString& source, const QVariantList& values, const Connection& connection,
+              CursorType cursorType);
+    bool Eof() const;
+    void MoveNext();
+    // The number of rows of a static cursor; -1 for a forward-only one.
+    qint64 RecordCount() const;
+    QVariant Fields(const QString& column) const;
+    QVariant Fields(int ordinal) const;
+    int FieldCount() const;
+    void Close();
+    bool isOpen() const { return open_; }
+
+private:
+    int indexOf(const QString& column) const;
+    void requireRow() const;
+    void fetchNext();
+
+    std::unique_ptr<QSqlQuery> query_;
+    QSqlRecord record_;
+    CursorType cursor_ = adOpenForwardOnly;
+    bool open_ = false;
+    bool eof_ = true;
+    // Static cursor: every row, read at Open.
+    std::vector<QVariantList> rows_;
+    qsizetype position_ = 0;
+};
+
+}  // namespace tolvar

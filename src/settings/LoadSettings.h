@@ -1,0 +1,22 @@
+// LoadSettings: reads the settings file beside the executable once at start-up into
+// gPoDbSetting and gPoSaveFolder. Result 0 when read, 1 when not; every failure is shown as a
+// message first ("イニファイルが見つかりません。", or the failure with caption "イニファイル").
+#pragma once
+
+#include "settings/DbSetting.h"
+
+#include <QString>
+
+namespace tolvar {
+
+extern DbSetting gPoDbSetting;
+extern QString gPoSaveFolder;
+
+// The program folder, the separator, the executable's base name and ".ini".
+QString SettingsFilePath();
+
+qint32 LoadSettings();
+// The same from a settings file named by the caller (tolvar-po --settings).
+qint32 LoadSettings(const QString& settingsFilePath);
+
+}  // namespace tolvar

@@ -1,0 +1,22 @@
+// The desktop program tolvar. Its whole argument text is the staff code.
+
+#include "search/frmMain.h"
+#include "startup/Main.h"
+#include "startup/QtMessageSink.h"
+#include "startup/SingleInstance.h"
+#include "startup/TolvarApplication.h"
+#include "util/Messages.h"
+
+int main(int argc, char** argv)
+{
+    tolvar::TolvarApplication app(argc, argv);
+    tolvar::QtMessageSink sink;
+    tolvar::ScopedMessageSink messages(sink);
+    tolvar::SingleInstance instance(QCoreApplication::applicationFilePath());
+    std::unique_ptr<tolvar::frmMain> window;
+    const tolvar::StartupOutcome outcome = tolvar::Main(instance, app.arguments(), window);
+    if (outcome != tolvar::StartupOutcome::Running)
+        return tolvar::exitStatusFor(outcome);
+    // The program ends when the search window is closed.
+    return app.exec();
+}

@@ -1,0 +1,30 @@
+#include "util/BrowseForFolder.h"
+
+#include <QDir>
+#include <QFileDialog>
+
+namespace tolvar {
+
+namespace {
+std::function<QString(QWidget*, const QString&)> folderPicker;
+}  // namespace
+
+QString BrowseForFolder(QWidget* owner, const QString& title)
+{
+    QString path = folderPicker ? folderPicker(owner, title)
+                                : QFileDialog::getExistingDirectory(owner, title, QString(),
+                                                                    QFileDialog::ShowDirsOnly);
+    if (path.isEmpty())
+        return QString();
+    path = QDir::toNativeSeparators(path);
+    if (!path.endsWith(QDir::separator()))
+        path += QDir::separator();
+    return path;
+}
+
+void setFolderPickerForTesting(std::function<QString(QWidget*, const QString&)> picker)
+{
+    folderPicker = std::move(picker);
+}
+
+}  // namespace tolvar

@@ -1,0 +1,15 @@
+#include "util/Failure.h"
+
+namespace tolvar {
+
+Failure::Failure(qint32 number, QString description)
+    : number_(number), description_(std::move(description)), what_(messageText().toStdString())
+{
+}
+
+QString Failure::messageText() const
+{
+    return description_ + QLatin1Char('(') + QString::number(number_) + QLatin1Char(')');
+}
+
+}  // namespace tolvar

@@ -1,0 +1,46 @@
+// The program's own failure numbers, in one place. Platform and driver failures keep their own
+// numbers; these are used where the platform gives none. Each number has its own text.
+#pragma once
+
+#include <QString>
+#include <vector>
+
+namespace tolvar {
+
+enum class FailureCode : qint32 {
+    // Conversion of a value that is not a number (the platform's "type mismatch").
+    TypeMismatch = 13,
+    // Arithmetic overflow (fixed-point or 32-bit).
+    Overflow = 6,
+    // A column that a result set does not have.
+    ItemNotFound = 3265,
+
+    // Database connections (negative, as provider failures are).
+    DbUnknownProvider = -2001,
+    DbEmptyServer = -2002,
+    DbDriverMissing = -2003,
+    DbFileMissing = -2004,
+    DbOpenFailed = -2005,
+    DbUnknownKind = -2006,
+    DbStatementFailed = -2007,
+    DbNotOpen = -2008,
+    DbReadFailed = -2009,
+
+    // Files.
+    FileMissing = -3001,
+    FileOpenInOtherProgram = -3002,
+    FileWriteFailed = -3003,
+    FolderMissing = -3004,
+
+    // Anything else caught by the last resort.
+    Unexpected = -9999,
+};
+
+// The default description of a code.
+QString failureText(FailureCode code);
+// Every code, so that a test keeps the table of texts complete.
+const std::vector<FailureCode>& allFailureCodes();
+
+qint32 toNumber(FailureCode code);
+
+}  // namespace tolvar

@@ -1,0 +1,35 @@
+// Helpers that wrap platform services: opening a file with the application associated with it,
+// the machine name, and (in BrowseForFolder.h, for the widgets) the folder picker. Each shows its
+// own failure messages and hands back a plain result.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace tolvar {
+
+// ShellOpenFile's result codes, as the callers test them: above 32 means started.
+enum ShellResult : qint32 {
+    kShellFileNotFound = 2,
+    kShellPathNotFound = 3,
+    kShellNoAssociation = 31,
+    kShellStarted = 42,
+};
+
+// Opens the file with its associated application (xdg-open). Shows "ファイルが存在しません" for
+// code 2 and the "起動できません。…" message for any other code up to 32.
+qint32 ShellOpenFile(const QString& path);
+
+// The host name; an empty one shows "コンピュータ名取得失敗。…" and gives the empty text.
+QString GetSelfComputerName();
+
+// What actually opens a file; tests record the calls instead. Returns a ShellResult.
+using ShellOpener = std::function<qint32(const QString& path)>;
+void setShellOpenerForTesting(ShellOpener opener);
+// The real opener: checks the path and the association, then starts xdg-open detached.
+qint32 openWithAssociatedApplication(const QString& path);
+
+// The machine name as the platform reports it; tests supply an empty one.
+void setComputerNameSourceForTesting(std::function<QString()> source);
+
+}  // namespace tolvar

@@ -1,0 +1,56 @@
+// A failure that no handler caught reaches the last resort through the application's notify:
+// its number and description are shown and the program ends with a non-zero status.
+#include "startup/LastResort.h"
+#include "util/Failure.h"
+#include "util/Messages.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <gtest/gtest.h>
+
+using namespace tolvar;
+
+namespace {
+
+struct Ended {
+    int status;
+};
+
+class Throwing : public QObject {
+public:
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::User)
+            throw Failure(3265, QStringLiteral("項目が見つかりません。"));
+        if (e->type() == QEvent::User + 1)
+            throw std::runtime_error("boom");
+        return QObject::event(e);
+    }
+};
+
+}  // namespace
+
+TEST(last_resort, failure_in_an_event_handler_is_shown_and_ends_the_program)
+{
+    RecordingMessageSink recorder;
+    ScopedMessageSink scoped(recorder);
+    setTerminateHookForTesting([](int status) { throw Ended{status}; });
+    Throwing target;
+    QEvent failureEvent(QEvent::User);
+    try {
+        QCoreApplication::sendEvent(&target, &failureEvent);
+        FAIL() << "the program did not end";
+    } catch (const Ended& ended) {
+        EXPECT_EQ(ended.status, kLastResortExitStatus);
+    }
+    QEvent otherEvent(static_cast<QEvent::Type>(QEvent::User + 1));
+    EXPECT_THROW(QCoreApplication::sendEvent(&target, &otherEvent), Ended);
+    setTerminateHookForTesting(nullptr);
+
+    ASSERT_EQ(recorder.messages.size(), 2u);
+    EXPECT_TRUE(recorder.messages[0].text.endsWith(QStringLiteral("項目が見つかりません。(3265)")));
+    EXPECT_EQ(recorder.messages[0].icon, MsgIcon::Critical);
+    EXPECT_EQ(recorder.messages[0].caption, QStringLiteral("Tolvar"));
+    EXPECT_TRUE(recorder.messages[1].text.contains(QStringLiteral("boom(-9999)")));
+}

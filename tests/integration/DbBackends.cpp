@@ -1,0 +1,47 @@
+#include "integration/DbBackends.h"
+
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace tolvar::test {
+
+const char* backendName(Backend backend)
+{
+    switch (backend) {
+    case Backend::SQLite: return "SQLite";
+    case Backend::PostgreSQL: return "PostgreSQL";
+    case Backend::ODBC: return "ODBC";
+    }
+    return "?";
+}
+
+std::optional<DbSetting> settingFor(Backend backend, const QTemporaryDir& scratch)
+{
+    if (backend == Backend::SQLite) {
+        DbSetting s;
+        s.Provider = QStringLiteral("SQLite");
+        s.ServerName = makeTestSqlite(scratch.path());
+        s.ConnectTimeout = 5;
+        return s;
+    }
+    std::optional<DbSetting> pg = postgresSetting();
+    if (!pg || backend == Backend::PostgreSQL)
+        return pg;
+    // A private driver list, so that the system's (which logs every call) is not used.
+    const QString driver = QStringLiteral("/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so");
+    if (!QFile::exists(driver))
+        return std::nullopt;
+    writeFile(QDir(scratch.path()).filePath(QStringLiteral("odbcinst.ini")),
+              "[PostgreSQL Unicode]\nDriver=" + driver.toUtf8() + "\nCommLog=0\nDebug=0\n");
+    qputenv("ODBCSYSINI", scratch.path().toUtf8());
+    const QString host = pg->ServerName.section(QLatin1Char(':'), 0, 0);
+    const QString port = pg->ServerName.section(QLatin1Char(':'), 1);
+    DbSetting s = *pg;
+    s.Provider = QStringLiteral("ODBC");
+    s.ServerName = QStringLiteral("DRIVER={PostgreSQL Unicode};SERVER=%1;PORT=%2").arg(host, port);
+    return s;
+}
+
+}  // namespace tolvar::test

@@ -1,0 +1,40 @@
+// Test helpers: a temporary program folder that the program's paths point at, file helpers,
+// and the PostgreSQL connection that the test command's server offers.
+#pragma once
+
+#include "settings/DbSetting.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+#include <optional>
+
+namespace tolvar::test {
+
+QByteArray readFile(const QString& path);
+void writeFile(const QString& path, const QByteArray& bytes);
+QString fixture(const QString& name);
+
+// A temporary folder that stands in for the program folder for the lifetime of the object.
+class ProgramFolder {
+public:
+    ProgramFolder();
+    ~ProgramFolder();
+    QString path() const { return dir_.path(); }
+    QString file(const QString& name) const;
+    QString settingsPath() const { return file(QStringLiteral("tolvar.ini")); }
+    void writeSettings(const QByteArray& bytes) const { writeFile(settingsPath(), bytes); }
+
+private:
+    QTemporaryDir dir_;
+};
+
+// The test PostgreSQL server's settings, or nothing when the test run started none.
+std::optional<DbSetting> postgresSetting();
+// Why PostgreSQL cases are skipped.
+QString postgresSkipReason();
+
+// A SQLite copy of the test data (schema + rows of tests/fixtures/po-test-data.sql) in the folder.
+QString makeTestSqlite(const QString& folder, const QString& name = QStringLiteral("test.db"));
+
+}  // namespace tolvar::test
