@@ -5,6 +5,7 @@
 #include "settings/LoadSettings.h"
 #include "startup/SingleInstance.h"
 #include "startup/StaffCode.h"
+#include "util/Globals.h"
 #include "util/Messages.h"
 #include "util/basKansu.h"
 

@@ -2,9 +2,6 @@
 
 namespace tolvar {
 
-QString gTantoCd;
-QString gComputerName;
-
 QString argumentText(const QStringList& arguments)
 {
     return arguments.mid(1).join(QLatin1Char(' '));

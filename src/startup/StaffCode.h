@@ -7,9 +7,6 @@
 
 namespace tolvar {
 
-extern QString gTantoCd;
-extern QString gComputerName;
-
 // The command-line text after the program's own name.
 QString argumentText(const QStringList& arguments);
 QString staffCodeFrom(const QString& argumentText);

@@ -6,6 +6,7 @@
 #include "startup/Main.h"
 #include "startup/SingleInstance.h"
 #include "startup/StaffCode.h"
+#include "util/Globals.h"
 #include "support/TestSupport.h"
 #include "util/Messages.h"
 #include "util/basKansu.h"

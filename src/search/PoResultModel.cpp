@@ -1,0 +1,98 @@
+#include "search/PoResultModel.h"
+
+#include <QDate>
+#include <QDateTime>
+
+namespace tolvar {
+
+namespace {
+
+struct ColumnSpec {
+    const char16_t* heading;
+    int widthTwips;
+};
+
+constexpr ColumnSpec kSpecs[PoResultModel::kColumns] = {
+    {u"", 873},         {u"PO番号", 1879},   {u"発行日", 1720},   {u"得CD", 1138},   {u"得意先名", 3254},
+    {u"納品先名", 3122}, {u"請求先名", 2858}, {u"希望納期", 1799}, {u"担当者", 1191}, {u"担当者名", 2143},
+};
+
+}  // namespace
+
+PoResultModel::PoResultModel(QObject* parent) : QAbstractTableModel(parent)
+{
+}
+
+int PoResultModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(cells_.size() / kColumns);
+}
+
+int PoResultModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant PoResultModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= kColumns)
+        return {};
+    if (role == Qt::DisplayRole)
+        return text(index.row(), index.column());
+    return {};
+}
+
+QVariant PoResultModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Horizontal)
+        return section >= 0 && section < kColumns ? QString::fromUtf16(kSpecs[section].heading) : QVariant();
+    return QString();  // record selectors carry no number
+}
+
+Qt::ItemFlags PoResultModel::flags(const QModelIndex& index) const
+{
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+QString PoResultModel::text(int row, int column) const
+{
+    if (row < 0 || row >= rowCount() || column < 0 || column >= kColumns)
+        return QString();
+    return cells_[static_cast<std::size_t>(row) * kColumns + static_cast<std::size_t>(column)];
+}
+
+int PoResultModel::initialWidthTwips(int column)
+{
+    return column >= 0 && column < kColumns ? kSpecs[column].widthTwips : 0;
+}
+
+void PoResultModel::replaceRows(std::vector<QString> cells)
+{
+    beginResetModel();
+    cells_ = std::move(cells);
+    cells_.resize(cells_.size() - cells_.size() % kColumns);
+    endResetModel();
+}
+
+QString PoResultModel::cellText(const QVariant& value)
+{
+    if (value.isNull())
+        return QString();
+    switch (value.typeId()) {
+    case QMetaType::QDate: return value.toDate().toString(QStringLiteral("yyyy/MM/dd"));
+    case QMetaType::QDateTime: {
+        const QDateTime dt = value.toDateTime();
+        return dt.time() == QTime(0, 0) ? dt.date().toString(QStringLiteral("yyyy/MM/dd"))
+                                        : dt.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    }
+    default: {
+        QString text = value.toString();
+        // An empty text that is not NULL stays distinguishable from NULL.
+        return text.isNull() ? QStringLiteral("") : text;
+    }
+    }
+}
+
+}  // namespace tolvar

@@ -1,0 +1,8 @@
+#include "util/Globals.h"
+
+namespace tolvar {
+
+QString gTantoCd;
+QString gComputerName;
+
+}  // namespace tolvar

@@ -1,0 +1,269 @@
+// The search window driven as a user would: layout, start state and searches on real databases.
+#include "db/dbOpen.h"
+#include "integration/DbBackends.h"
+#include "search/PoResultModel.h"
+#include "search/frmMain.h"
+#include "settings/LoadSettings.h"
+#include "support/TestSupport.h"
+#include "util/Clock.h"
+#include "util/Globals.h"
+#include "util/Messages.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace tolvar;
+
+namespace {
+
+QRect tw(int l, int t, int w, int h)
+{
+    return QRect(l / 15, t / 15, w / 15, h / 15);
+}
+
+class FrmMainTest : public ::testing::Test {
+protected:
+    void TearDown() override { setTodayForTesting(QDate()); }
+    RecordingMessageSink recorder;
+    ScopedMessageSink scoped{recorder};
+};
+
+}  // namespace
+
+TEST_F(FrmMainTest, every_control_sits_where_the_form_puts_it)
+{
+    frmMain w;
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Tolvar"));
+    EXPECT_EQ(w.size(), QSize(807, 534));
+    EXPECT_EQ(w.minimumSize(), w.maximumSize());
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_FALSE(w.windowIcon().availableSizes().isEmpty());
+    EXPECT_TRUE(w.windowIcon().availableSizes().contains(QSize(16, 16)));
+    EXPECT_TRUE(w.windowIcon().availableSizes().contains(QSize(32, 32)));
+
+    struct Row {
+        const char* name;
+        QRect geometry;
+        bool inFrame;
+    };
+    const Row rows[] = {
+        {"Frame1", tw(120, 120, 7935, 1095), false},       {"find_tanto_cd", tw(1080, 240, 615, 270), true},
+        {"find_po_kbn", tw(2325, 225, 855, 300), true},    {"find_po_no", tw(3765, 240, 1215, 270), true},
+        {"find_tok_cd", tw(5880, 240, 735, 270), true},    {"dtpSDate", tw(750, 690, 1335, 285), true},
+        {"Label5", tw(2190, 690, 255, 255), true},         {"dtpEDate", tw(2550, 690, 1335, 285), true},
+        {"Command1", tw(6600, 600, 1215, 375), true},      {"TDBGrid1", tw(120, 1320, 11895, 6255), false},
+        {"txtPoDir", tw(960, 7680, 4815, 270), false},     {"Command2", tw(5790, 7680, 285, 285), false},
+    };
+    for (const Row& row : rows) {
+        auto* widget = w.findChild<QWidget*>(QString::fromLatin1(row.name));
+        ASSERT_NE(widget, nullptr) << row.name;
+        EXPECT_EQ(widget->geometry(), row.geometry) << row.name;
+        EXPECT_EQ(widget->parentWidget(), row.inFrame ? static_cast<QWidget*>(w.Frame1) : &w) << row.name;
+    }
+    const std::pair<const char*, QRect> labels[] = {
+        {"担当CD", tw(375, 300, 735, 210)}, {"区分", tw(1890, 270, 495, 210)}, {"日付", tw(240, 750, 495, 210)},
+        {"番号", tw(3300, 270, 495, 210)},  {"得意先", tw(5235, 285, 615, 210)}, {"PO保存先", tw(120, 7725, 855, 210)},
+    };
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(w.Label1[i]->text(), QString::fromUtf8(labels[i].first)) << i;
+        EXPECT_EQ(w.Label1[i]->geometry(), labels[i].second) << i;
+        EXPECT_EQ(w.Label1[i]->property("index").toInt(), i);
+        EXPECT_EQ(w.Label1[i]->objectName(), QStringLiteral("Label1"));
+    }
+    EXPECT_EQ(w.Frame1->title(), QStringLiteral("検索設定"));
+    EXPECT_EQ(w.Command1->text(), QStringLiteral("検索"));
+    EXPECT_EQ(w.Command2->text(), QStringLiteral("..."));
+    EXPECT_EQ(w.Label5->text(), QStringLiteral("～"));
+    EXPECT_EQ(w.find_tanto_cd->maxLength(), 3);
+    for (QLineEdit* code : {w.find_tanto_cd, w.find_po_no, w.find_tok_cd})
+        EXPECT_FALSE(code->testAttribute(Qt::WA_InputMethodEnabled)) << code->objectName().toStdString();
+    EXPECT_TRUE(w.txtPoDir->isReadOnly());
+    EXPECT_EQ(w.txtPoDir->palette().color(QPalette::Base), w.txtPoDir->palette().color(QPalette::Button));
+    EXPECT_FALSE(w.find_po_kbn->isEditable());
+    EXPECT_EQ(w.dtpSDate->displayFormat(), QStringLiteral("yyyy/MM/dd"));
+    EXPECT_EQ(w.TDBGrid1->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_EQ(w.TDBGrid1->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_TRUE(w.TDBGrid1->alternatingRowColors());
+    EXPECT_EQ(w.TDBGrid1->columnWidth(1), 125);
+}
+
+TEST_F(FrmMainTest, tab_goes_through_the_controls_in_tab_index_order)
+{
+    frmMain w;
+    const QStringList expected = {QStringLiteral("find_tanto_cd"), QStringLiteral("find_po_kbn"), QStringLiteral("dtpEDate"),
+                                  QStringLiteral("dtpSDate"),      QStringLiteral("find_po_no"),  QStringLiteral("Command1"),
+                                  QStringLiteral("TDBGrid1"),      QStringLiteral("find_tok_cd"), QStringLiteral("txtPoDir"),
+                                  QStringLiteral("Command2")};
+    QStringList seen;
+    QWidget* at = w.find_tanto_cd;
+    for (int i = 0; i < 40 && seen.size() < expected.size(); ++i) {
+        if (expected.contains(at->objectName()) && !seen.contains(at->objectName()))
+            seen << at->objectName();
+        at = at->nextInFocusChain();
+    }
+    EXPECT_EQ(seen, expected);
+}
+
+TEST_F(FrmMainTest, start_state_on_fixed_days)
+{
+    gTantoCd = QStringLiteral("12");
+    gPoSaveFolder = QStringLiteral("/srv/po/");
+    const std::tuple<QDate, QDate, QDate> days[] = {
+        {QDate(2024, 5, 31), QDate(2024, 2, 29), QDate(2024, 6, 30)},
+        {QDate(2025, 1, 31), QDate(2024, 10, 31), QDate(2025, 2, 28)},
+        {QDate(2024, 7, 10), QDate(2024, 4, 10), QDate(2024, 8, 10)},
+    };
+    for (const auto& [day, first, last] : days) {
+        setTodayForTesting(day);
+        frmMain w;
+        EXPECT_EQ(w.dtpSDate->date(), first) << day.toString().toStdString();
+        EXPECT_EQ(w.dtpEDate->date(), last) << day.toString().toStdString();
+        EXPECT_EQ(w.find_po_kbn->count(), 3);
+        EXPECT_EQ(w.find_po_kbn->itemText(0), QStringLiteral("全て"));
+        EXPECT_EQ(w.find_po_kbn->currentIndex(), -1);
+        EXPECT_EQ(w.find_po_kbn->currentText(), QString());
+        EXPECT_EQ(w.find_tanto_cd->text(), QStringLiteral("12"));
+        EXPECT_EQ(w.txtPoDir->text(), QStringLiteral("/srv/po/"));
+        EXPECT_TRUE(w.find_po_no->text().isEmpty());
+        EXPECT_EQ(w.resultTable().rowCount(), 0);
+    }
+    gTantoCd.clear();
+    gPoSaveFolder.clear();
+}
+
+class SearchTest : public ::testing::TestWithParam<test::Backend> {
+protected:
+    void SetUp() override
+    {
+        const auto setting = test::settingFor(GetParam(), scratch);
+        if (!setting)
+            GTEST_SKIP() << test::postgresSkipReason().toStdString();
+        gPoDbSetting = *setting;
+        setTodayForTesting(QDate(2024, 3, 1));
+        window = std::make_unique<frmMain>();
+        window->find_tanto_cd->clear();
+        window->dtpSDate->setDate(QDate(2024, 1, 1));
+        window->dtpEDate->setDate(QDate(2024, 12, 31));
+    }
+    void TearDown() override { setTodayForTesting(QDate()); }
+
+    QStringList search()
+    {
+        QTest::mouseClick(window->Command1, Qt::LeftButton);
+        QStringList numbers;
+        for (int r = 0; r < window->resultTable().rowCount(); ++r)
+            numbers << window->resultTable().text(r, 1);
+        return numbers;
+    }
+    void type(QLineEdit* field, const QString& text)
+    {
+        field->clear();
+        QTest::keyClicks(field, text);
+    }
+
+    QTemporaryDir scratch;
+    RecordingMessageSink recorder;
+    ScopedMessageSink scoped{recorder};
+    std::unique_ptr<frmMain> window;
+};
+
+TEST_P(SearchTest, searches_return_rows_in_descending_po_number)
+{
+    EXPECT_EQ(search(), (QStringList{QStringLiteral("P0004"), QStringLiteral("P0003"), QStringLiteral("P0002"),
+                                     QStringLiteral("P0001"), QStringLiteral("P'0006"), QStringLiteral("P%07")}));
+    type(window->find_tanto_cd, QStringLiteral("12"));
+    EXPECT_EQ(search(), (QStringList{QStringLiteral("P0003"), QStringLiteral("P0002"), QStringLiteral("P0001"),
+                                     QStringLiteral("P'0006")}));
+    window->find_po_kbn->setCurrentIndex(2);  // GK
+    EXPECT_EQ(search(), QStringList{QStringLiteral("P0002")});
+    window->find_po_kbn->setCurrentIndex(1);  // PO
+    type(window->find_tok_cd, QStringLiteral("A0"));
+    EXPECT_EQ(search(), (QStringList{QStringLiteral("P0003"), QStringLiteral("P0001"), QStringLiteral("P'0006")}));
+
+    // The PO number alone decides, with the kind.
+    type(window->find_po_no, QStringLiteral("P0004"));
+    EXPECT_EQ(search(), QStringList{QStringLiteral("P0004")});
+    EXPECT_TRUE(recorder.messages.empty());
+    EXPECT_FALSE(gCnPo->isOpen());
+}
+
+TEST_P(SearchTest, grid_shows_the_row_values_as_text)
+{
+    type(window->find_po_no, QStringLiteral("P0001"));
+    ASSERT_EQ(search(), QStringList{QStringLiteral("P0001")});
+    const PoResultModel& t = window->resultTable();
+    EXPECT_EQ(t.text(0, 0), QStringLiteral("0"));
+    EXPECT_EQ(t.text(0, 2), QStringLiteral("2024/01/20"));
+    EXPECT_EQ(t.text(0, 4), QStringLiteral("北星商事"));
+    EXPECT_EQ(t.text(0, 7), QStringLiteral("2024/02/28"));
+    EXPECT_EQ(t.text(0, 9), QStringLiteral("山田 太郎"));
+    type(window->find_po_no, QStringLiteral("P0003"));
+    search();
+    EXPECT_TRUE(t.text(0, 4).isNull());  // NULL shows as an empty cell
+}
+
+TEST_P(SearchTest, dates_bound_the_result_and_an_empty_result_empties_the_grid)
+{
+    window->dtpSDate->setDate(QDate(2024, 2, 10));
+    window->dtpEDate->setDate(QDate(2024, 3, 1));
+    EXPECT_EQ(search(), (QStringList{QStringLiteral("P0004"), QStringLiteral("P0002")}));
+    window->dtpSDate->setDate(QDate(2024, 6, 1));
+    window->dtpEDate->setDate(QDate(2024, 1, 1));
+    EXPECT_EQ(search(), QStringList());
+    // Both pickers on today: no date condition at all.
+    window->dtpSDate->setDate(QDate(2024, 3, 1));
+    window->dtpEDate->setDate(QDate(2024, 3, 1));
+    EXPECT_EQ(search().size(), 6);
+}
+
+TEST_P(SearchTest, typed_text_matches_literally_with_wildcards_as_wildcards)
+{
+    const QString attacks[] = {QStringLiteral("'"), QStringLiteral("' OR '1'='1"),
+                               QStringLiteral("'; DROP TABLE TBL_PO_H; --")};
+    for (QLineEdit* field : {window->find_tanto_cd, window->find_tok_cd, window->find_po_no}) {
+        for (const QString& attack : attacks) {
+            type(field, attack);
+            EXPECT_EQ(search(), QStringList()) << field->objectName().toStdString() << " " << attack.toStdString();
+        }
+        field->clear();
+    }
+    EXPECT_EQ(search().size(), 6);  // the table is intact
+
+    type(window->find_po_no, QStringLiteral("P'0006"));
+    EXPECT_EQ(search(), QStringList{QStringLiteral("P'0006")});
+    window->find_po_no->clear();
+    type(window->find_tanto_cd, QStringLiteral("_2"));  // '_' matches any one character
+    EXPECT_EQ(search(), (QStringList{QStringLiteral("P0003"), QStringLiteral("P0002"), QStringLiteral("P0001"),
+                                     QStringLiteral("P'0006")}));
+    type(window->find_tanto_cd, QStringLiteral("%"));
+    EXPECT_EQ(search().size(), 6);
+    window->find_tanto_cd->clear();
+    type(window->find_tok_cd, QStringLiteral("A_"));
+    EXPECT_EQ(search().size(), 4);
+    EXPECT_TRUE(recorder.messages.empty());
+}
+
+TEST_P(SearchTest, a_failed_db_open_keeps_the_grid_and_the_window)
+{
+    ASSERT_EQ(search().size(), 6);
+    gPoDbSetting.ServerName = scratch.filePath(QStringLiteral("gone.db"));
+    gPoDbSetting.Provider = QStringLiteral("SQLite");
+    EXPECT_EQ(search().size(), 6);
+    ASSERT_EQ(recorder.messages.size(), 1u);
+    EXPECT_EQ(recorder.messages[0].caption, QStringLiteral("dbOpen"));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(window->Command1->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(backends, SearchTest,
+                         ::testing::Values(test::Backend::SQLite, test::Backend::PostgreSQL),
+                         [](const auto& info) { return std::string(test::backendName(info.param)); });

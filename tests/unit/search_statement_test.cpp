@@ -1,0 +1,104 @@
+// The search statement for each mix of conditions, compared character for character.
+#include "search/PoResultModel.h"
+#include "search/SearchStatement.h"
+
+#include <QAbstractItemModelTester>
+#include <gtest/gtest.h>
+
+using namespace tolvar;
+
+namespace {
+
+const QString kSelect = QStringLiteral(
+    "Select 発注区分, PO番号, PO発行日, 得意先CD, 得意先名, 納品先名, 請求先名, 希望納期, 発注元担当者CD, 発注元担当者名 From TBL_PO_H ");
+
+SearchConditions base()
+{
+    SearchConditions c;
+    c.sDate = QDate(2024, 1, 15);
+    c.eDate = QDate(2024, 5, 15);
+    c.today = QDate(2024, 3, 1);
+    return c;
+}
+
+}  // namespace
+
+TEST(search_statement, the_two_examples_read_exactly)
+{
+    SearchConditions c = base();
+    c.tantoCd = QStringLiteral("12");
+    c.kbnText = QStringLiteral("PO");
+    EXPECT_EQ(buildSearchStatement(c).rendered(),
+              QStringLiteral("Select 発注区分, PO番号, PO発行日, 得意先CD, 得意先名, 納品先名, 請求先名, 希望納期, 発注元担当者CD, "
+                             "発注元担当者名 From TBL_PO_H Where 発注元担当者CD Like '12%' and PO発行日 Between '2024/01/15' "
+                             "And '2024/05/15' And 発注区分 = '0'  Order By PO番号 Desc"));
+
+    SearchConditions byNumber = base();
+    byNumber.poNo = QStringLiteral("P200");
+    byNumber.tantoCd = QStringLiteral("12");
+    byNumber.tokCd = QStringLiteral("A01");
+    EXPECT_EQ(buildSearchStatement(byNumber).rendered(), kSelect + QStringLiteral("Where PO番号='P200'  Order By PO番号 Desc"));
+}
+
+TEST(search_statement, condition_mixes)
+{
+    struct Row {
+        const char* name;
+        SearchConditions conditions;
+        QString where;
+    };
+    SearchConditions empty = base();
+    SearchConditions customer = base();
+    customer.tokCd = QStringLiteral("A0");
+    customer.kbnText = QStringLiteral("GK");
+    SearchConditions todayOnly = base();
+    todayOnly.sDate = todayOnly.eDate = todayOnly.today;
+    todayOnly.kbnText = QStringLiteral("全て");
+    SearchConditions oneToday = base();
+    oneToday.sDate = oneToday.today;
+    SearchConditions quoted = base();
+    quoted.tantoCd = QStringLiteral("' OR '1'='1");
+    const Row rows[] = {
+        {"all empty", empty, QStringLiteral("Where 発注元担当者CD Like '%' and PO発行日 Between '2024/01/15' And '2024/05/15' ")},
+        {"customer and GK", customer,
+         QStringLiteral("Where 発注元担当者CD Like '%' And 得意先CD Like 'A0%' and PO発行日 Between '2024/01/15' And "
+                        "'2024/05/15' And 発注区分 = '1' ")},
+        {"both today", todayOnly, QStringLiteral("Where 発注元担当者CD Like '%' ")},
+        {"one today", oneToday, QStringLiteral("Where 発注元担当者CD Like '%' and PO発行日 Between '2024/03/01' And '2024/05/15' ")},
+        {"a quote is a character", quoted,
+         QStringLiteral("Where 発注元担当者CD Like '' OR '1'='1%' and PO発行日 Between '2024/01/15' And '2024/05/15' ")},
+    };
+    for (const Row& row : rows) {
+        const SearchStatement s = buildSearchStatement(row.conditions);
+        EXPECT_EQ(s.rendered(), kSelect + row.where + QStringLiteral(" Order By PO番号 Desc")) << row.name;
+        EXPECT_FALSE(s.text.contains(QLatin1String("OR"))) << row.name;  // values are bound, never spliced
+    }
+    EXPECT_EQ(buildSearchStatement(quoted).values.front().toString(), QStringLiteral("' OR '1'='1%"));
+}
+
+TEST(po_result_model, holds_rows_as_display_text)
+{
+    PoResultModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Warning);
+    EXPECT_EQ(model.columnCount(), 10);
+    EXPECT_EQ(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("PO番号"));
+    EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), QString());
+    EXPECT_EQ(PoResultModel::initialWidthTwips(4), 3254);
+
+    std::vector<QString> cells;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 10; ++c)
+            cells.push_back(QStringLiteral("%1-%2").arg(r).arg(c));
+    model.replaceRows(cells);
+    EXPECT_EQ(model.rowCount(), 3);
+    EXPECT_EQ(model.text(2, 9), QStringLiteral("2-9"));
+    EXPECT_EQ(model.text(3, 0), QString());
+    EXPECT_FALSE(model.flags(model.index(0, 0)) & Qt::ItemIsEditable);
+    model.replaceRows({});
+    EXPECT_EQ(model.rowCount(), 0);
+
+    EXPECT_EQ(PoResultModel::cellText(QVariant(QDate(2024, 1, 5))), QStringLiteral("2024/01/05"));
+    EXPECT_TRUE(PoResultModel::cellText(QVariant(QMetaType::fromType<QString>())).isNull());
+    EXPECT_EQ(PoResultModel::cellText(QVariant(12.5)), QStringLiteral("12.5"));
+    EXPECT_EQ(PoResultModel::cellText(QVariant(QStringLiteral("2024/01/05"))), QStringLiteral("2024/01/05"));
+}
