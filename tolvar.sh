@@ -57,8 +57,9 @@ test)
   ;;
 bench)
   install_missing
-  build build -DCMAKE_BUILD_TYPE=Release
-  for b in build/bench/*_bench; do [ -x "$b" ] && "$b"; done
+  build build-release -DCMAKE_BUILD_TYPE=Release -DTOLVAR_BUILD_TESTS=OFF
+  cmake --build build-release --target benchmarks -j "$jobs"
+  for b in build-release/bench/*_bench; do "$b"; done
   ;;
 *)
   echo "usage: $0 run [STAFF_CODE] | test | bench"; exit 2 ;;

@@ -25,7 +25,7 @@ PoResultModel::PoResultModel(QObject* parent) : QAbstractTableModel(parent)
 
 int PoResultModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(cells_.size() / kColumns);
+    return parent.isValid() ? 0 : static_cast<int>(rows_.cellCount() / kColumns);
 }
 
 int PoResultModel::columnCount(const QModelIndex& parent) const
@@ -60,7 +60,7 @@ QString PoResultModel::text(int row, int column) const
 {
     if (row < 0 || row >= rowCount() || column < 0 || column >= kColumns)
         return QString();
-    return cells_[static_cast<std::size_t>(row) * kColumns + static_cast<std::size_t>(column)];
+    return rows_.cell(static_cast<qsizetype>(row) * kColumns + column);
 }
 
 int PoResultModel::initialWidthTwips(int column)
@@ -68,12 +68,50 @@ int PoResultModel::initialWidthTwips(int column)
     return column >= 0 && column < kColumns ? kSpecs[column].widthTwips : 0;
 }
 
-void PoResultModel::replaceRows(std::vector<QString> cells)
+void PoResultModel::replaceRows(PoResultRows rows)
 {
     beginResetModel();
-    cells_ = std::move(cells);
-    cells_.resize(cells_.size() - cells_.size() % kColumns);
+    rows_ = std::move(rows);
+    rows_.shrink();
     endResetModel();
+}
+
+void PoResultRows::append(const QVariant& value)
+{
+    if (value.isNull()) {
+        appendText({}, true);
+    } else if (value.typeId() == QMetaType::QString) {
+        appendText(QStringView(*static_cast<const QString*>(value.constData())), false);
+    } else {
+        appendText(PoResultModel::cellText(value), false);
+    }
+}
+
+void PoResultRows::appendText(QStringView text, bool isNull)
+{
+    text_.append(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size()));
+    ends_.push_back(static_cast<quint32>(text_.size()) | (isNull ? kNullBit : 0u));
+}
+
+QString PoResultRows::cell(qsizetype index) const
+{
+    const quint32 end = ends_[static_cast<std::size_t>(index)];
+    if (end & kNullBit)
+        return QString();
+    const quint32 begin = index == 0 ? 0u : ends_[static_cast<std::size_t>(index) - 1] & ~kNullBit;
+    return QString(reinterpret_cast<const QChar*>(text_.data() + begin), static_cast<qsizetype>((end & ~kNullBit) - begin));
+}
+
+void PoResultRows::shrink()
+{
+    // Whole rows only; then give back what growing the buffers left over.
+    ends_.resize(ends_.size() - ends_.size() % PoResultModel::kColumns);
+    if (!ends_.empty())
+        text_.resize(ends_.back() & ~kNullBit);
+    else
+        text_.clear();
+    text_.shrink_to_fit();
+    ends_.shrink_to_fit();
 }
 
 QString PoResultModel::cellText(const QVariant& value)

@@ -207,12 +207,12 @@ void frmMain::SearchPo()
         recordset_ = std::make_unique<Recordset>();
     // A statement the database rejects or a lost connection rises to the last resort.
     recordset_->Open(statement.text, statement.values, *gCnPo, adOpenForwardOnly);
-    std::vector<QString> cells;
+    PoResultRows rows;
     for (; !recordset_->Eof(); recordset_->MoveNext())
         for (int c = 0; c < PoResultModel::kColumns; ++c)
-            cells.push_back(PoResultModel::cellText(recordset_->Fields(c)));
+            rows.append(recordset_->Fields(c));
     recordset_->Close();
-    result_->replaceRows(std::move(cells));
+    result_->replaceRows(std::move(rows));
     dbClose(kind);
 }
 

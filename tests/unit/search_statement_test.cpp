@@ -85,14 +85,17 @@ TEST(po_result_model, holds_rows_as_display_text)
     EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), QString());
     EXPECT_EQ(PoResultModel::initialWidthTwips(4), 3254);
 
-    std::vector<QString> cells;
+    PoResultRows cells;
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 10; ++c)
-            cells.push_back(QStringLiteral("%1-%2").arg(r).arg(c));
-    model.replaceRows(cells);
+            cells.append(r == 1 && c == 4 ? QVariant(QMetaType::fromType<QString>()) : QVariant(QStringLiteral("%1-%2").arg(r).arg(c)));
+    cells.append(QStringLiteral("a partial row is dropped"));
+    model.replaceRows(std::move(cells));
     EXPECT_EQ(model.rowCount(), 3);
     EXPECT_EQ(model.text(2, 9), QStringLiteral("2-9"));
     EXPECT_EQ(model.text(3, 0), QString());
+    EXPECT_TRUE(model.text(1, 4).isNull());
+    EXPECT_EQ(model.text(1, 5), QStringLiteral("1-5"));
     EXPECT_FALSE(model.flags(model.index(0, 0)) & Qt::ItemIsEditable);
     model.replaceRows({});
     EXPECT_EQ(model.rowCount(), 0);

@@ -1,0 +1,139 @@
+// The PO search on the large database: from the click on 検索 to the rows in the grid's model,
+// for results of about 1 000, 30 000 and 300 000 rows, beside the database's own time for the
+// same statement read to the end by its command-line client. Prints rows, times and memory.
+//
+//   search_bench [--pg HOST:PORT DB USER PASSWORD]   (PostgreSQL: the same data loaded there)
+
+#include "db/dbOpen.h"
+#include "search/PoResultModel.h"
+#include "search/SearchStatement.h"
+#include "search/frmMain.h"
+#include "settings/LoadSettings.h"
+#include "util/Clock.h"
+#include "util/Messages.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProcess>
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+using namespace tolvar;
+
+namespace {
+
+struct Case {
+    const char* name;
+    const char* staff;
+    const char* customer;
+    int days;  // issue dates from the fixed today minus this many days to today; 0: no date condition
+};
+
+const Case kCases[] = {
+    {"about_1000_rows", "15", "A01", 6},
+    {"about_30000_rows", "15", "", 26},
+    {"about_300000_rows", "12", "", 0},
+};
+const QDate kToday(2026, 1, 15);
+
+void setUp(frmMain& w, const Case& c)
+{
+    w.find_tanto_cd->setText(QString::fromLatin1(c.staff));
+    w.find_tok_cd->setText(QString::fromLatin1(c.customer));
+    w.dtpSDate->setDate(c.days ? kToday.addDays(-c.days) : kToday);
+    w.dtpEDate->setDate(kToday);
+}
+
+SearchStatement statementFor(const Case& c)
+{
+    SearchConditions cond;
+    cond.tantoCd = QString::fromLatin1(c.staff);
+    cond.tokCd = QString::fromLatin1(c.customer);
+    cond.sDate = c.days ? kToday.addDays(-c.days) : kToday;
+    cond.eDate = kToday;
+    cond.today = kToday;
+    return buildSearchStatement(cond);
+}
+
+long peakRssKb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// The database's own time: its command-line client reads the whole result to /dev/null.
+double clientSeconds(const QString& program, const QStringList& arguments, const QString& sql)
+{
+    QProcess client;
+    client.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer timer;
+    timer.start();
+    client.start(program, arguments + QStringList{sql});
+    client.waitForFinished(-1);
+    return timer.nsecsElapsed() / 1e9;
+}
+
+void BM_search(benchmark::State& state, const Case& c, bool postgres)
+{
+    setTodayForTesting(kToday);
+    frmMain w;
+    setUp(w, c);
+    for (auto _ : state) {
+        w.SearchPo();
+        benchmark::DoNotOptimize(w.resultTable().rowCount());
+    }
+    const long before = peakRssKb();
+    state.counters["rows"] = w.resultTable().rowCount();
+    state.counters["peak_rss_MiB"] = before / 1024.0;
+    const QString sql = statementFor(c).rendered();
+    double own = 0;
+    if (postgres) {
+        const QString host = gPoDbSetting.ServerName.section(QLatin1Char(':'), 0, 0);
+        const QString port = gPoDbSetting.ServerName.section(QLatin1Char(':'), 1);
+        qputenv("PGPASSWORD", gPoDbSetting.Password.toUtf8());
+        own = clientSeconds(QStringLiteral("psql"),
+                            {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-h"), host, QStringLiteral("-p"), port,
+                             QStringLiteral("-U"), gPoDbSetting.UserName, QStringLiteral("-d"), gPoDbSetting.DbName,
+                             QStringLiteral("-A"), QStringLiteral("-t"), QStringLiteral("-c")},
+                            sql);
+    } else {
+        own = clientSeconds(QStringLiteral("sqlite3"), {QStringLiteral(TOLVAR_BENCH_DB)}, sql);
+    }
+    state.counters["db_client_ms"] = own * 1000;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    StderrMessageSink sink;
+    ScopedMessageSink messages(sink);
+    bool postgres = false;
+    gPoDbSetting.Provider = QStringLiteral("SQLite");
+    gPoDbSetting.ServerName = QStringLiteral(TOLVAR_BENCH_DB);
+    gPoDbSetting.ConnectTimeout = 20;
+    for (int i = 1; i + 4 < argc; ++i) {
+        if (QByteArray(argv[i]) == "--pg") {
+            postgres = true;
+            gPoDbSetting.Provider = QStringLiteral("PostgreSQL");
+            gPoDbSetting.ServerName = QString::fromLocal8Bit(argv[i + 1]);
+            gPoDbSetting.DbName = QString::fromLocal8Bit(argv[i + 2]);
+            gPoDbSetting.UserName = QString::fromLocal8Bit(argv[i + 3]);
+            gPoDbSetting.Password = QString::fromLocal8Bit(argv[i + 4]);
+        }
+    }
+    for (const Case& c : kCases)
+        benchmark::RegisterBenchmark((std::string(postgres ? "PostgreSQL/" : "SQLite/") + c.name).c_str(),
+                                     [&c, postgres](benchmark::State& s) { BM_search(s, c, postgres); })
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(c.days == 0 ? 2 : 5);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}
