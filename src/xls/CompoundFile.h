@@ -1,0 +1,37 @@
+// CompoundFile: the OLE2 container an .xls lives in. Reads 512- and 4096-byte-sector files (FAT,
+// DIFAT, mini stream, directory), keeps every directory entry as it was, and writes a new
+// container (512-byte sectors) in which only the streams' placement changes. Every chain walk is
+// capped at the number of sectors and checked for loops, so a damaged file is an Error.
+#pragma once
+
+#include "xls/Bytes.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace xls {
+
+class CompoundFile {
+public:
+    static CompoundFile parse(ByteView file);
+    Bytes serialize() const;
+
+    // The stream of that name directly under the root, matched without regard to case; -1 if none.
+    int findRootStream(const std::u16string& name) const;
+    // Whether any entry (stream or storage, anywhere) has that name, without regard to case.
+    bool hasEntry(const std::u16string& name) const;
+    const Bytes& stream(int entry) const { return streams_.at(static_cast<std::size_t>(entry)); }
+    void setStream(int entry, Bytes data) { streams_.at(static_cast<std::size_t>(entry)) = std::move(data); }
+
+private:
+    struct Entry {
+        std::array<std::uint8_t, 128> raw{};
+        std::u16string name;
+        std::uint8_t type = 0;  // 0 unused, 1 storage, 2 stream, 5 root
+    };
+    std::vector<Entry> entries_;
+    std::vector<Bytes> streams_;  // one per entry; empty for all but streams
+};
+
+}  // namespace xls

@@ -1,0 +1,39 @@
+// The OfficeArt drawings of a workbook: the drawing group in the globals (MSODRAWINGGROUP, with
+// the FDGG shape-id clusters and the picture store) and a sheet's drawing (its MSODRAWING
+// records). Copying a sheet gives its drawing a new drawing id and a new cluster of shape ids,
+// so that ids stay unique in the workbook while OBJ and NOTE records keep pointing right.
+#pragma once
+
+#include "xls/Record.h"
+
+#include <vector>
+
+namespace xls {
+
+class DrawingGroup {
+public:
+    // globals: the workbook's globals records; the group is read from its MSODRAWINGGROUP chain.
+    explicit DrawingGroup(const std::vector<Record>& globals);
+    bool present() const { return chainStart_ >= 0; }
+
+    // Renumbers the drawing in the MSODRAWING records (a copy of a sheet's) and records the new
+    // drawing in the group. Throws Unsupported when the drawing cannot be copied faithfully.
+    void adoptCopy(std::vector<Record*> drawingRecords);
+    // Puts the group back into the globals records.
+    void writeBack(std::vector<Record>& globals) const;
+
+private:
+    struct Idcl {
+        std::uint32_t dgid;
+        std::uint32_t cspidCur;
+    };
+    std::size_t fdggAt_ = 0;    // offset of the FDGG record header in data_
+    std::size_t dggAt_ = 0;     // offset of the DggContainer header
+    std::vector<Idcl> clusters_;
+    std::vector<std::size_t> blipRefAt_;  // offset of each FBSE's cRef, by 1-based BLIP index - 1
+    Bytes data_;
+    int chainStart_ = -1;
+    int chainLength_ = 0;
+};
+
+}  // namespace xls
