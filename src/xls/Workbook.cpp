@@ -138,6 +138,78 @@ bool is3d(std::uint8_t ptg)
     return base == 0x1A || base == 0x1B || base == 0x1C || base == 0x1D;
 }
 
+// The length of a cell formula token at p, or 0 when the token is not one that can be walked.
+std::size_t cellTokenLength(ByteView rgce, std::size_t p)
+{
+    const std::uint8_t ptg = rgce[p];
+    if (ptg >= 0x20) {
+        switch (ptg & 0x1F) {
+        case 0x00: return 8;   // PtgArray
+        case 0x01: return 3;   // PtgFunc
+        case 0x02: return 4;   // PtgFuncVar
+        case 0x03: return 5;   // PtgName
+        case 0x04: case 0x0A: case 0x0C: return 5;
+        case 0x05: case 0x0B: case 0x0D: return 9;
+        case 0x06: case 0x07: case 0x08: return 7;
+        case 0x09: return 3;
+        case 0x19: return 7;   // PtgNameX
+        case 0x1A: case 0x1C: return 7;
+        case 0x1B: case 0x1D: return 11;
+        default: return 0;
+        }
+    }
+    switch (ptg) {
+    case 0x01: case 0x02: return 5;
+    case 0x17: {
+        if (p + 2 >= rgce.size())
+            return 0;
+        return 3 + static_cast<std::size_t>(rgce[p + 1]) * ((rgce[p + 2] & 1) ? 2 : 1);
+    }
+    case 0x19: {
+        if (p + 3 >= rgce.size())
+            return 0;
+        const std::size_t w = u16(rgce, p + 2);
+        return (rgce[p + 1] & 0x04) ? 4 + (w + 1) * 2 : 4;
+    }
+    case 0x1C: case 0x1D: return 2;
+    case 0x1E: return 3;
+    case 0x1F: return 9;
+    default: return (ptg >= 0x03 && ptg <= 0x16) ? 1 : 0;
+    }
+}
+
+void remapNames(Record& r, const std::vector<std::pair<std::uint32_t, std::uint32_t>>& renamed)
+{
+    std::size_t at = 0;
+    if (r.type == rt::Formula)
+        at = 20;
+    else if (r.type == rt::ShrFmla)
+        at = 8;
+    else if (r.type == rt::Array)
+        at = 12;
+    else
+        return;
+    if (r.data.size() < at + 2)
+        return;
+    const std::size_t cce = u16(r.data, at);
+    const std::size_t begin = at + 2;
+    if (begin + cce > r.data.size())
+        return;
+    const ByteView rgce(r.data.data() + begin, cce);
+    for (std::size_t p = 0; p < cce;) {
+        const std::size_t length = cellTokenLength(rgce, p);
+        if (length == 0 || p + length > cce)
+            return;  // a token we do not walk: the formula stays as it was
+        if (rgce[p] >= 0x20 && (rgce[p] & 0x1F) == 0x03) {
+            const std::uint32_t iname = u32(rgce, p + 1);
+            for (const auto& [from, to] : renamed)
+                if (iname == from)
+                    set32(r.data, begin + p + 1, to);
+        }
+        p += length;
+    }
+}
+
 }  // namespace
 
 bool sameSheetName(const std::u16string& a, const std::u16string& b)
@@ -365,23 +437,33 @@ int Workbook::copySheetToEnd(int position)
             set16(r.data, 0, static_cast<std::uint16_t>(sheetCount()));
         }
     }
-    copyLocalNames(position - 1, to - 1);
+    // Formulas of the copy that name a sheet-local name of the source now name the copy's own.
+    const auto renamed = copyLocalNames(position - 1, to - 1);
+    if (!renamed.empty())
+        sheets_.back().worksheet->forEachCellRecord([&](Record& r) { remapNames(r, renamed); });
     return to;
 }
 
-void Workbook::copyLocalNames(int from, int to)
+std::vector<std::pair<std::uint32_t, std::uint32_t>> Workbook::copyLocalNames(int from, int to)
 {
     std::vector<std::size_t> names;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> renamed;
     std::size_t lastName = 0;
+    std::uint32_t nameCount = 0;
     for (std::size_t k = 0; k < globals_.size(); ++k) {
         if (globals_[k].type != rt::Name)
             continue;
         lastName = k;
-        if (globals_[k].data.size() >= 14 && u16(globals_[k].data, 8) == from + 1)
+        ++nameCount;
+        if (globals_[k].data.size() >= 14 && u16(globals_[k].data, 8) == from + 1) {
             names.push_back(k);
+            renamed.emplace_back(nameCount, 0);
+        }
     }
     if (names.empty())
-        return;
+        return renamed;
+    for (std::size_t k = 0; k < renamed.size(); ++k)
+        renamed[k].second = nameCount + 1 + static_cast<std::uint32_t>(k);
 
     // The XTI that points at the source sheet alone, and the one for the copy.
     int selfBook = -1, books = 0;
@@ -446,6 +528,7 @@ void Workbook::copyLocalNames(int from, int to)
         added.push_back(std::move(r));
     }
     globals_.insert(globals_.begin() + static_cast<std::ptrdiff_t>(lastName + 1), added.begin(), added.end());
+    return renamed;
 }
 
 std::uint16_t Workbook::cellXfFor(const Worksheet& ws, std::uint16_t row, std::uint16_t col) const

@@ -56,7 +56,8 @@ private:
     std::uint16_t cellXfFor(const Worksheet& ws, std::uint16_t row, std::uint16_t col) const;
     bool isDateFormat(std::uint16_t xf) const;
     bool isTextFormat(std::uint16_t xf) const;
-    void copyLocalNames(int from, int to);
+    // Copies the sheet-local names of `from` to `to`; returns pairs of old and new 1-based name indexes.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> copyLocalNames(int from, int to);
     Bytes serializeGlobals(std::vector<std::size_t>& boundSheetAt) const;
 
     CompoundFile container_;

@@ -46,6 +46,17 @@ public:
     const std::vector<Record>& head() const { return head_; }
     const std::vector<Record>& tail() const { return tail_; }
     std::size_t labelSstCount() const;
+    // Every cell record and its followers, for edits that keep their size (formula tokens).
+    template <typename F>
+    void forEachCellRecord(F&& f)
+    {
+        for (auto& [row, data] : rows_)
+            for (Cell& c : data.cells) {
+                f(c.record);
+                for (Record& r : c.followers)
+                    f(r);
+            }
+    }
     // Every LABELSST's string index, for the checks.
     std::vector<std::uint32_t> sharedStringRefs() const;
     bool hasEmbeddedCharts() const;

@@ -2,6 +2,7 @@
 //   xls_tool roundtrip IN OUT             parse and save without edits
 //   xls_tool copyall IN OUT               copy every worksheet to the end, rename the copies,
 //                                         write text, numbers, dates and blanks into them
+//   xls_tool copyonly IN OUT              the same without writing cells
 //   xls_tool stream IN OUT                the Workbook stream's bytes
 #include "xls/CompoundFile.h"
 #include "xls/Workbook.h"
@@ -26,7 +27,7 @@ int main(int argc, char** argv)
             return 0;
         }
         xls::Workbook wb = xls::Workbook::open(argv[2]);
-        if (verb == "copyall") {
+        if (verb == "copyall" || verb == "copyonly") {
             const int n = wb.sheetCount();
             for (int p = 1; p <= n; ++p) {
                 int at = 0;
@@ -37,6 +38,8 @@ int main(int argc, char** argv)
                     continue;
                 }
                 wb.renameSheet(at, u"コピー" + std::u16string(1, static_cast<char16_t>(u'0' + p)));
+                if (verb == "copyonly")
+                    continue;
                 wb.setCell(at, "A1", xls::CellValue::fromText(u"書き込み"));
                 wb.setCell(at, "B2", xls::CellValue::fromText(u"12.5"));
                 wb.setCell(at, "C3", xls::CellValue::fromText(u"00123"));

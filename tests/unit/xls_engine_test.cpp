@@ -1,0 +1,199 @@
+// The workbook engine on its own: cell addresses, value rules, dates, sheet names, cell writes and
+// damaged input.
+#include "support/TestSupport.h"
+#include "xls/CellValue.h"
+#include "xls/CompoundFile.h"
+#include "xls/Record.h"
+#include "xls/Workbook.h"
+
+#include <gtest/gtest.h>
+
+using namespace xls;
+
+namespace {
+
+Bytes fixtureBytes(const char* name)
+{
+    const QByteArray b = tolvar::test::readFile(QStringLiteral(TOLVAR_SOURCE_DIR "/../shared/xls-corpus/") + QString::fromLatin1(name));
+    return Bytes(b.begin(), b.end());
+}
+
+ErrorCode codeOf(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const Error& e) {
+        return e.code();
+    }
+    return static_cast<ErrorCode>(0);
+}
+
+// The records of a sheet's substream in the saved workbook.
+std::vector<Record> sheetRecords(const Bytes& file, int position)
+{
+    const CompoundFile cf = CompoundFile::parse(file);
+    const std::vector<Record> all = parseRecords(cf.stream(cf.findRootStream(u"Workbook")));
+    int seen = 0;
+    std::vector<Record> out;
+    int depth = 0;
+    for (const Record& r : all) {
+        if (r.type == rt::Bof && depth++ == 0)
+            ++seen;
+        if (seen == position + 1)
+            out.push_back(r);
+        if (r.type == rt::Eof)
+            --depth;
+    }
+    return out;
+}
+
+const Record* findCell(const std::vector<Record>& records, std::uint16_t row, std::uint16_t col)
+{
+    for (const Record& r : records)
+        if (isCellRecord(r.type) && r.type != rt::MulRk && r.type != rt::MulBlank && u16(r.data, 0) == row &&
+            u16(r.data, 2) == col)
+            return &r;
+    return nullptr;
+}
+
+}  // namespace
+
+TEST(xls_cell_address, parses_the_form_addresses)
+{
+    const std::tuple<const char*, int, int> rows[] = {
+        {"A1", 0, 0}, {"I3", 2, 8}, {"AY34", 33, 50}, {"BC57", 56, 54}, {"BJ11", 10, 61}, {"IV65536", 65535, 255}};
+    for (const auto& [text, row, col] : rows) {
+        const CellAddress a = CellAddress::parse(text);
+        EXPECT_EQ(a.row, row) << text;
+        EXPECT_EQ(a.col, col) << text;
+    }
+    for (const char* bad : {"", "A", "1", "A0", "a1", "IW1", "A65537", "A01", "AAAA1", "A1 ", "$A$1"})
+        EXPECT_EQ(codeOf([&] { CellAddress::parse(bad); }), ErrorCode::InvalidCellAddress) << bad;
+}
+
+TEST(xls_values, plain_decimal_text_becomes_a_number_and_nothing_else_does)
+{
+    for (const char16_t* yes : {u"0", u"12", u"-5", u"0.5", u"1500.5", u"33.3333", u"123456789012345", u"0.000000000000001"})
+        EXPECT_TRUE(isPlainDecimal(yes));
+    for (const char16_t* no : {u"", u"00123", u"01", u"1/3", u"2024/01/05", u"1,234", u"1E5", u"+1", u".5", u"5.",
+                               u" 1", u"1 ", u"１２", u"1234567890123456", u"-", u"--1"})
+        EXPECT_FALSE(isPlainDecimal(no));
+}
+
+TEST(xls_values, date_serials_in_both_systems)
+{
+    EXPECT_EQ(dateSerial(1900, 1, 1, false), 1);
+    EXPECT_EQ(dateSerial(1900, 2, 28, false), 59);
+    EXPECT_EQ(dateSerial(1900, 3, 1, false), 61);  // 60 is the 29 February 1900 that never was
+    EXPECT_EQ(dateSerial(2024, 1, 15, false), 45306);
+    EXPECT_EQ(dateSerial(1904, 1, 1, true), 0);
+    EXPECT_EQ(dateSerial(2024, 1, 15, true), 45306 - 1462);
+    EXPECT_EQ(codeOf([] { dateSerial(2024, 13, 1, false); }), ErrorCode::InvalidValue);
+}
+
+TEST(xls_workbook, sheets_by_position_and_name_and_the_naming_rules)
+{
+    Workbook wb = Workbook::fromBytes(fixtureBytes("poi-DrawingAndComments.xls"));
+    ASSERT_EQ(wb.sheetCount(), 3);
+    EXPECT_EQ(wb.sheetName(1), u"Sheet1");
+    EXPECT_EQ(wb.sheetPosition(u"sHEET2"), 2);
+    EXPECT_EQ(codeOf([&] { wb.sheetPosition(u"none"); }), ErrorCode::SheetNotFound);
+    EXPECT_EQ(codeOf([&] { wb.sheetName(4); }), ErrorCode::SheetNotFound);
+    const int copy = wb.copySheetToEnd(1);
+    EXPECT_EQ(copy, 4);
+    EXPECT_EQ(wb.sheetName(4), u"Sheet1 (2)");
+    for (const char16_t* bad : {u"", u"a:b", u"a\\b", u"a/b", u"a?", u"a*", u"[a", u"a]", u"'a", u"a'",
+                                u"12345678901234567890123456789012"})
+        EXPECT_EQ(codeOf([&] { wb.renameSheet(copy, bad); }), ErrorCode::InvalidSheetName);
+    EXPECT_EQ(codeOf([&] { wb.renameSheet(copy, u"SHEET2"); }), ErrorCode::DuplicateSheetName);
+    wb.renameSheet(copy, u"納品情報12");
+    wb.renameSheet(copy, u"納品情報12");  // its own name again is fine
+    EXPECT_EQ(wb.sheetPosition(u"納品情報12"), 4);
+    const Workbook again = Workbook::fromBytes(wb.saveToBytes());
+    EXPECT_EQ(again.sheetName(4), u"納品情報12");
+}
+
+TEST(xls_workbook, cell_writes_keep_formats_and_split_runs)
+{
+    // 12561-1 holds MULRK and MULBLANK runs.
+    Workbook wb = Workbook::fromBytes(fixtureBytes("poi-12561-1.xls"));
+    const Bytes before = wb.saveToBytes();
+    const std::vector<Record> original = sheetRecords(before, 1);
+    const Record* run = nullptr;
+    for (const Record& r : original)
+        if (r.type == rt::MulBlank && u16(r.data, r.data.size() - 2) - u16(r.data, 2) >= 2)
+            run = &r;
+    ASSERT_NE(run, nullptr);
+    const std::uint16_t row = u16(run->data, 0), first = u16(run->data, 2);
+    const std::uint16_t xf = u16(run->data, 4 + 2);  // the XF of the run's second cell
+    std::string address;
+    for (std::uint32_t c = first + 1u + 1;;) {  // column letters of first + 1
+        address.insert(address.begin(), static_cast<char>('A' + (c - 1) % 26));
+        c = (c - 1) / 26;
+        if (!c)
+            break;
+    }
+    address += std::to_string(row + 1);
+    wb.setCell(1, address, CellValue::fromText(u"書込"));
+    wb.setCell(1, "Z300", CellValue::fromText(u"00123"));
+    wb.setCell(1, "Y300", CellValue::fromText(u"1500.5"));
+    const std::vector<Record> after = sheetRecords(wb.saveToBytes(), 1);
+    const Record* written = findCell(after, row, static_cast<std::uint16_t>(first + 1));
+    ASSERT_NE(written, nullptr);
+    EXPECT_EQ(written->type, rt::LabelSst);
+    EXPECT_EQ(u16(written->data, 4), xf);
+    // The left part of the run is one cell now: a BLANK of its own.
+    const Record* left = findCell(after, row, first);
+    ASSERT_NE(left, nullptr);
+    EXPECT_EQ(left->type, rt::Blank);
+    const Record* text = findCell(after, 299, 25);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->type, rt::LabelSst);
+    const Record* number = findCell(after, 299, 24);
+    ASSERT_NE(number, nullptr);
+    EXPECT_EQ(number->type, rt::Number);
+    EXPECT_EQ(f64(number->data, 6), 1500.5);
+    for (const Record& r : after) {
+        if (r.type == rt::Dimensions) {
+            EXPECT_GE(u32(r.data, 4), 300u);
+        }
+    }
+}
+
+TEST(xls_workbook, refuses_what_it_cannot_keep_intact)
+{
+    EXPECT_EQ(codeOf([] { Workbook::fromBytes(fixtureBytes("parseexcel-Test97J.xls")); }), ErrorCode::Unsupported);
+    EXPECT_EQ(codeOf([] { Workbook::fromBytes(Bytes(600, 0)); }), ErrorCode::NotCompoundFile);
+    EXPECT_EQ(codeOf([] { Workbook::fromBytes(Bytes()); }), ErrorCode::NotCompoundFile);
+    Workbook wb = Workbook::fromBytes(fixtureBytes("poi-WithConditionalFormatting.xls"));
+    EXPECT_EQ(codeOf([&] { wb.setCell(1, "A1", CellValue::fromNumber(1.0 / 0.0)); }), ErrorCode::InvalidValue);
+}
+
+TEST(xls_workbook, damaged_copies_of_every_fixture_fail_cleanly)
+{
+    const char* files[] = {"poi-12561-1.xls", "poi-SimpleWithImages.xls", "phpspreadsheet-30template.xls",
+                           "parseexcel-long_string8.xls", "xlrd-namesdemo.xls"};
+    for (const char* name : files) {
+        const Bytes good = fixtureBytes(name);
+        // Truncated at many lengths, and one byte flipped at many places.
+        for (std::size_t cut = 0; cut < good.size(); cut += good.size() / 37 + 1) {
+            Bytes bad(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut));
+            try {
+                Workbook::fromBytes(bad).saveToBytes();
+            } catch (const Error&) {
+            }
+        }
+        for (std::size_t at = 0; at < good.size(); at += good.size() / 211 + 1) {
+            Bytes bad = good;
+            bad[at] ^= 0xFF;
+            try {
+                Workbook wb = Workbook::fromBytes(bad);
+                wb.copySheetToEnd(1);
+                wb.setCell(wb.sheetCount(), "B2", CellValue::fromText(u"x"));
+                Workbook::fromBytes(wb.saveToBytes());
+            } catch (const Error&) {
+            }
+        }
+    }
+    SUCCEED();
+}
