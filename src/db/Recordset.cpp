@@ -26,6 +26,8 @@ void Recordset::Open(const QString& source, const QVariantList& values, const Co
     cursor_ = cursorType;
     query_ = std::make_unique<QSqlQuery>(connection.database());
     query_->setForwardOnly(true);
+    // Numbers come as numbers, not as the database's text of them ("3.0000").
+    query_->setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
     if (!query_->prepare(source))
         throw failureFromSqlError(query_->lastError(), FailureCode::DbStatementFailed);
     for (const QVariant& value : values)

@@ -22,6 +22,8 @@ QString failureText(FailureCode code)
     case FailureCode::FileOpenInOtherProgram: return QStringLiteral("ファイルは別のプログラムで開かれています。");
     case FailureCode::FileWriteFailed: return QStringLiteral("ファイルに書き込めません。");
     case FailureCode::FolderMissing: return QStringLiteral("フォルダが見つかりません。");
+    case FailureCode::TemplateSheets:
+        return QStringLiteral("テンプレートには「海外納品情報」と「Purchase Order」の 2 シートだけが必要です。");
     case FailureCode::Unexpected: return QStringLiteral("予期しないエラーが発生しました。");
     }
     return {};
@@ -38,6 +40,7 @@ const std::vector<FailureCode>& allFailureCodes()
         FailureCode::DbNotOpen,         FailureCode::DbReadFailed,
         FailureCode::FileMissing,       FailureCode::FileOpenInOtherProgram,
         FailureCode::FileWriteFailed,   FailureCode::FolderMissing,
+        FailureCode::TemplateSheets,
         FailureCode::Unexpected,
     };
     return codes;

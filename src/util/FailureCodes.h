@@ -31,6 +31,7 @@ enum class FailureCode : qint32 {
     FileOpenInOtherProgram = -3002,
     FileWriteFailed = -3003,
     FolderMissing = -3004,
+    TemplateSheets = -3005,
 
     // Anything else caught by the last resort.
     Unexpected = -9999,

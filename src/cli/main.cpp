@@ -1,0 +1,15 @@
+// tolvar-po: the PO workbooks without a window.
+#include "cli/TolvarPo.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const int status = tolvar::runTolvarPo(app.arguments(), out, err);
+    out.flush();
+    err.flush();
+    return status;
+}

@@ -1,0 +1,145 @@
+#include "pofile/CellForms.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QRegularExpression>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+namespace tolvar {
+
+QString plainDecimal(double value)
+{
+    if (!std::isfinite(value))
+        return QString::number(value);
+    if (value == 0)
+        return QStringLiteral("0");
+    // 15 significant digits, then written out without an exponent.
+    char buffer[64];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
+    if (ec != std::errc())
+        return QString::number(value, 'g', 15);
+    const std::string repr(buffer, end);
+    const std::size_t e = repr.find('e');
+    const bool negative = repr.front() == '-';
+    std::string digits;
+    for (char c : repr.substr(0, e))
+        if (c >= '0' && c <= '9')
+            digits += c;
+    const int exponent = std::atoi(repr.c_str() + e + 1);
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
+    std::string out;
+    const int point = exponent + 1;  // digits before the decimal point
+    if (point <= 0) {
+        out = "0." + std::string(static_cast<std::size_t>(-point), '0') + digits;
+    } else if (point >= static_cast<int>(digits.size())) {
+        out = digits + std::string(static_cast<std::size_t>(point) - digits.size(), '0');
+    } else {
+        out = digits.substr(0, static_cast<std::size_t>(point)) + "." + digits.substr(static_cast<std::size_t>(point));
+    }
+    return QString::fromLatin1((negative ? "-" : "") + out);
+}
+
+QDate dateOf(const QVariant& value)
+{
+    if (value.isNull())
+        return {};
+    if (value.typeId() == QMetaType::QDate)
+        return value.toDate();
+    if (value.typeId() == QMetaType::QDateTime)
+        return value.toDateTime().date();
+    static const QRegularExpression form(QStringLiteral("^(\\d{4})[/-](\\d{1,2})[/-](\\d{1,2})(?:[ T]\\d{1,2}:\\d{2}(?::\\d{2}(?:\\.\\d+)?)?)?$"));
+    const QRegularExpressionMatch m = form.match(value.toString().trimmed());
+    if (!m.hasMatch())
+        return {};
+    return QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+}
+
+QString textForm(const QVariant& value)
+{
+    if (value.isNull())
+        return QString();
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float: return plainDecimal(value.toDouble());
+    case QMetaType::QDate:
+    case QMetaType::QDateTime: return dateOf(value).toString(QStringLiteral("yyyy/MM/dd"));
+    case QMetaType::Bool: return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    default: return value.toString();
+    }
+}
+
+double numberReading(const QVariant& value)
+{
+    const QString text = QStringLiteral("0") + textForm(value);
+    std::string number;
+    bool point = false, exponent = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+            continue;
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
+            number += static_cast<char>(c.unicode());
+        } else if (c == QLatin1Char('.') && !point && !exponent) {
+            point = true;
+            number += '.';
+        } else if ((c == QLatin1Char('e') || c == QLatin1Char('E')) && !exponent) {
+            // An exponent counts only when digits follow it (after an optional sign).
+            qsizetype j = i + 1;
+            std::string tail = "e";
+            if (j < text.size() && (text.at(j) == QLatin1Char('+') || text.at(j) == QLatin1Char('-')))
+                tail += static_cast<char>(text.at(j++).unicode());
+            if (j >= text.size() || !text.at(j).isDigit() || text.at(j).unicode() > 0x7F)
+                break;
+            exponent = true;
+            number += tail;
+            i = j - 1;
+        } else {
+            break;
+        }
+    }
+    double result = 0;
+    const auto [ptr, ec] = std::from_chars(number.data(), number.data() + number.size(), result);
+    (void)ptr;
+    if (ec == std::errc::result_out_of_range)
+        return HUGE_VAL;
+    return result;
+}
+
+QString dateText(const QVariant& value)
+{
+    const QDate date = dateOf(value);
+    if (date.isValid())
+        return date.toString(QStringLiteral("yyyy/MM/dd"));
+    return value.isNull() ? QString() : value.toString();
+}
+
+xls::CellValue textCell(const QString& text)
+{
+    if (text.isEmpty())
+        return xls::CellValue::empty();
+    return xls::CellValue::fromText(text.toStdU16String());
+}
+
+xls::CellValue asIs(const QVariant& value, bool dateColumn)
+{
+    if (value.isNull())
+        return xls::CellValue::empty();
+    const QDate date = dateColumn || value.typeId() == QMetaType::QDate || value.typeId() == QMetaType::QDateTime
+                           ? dateOf(value)
+                           : QDate();
+    if (date.isValid())
+        return xls::CellValue::fromDate(date.year(), date.month(), date.day());
+    switch (value.typeId()) {
+    case QMetaType::Int: case QMetaType::UInt: case QMetaType::LongLong: case QMetaType::ULongLong:
+    case QMetaType::Double: case QMetaType::Float:
+        return xls::CellValue::fromNumber(value.toDouble());
+    default:
+        return textCell(value.toString());
+    }
+}
+
+}  // namespace tolvar

@@ -1,0 +1,34 @@
+// PoWorkbook: the spreadsheet operations the PO workbook generation uses (sheet count, a sheet by
+// position or name, a copy after the last sheet, renaming, one cell's value, saving), over the
+// xls engine and in memory. Engine errors reach the caller as Failures with their own numbers.
+#pragma once
+
+#include "xls/Workbook.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace tolvar {
+
+class PoWorkbook {
+public:
+    // Reads the template; a missing or unreadable file, or one the engine refuses, is a Failure.
+    static PoWorkbook open(const QString& templatePath);
+
+    int sheetCount() const { return book_.sheetCount(); }
+    // The position of the sheet of that name (from 1); a missing sheet is a Failure.
+    int worksheet(const QString& name) const;
+    void copyAfterLast(int position);
+    void setName(int position, const QString& name);
+    void setValue(int position, const char* address, const xls::CellValue& value);
+    QByteArray saveToBytes() const;
+
+    // The Failure number of an engine error: its code, below -4000.
+    static qint32 failureNumber(const xls::Error& error);
+
+private:
+    explicit PoWorkbook(xls::Workbook book) : book_(std::move(book)) {}
+    xls::Workbook book_;
+};
+
+}  // namespace tolvar

@@ -1,0 +1,25 @@
+// po_file_make: the purchase-order workbook of one PO. Reads the PO's header and lines through
+// gCnPo, fills a copy of the template in memory (two sheets a page of 20 lines: the header on
+// every page, the lines, amounts and running totals), and only when the workbook is complete
+// moves it into place as <save folder>/<PO number>.xls, replacing an older file. A failure
+// leaves any older file as it was and no new one, and rises as a Failure.
+#pragma once
+
+#include <QString>
+
+namespace tolvar {
+
+enum class PoFileResult { Written, NotFound };
+
+struct PoFileOptions {
+    QString templatePath;  // empty: MST_PO.xls in the program folder
+    QString saveFolder;    // empty: gPoSaveFolder
+};
+
+PoFileResult po_file_make(const QString& poNo);
+PoFileResult po_file_make(const QString& poNo, const PoFileOptions& options);
+
+// <folder>/<PO number>.xls, with a separator put in when the folder text lacks one.
+QString poFilePath(const QString& saveFolder, const QString& poNo);
+
+}  // namespace tolvar
