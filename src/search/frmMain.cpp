@@ -1,6 +1,9 @@
 #include "search/frmMain.h"
 
 #include "db/dbOpen.h"
+#include "output/frmOutSetting.h"
+#include "settings/clsIniFile.h"
+#include "util/BrowseForFolder.h"
 #include "search/PoResultModel.h"
 #include "search/SearchStatement.h"
 #include "settings/LoadSettings.h"
@@ -12,6 +15,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -140,6 +145,10 @@ frmMain::frmMain(QWidget* parent)
         setTabOrder(order[i - 1], order[i]);
 
     connect(Command1, &QPushButton::clicked, this, [this] { SearchPo(); });
+    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+    // A double-click on a row, or Enter on the current row, activates it.
+    connect(TDBGrid1, &QTableView::doubleClicked, this, [this] { TDBGrid1_Activate(); });
+    TDBGrid1->installEventFilter(this);
 
     Form_Load();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -172,6 +181,54 @@ void frmMain::buildGrid()
     selectors->setSectionResizeMode(QHeaderView::Fixed);
     selectors->setDefaultSectionSize(twips(285));
     selectors->setFixedWidth(twips(285));
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == TDBGrid1 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            TDBGrid1_Activate();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+frmOutSetting& frmMain::outSetting()
+{
+    if (!outSetting_)
+        outSetting_ = new frmOutSetting(this);
+    return *outSetting_;
+}
+
+void frmMain::Command2_Click()
+{
+    const QString folder = BrowseForFolder(this, QStringLiteral("保存先の指定"));
+    if (folder.isEmpty())
+        return;
+    txtPoDir->setText(folder);
+    gPoSaveFolder = folder;
+    // Written at once; if the file cannot be written the folder still holds for this run.
+    clsIniFile ini;
+    ini.setFileName(SettingsFilePath());
+    ini.setSection(QStringLiteral("全般"));
+    ini.SetString(QStringLiteral("PO_SAVE_FOLDER"), folder);
+}
+
+void frmMain::TDBGrid1_Activate()
+{
+    const int row = TDBGrid1->currentIndex().row();
+    const QString kind = result_->text(row, 0);
+    const QString poNo = result_->text(row, 1);
+    if (kind.isEmpty() && poNo.isEmpty())
+        return;
+    // The save folder must be an existing folder: not empty, not a file.
+    if (!QFileInfo(txtPoDir->text()).isDir()) {
+        MsgBox(QStringLiteral("PO保存先を確認してください。"), MsgIcon::Critical, QStringLiteral("エラー"));
+        return;
+    }
+    outSetting().F_Open(poNo);
 }
 
 void frmMain::Form_Load()

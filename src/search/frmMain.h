@@ -20,6 +20,7 @@ class QTableView;
 namespace tolvar {
 
 class PoResultModel;
+class frmOutSetting;
 
 class frmMain : public QWidget {
     Q_OBJECT
@@ -30,6 +31,11 @@ public:
     // The search of Command1: the statement from the conditions, the rows into the grid.
     void SearchPo();
     PoResultModel& resultTable() { return *result_; }
+    // Command2: the save folder, chosen and written to the settings file at once.
+    void Command2_Click();
+    // Activation of the grid's current row: the output dialog for its PO.
+    void TDBGrid1_Activate();
+    frmOutSetting& outSetting();
 
     QGroupBox* Frame1;
     std::array<QLabel*, 6> Label1{};
@@ -45,12 +51,16 @@ public:
     QLineEdit* txtPoDir;
     QPushButton* Command2;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void Form_Load();
     void buildGrid();
 
     PoResultModel* result_;
     std::unique_ptr<Recordset> recordset_;  // made on first use, open only inside a search
+    frmOutSetting* outSetting_ = nullptr;    // made on first use, a child of the window
 };
 
 // The program's icon, drawn at 16 × 16 and 32 × 32.

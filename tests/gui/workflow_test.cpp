@@ -1,0 +1,256 @@
+// The whole workflow from the search window, as a user goes through it: choose the save folder,
+// search, activate a row, confirm the output dialog, get the workbook.
+#include "db/dbOpen.h"
+#include "output/frmOutSetting.h"
+#include "search/PoResultModel.h"
+#include "search/frmMain.h"
+#include "settings/LoadSettings.h"
+#include "support/TestSupport.h"
+#include "util/BrowseForFolder.h"
+#include "util/Clock.h"
+#include "util/Messages.h"
+#include "util/basKansu.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <functional>
+
+using namespace tolvar;
+
+namespace {
+
+const QByteArray kSettings = "; office settings\r\n[PO_DB]\r\nPROVIDER=SQLite\r\nSERVER_NM=po.db\r\n\r\n[全般]\r\nPO_SAVE_FOLDER=@\r\n";
+
+class WorkflowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::makeTestSqlite(folder.path(), QStringLiteral("po.db"));
+        QFile::copy(QStringLiteral(TOLVAR_SOURCE_DIR "/assets/MST_PO.xls"), folder.file(QStringLiteral("MST_PO.xls")));
+        QDir(folder.path()).mkdir(QStringLiteral("out"));
+        saveFolder = folder.file(QStringLiteral("out")) + QLatin1Char('/');
+        settings = kSettings;
+        settings.replace("@", saveFolder.toUtf8());
+        folder.writeSettings(settings);
+        ASSERT_EQ(LoadSettings(), 0);
+        setTodayForTesting(QDate(2024, 3, 1));
+        setShellOpenerForTesting([this](const QString& path) {
+            opened << path;
+            return qint32(kShellStarted);
+        });
+        window = std::make_unique<frmMain>();
+        window->show();
+        window->dtpSDate->setDate(QDate(2024, 1, 1));
+        window->dtpEDate->setDate(QDate(2024, 12, 31));
+    }
+    void TearDown() override
+    {
+        setTodayForTesting(QDate());
+        setShellOpenerForTesting(nullptr);
+        setFolderPickerForTesting(nullptr);
+        window.reset();
+    }
+
+    void searchAndSelect(const QString& poNo)
+    {
+        QTest::mouseClick(window->Command1, Qt::LeftButton);
+        for (int r = 0; r < window->resultTable().rowCount(); ++r)
+            if (window->resultTable().text(r, 1) == poNo)
+                window->TDBGrid1->setCurrentIndex(window->resultTable().index(r, 1));
+        ASSERT_EQ(window->resultTable().text(window->TDBGrid1->currentIndex().row(), 1), poNo);
+    }
+    // Activates the current row with Enter; `inDialog` answers the modal dialog, if one opens.
+    bool activate(std::function<void(frmOutSetting&)> inDialog)
+    {
+        bool shown = false;
+        QTimer::singleShot(0, [&] {
+            if (auto* d = qobject_cast<frmOutSetting*>(QApplication::activeModalWidget())) {
+                shown = true;
+                inDialog(*d);
+                if (d->isVisible())
+                    d->reject();
+            }
+        });
+        QTest::keyClick(window->TDBGrid1, Qt::Key_Return);
+        QApplication::processEvents();
+        return shown;
+    }
+    QString output(const QString& poNo) const { return saveFolder + poNo + QStringLiteral(".xls"); }
+    QString readCell(const QString& path, const char* sheet, const char* address)
+    {
+        QProcess p;
+        p.start(QStringLiteral("/usr/bin/python3"),
+                {QStringLiteral("-c"), QStringLiteral("import xlrd,sys; b=xlrd.open_workbook(sys.argv[1]); s=b.sheet_by_name(sys.argv[2]); "
+                                                      "import re; m=re.match(r'([A-Z]+)(\\d+)', sys.argv[3]); c=0\n"
+                                                      "for ch in m.group(1): c=c*26+ord(ch)-64\n"
+                                                      "print(s.cell_value(int(m.group(2))-1, c-1))"),
+                 path, QString::fromUtf8(sheet), QString::fromLatin1(address)});
+        p.waitForFinished(30000);
+        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    }
+
+    test::ProgramFolder folder;
+    QString saveFolder;
+    QByteArray settings;
+    QStringList opened;
+    RecordingMessageSink recorder;
+    ScopedMessageSink scoped{recorder};
+    std::unique_ptr<frmMain> window;
+};
+
+}  // namespace
+
+TEST_F(WorkflowTest, ok_without_the_box_writes_the_workbook_and_says_so)
+{
+    searchAndSelect(QStringLiteral("P0001"));
+    const bool shown = activate([](frmOutSetting& d) {
+        EXPECT_EQ(d.windowTitle(), QStringLiteral("P0001"));
+        EXPECT_FALSE(d.cheFileOpen->isChecked());
+        QTest::mouseClick(d.cmdOK, Qt::LeftButton);
+    });
+    EXPECT_TRUE(shown);
+    ASSERT_TRUE(QFile::exists(output(QStringLiteral("P0001"))));
+    EXPECT_EQ(readCell(output(QStringLiteral("P0001")), "PO1", "AY7"), QStringLiteral("P0001"));
+    EXPECT_EQ(readCell(output(QStringLiteral("P0001")), "PO1", "BC17"), QStringLiteral("99.0"));
+    ASSERT_EQ(recorder.messages.size(), 1u);
+    EXPECT_EQ(recorder.messages[0], (Message{QStringLiteral("作成しました。"), QStringLiteral("終了"), MsgIcon::Information}));
+    EXPECT_TRUE(opened.isEmpty());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(gCnPo->isOpen());
+}
+
+TEST_F(WorkflowTest, ok_with_the_box_opens_the_workbook_and_shows_nothing)
+{
+    searchAndSelect(QStringLiteral("P0002"));
+    activate([](frmOutSetting& d) {
+        d.cheFileOpen->setChecked(true);
+        QTest::keyClick(&d, Qt::Key_Return);  // OK is the default button
+    });
+    EXPECT_EQ(opened, QStringList{output(QStringLiteral("P0002"))});
+    EXPECT_TRUE(QFile::exists(output(QStringLiteral("P0002"))));
+    EXPECT_TRUE(recorder.messages.empty());
+}
+
+TEST_F(WorkflowTest, cancel_escape_and_close_write_nothing_and_the_box_starts_unticked)
+{
+    searchAndSelect(QStringLiteral("P0001"));
+    EXPECT_TRUE(activate([](frmOutSetting& d) {
+        d.cheFileOpen->setChecked(true);
+        QTest::mouseClick(d.cmdCancel, Qt::LeftButton);
+    }));
+    EXPECT_TRUE(activate([](frmOutSetting& d) {
+        EXPECT_FALSE(d.cheFileOpen->isChecked());
+        QTest::keyClick(&d, Qt::Key_Escape);
+    }));
+    EXPECT_TRUE(activate([](frmOutSetting& d) { d.close(); }));
+    EXPECT_FALSE(QFile::exists(output(QStringLiteral("P0001"))));
+    EXPECT_TRUE(recorder.messages.empty());
+    EXPECT_TRUE(opened.isEmpty());
+}
+
+TEST_F(WorkflowTest, the_dialog_sits_where_its_form_puts_it)
+{
+    frmOutSetting& d = window->outSetting();
+    EXPECT_EQ(d.size(), QSize(397, 250));
+    EXPECT_EQ(d.Label1->text(), QStringLiteral("エクセルファイルを作成します。"));
+    EXPECT_EQ(d.Label1->geometry(), QRect(24, 16, 345, 17));
+    EXPECT_EQ(d.Frame1->geometry(), QRect(24, 40, 345, 113));
+    EXPECT_EQ(d.cheFileOpen->parentWidget(), static_cast<QWidget*>(d.Frame1));
+    EXPECT_EQ(d.cheFileOpen->geometry(), QRect(32, 24, 217, 17));
+    EXPECT_EQ(d.cheFileOpen->text(), QStringLiteral("作成後ﾌｧｲﾙを開く"));
+    EXPECT_EQ(d.cmdOK->geometry(), QRect(200, 200, 81, 25));
+    EXPECT_EQ(d.cmdCancel->geometry(), QRect(288, 200, 81, 25));
+    EXPECT_EQ(d.cmdCancel->text(), QStringLiteral("ｷｬﾝｾﾙ"));
+    EXPECT_TRUE(d.cmdOK->isDefault());
+    EXPECT_EQ(d.cmdOK->nextInFocusChain(), d.cmdCancel);
+}
+
+TEST_F(WorkflowTest, choosing_a_folder_writes_it_at_once_and_a_cancel_changes_nothing)
+{
+    QDir(folder.path()).mkdir(QStringLiteral("chosen"));
+    const QString chosen = folder.file(QStringLiteral("chosen"));
+    QString title;
+    setFolderPickerForTesting([&](QWidget*, const QString& t) {
+        title = t;
+        return chosen;
+    });
+    QTest::mouseClick(window->Command2, Qt::LeftButton);
+    EXPECT_EQ(title, QStringLiteral("保存先の指定"));
+    EXPECT_EQ(window->txtPoDir->text(), chosen + QLatin1Char('/'));
+    EXPECT_EQ(gPoSaveFolder, chosen + QLatin1Char('/'));
+    QByteArray expected = kSettings;
+    expected.replace("@", (chosen + QLatin1Char('/')).toUtf8());
+    EXPECT_EQ(test::readFile(folder.settingsPath()), expected);
+    gPoSaveFolder.clear();
+    ASSERT_EQ(LoadSettings(), 0);
+    EXPECT_EQ(gPoSaveFolder, chosen + QLatin1Char('/'));
+
+    setFolderPickerForTesting([](QWidget*, const QString&) { return QString(); });
+    QTest::mouseClick(window->Command2, Qt::LeftButton);
+    EXPECT_EQ(window->txtPoDir->text(), chosen + QLatin1Char('/'));
+    EXPECT_EQ(test::readFile(folder.settingsPath()), expected);
+}
+
+TEST_F(WorkflowTest, a_missing_folder_or_an_empty_grid_opens_no_dialog)
+{
+    EXPECT_FALSE(activate([](frmOutSetting&) {}));  // before any search
+    EXPECT_TRUE(recorder.messages.empty());
+    searchAndSelect(QStringLiteral("P0001"));
+    QDir(saveFolder).removeRecursively();
+    EXPECT_FALSE(activate([](frmOutSetting&) {}));
+    ASSERT_EQ(recorder.messages.size(), 1u);
+    EXPECT_EQ(recorder.messages[0], (Message{QStringLiteral("PO保存先を確認してください。"), QStringLiteral("エラー"), MsgIcon::Critical}));
+    recorder.messages.clear();
+    window->txtPoDir->setText(folder.settingsPath());  // a file, not a folder
+    EXPECT_FALSE(activate([](frmOutSetting&) {}));
+    EXPECT_EQ(recorder.messages.size(), 1u);
+}
+
+TEST_F(WorkflowTest, a_po_deleted_after_the_search_is_reported_and_nothing_is_written)
+{
+    searchAndSelect(QStringLiteral("P0004"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("deleter"));
+        db.setDatabaseName(folder.file(QStringLiteral("po.db")));
+        ASSERT_TRUE(db.open());
+        QSqlQuery(db).exec(QStringLiteral("DELETE FROM TBL_PO_H WHERE PO番号 = 'P0004'"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("deleter"));
+    activate([](frmOutSetting& d) { QTest::mouseClick(d.cmdOK, Qt::LeftButton); });
+    EXPECT_FALSE(QFile::exists(output(QStringLiteral("P0004"))));
+    ASSERT_EQ(recorder.messages.size(), 1u);
+    EXPECT_EQ(recorder.messages[0], (Message{QStringLiteral("POが見つかりません。"), QStringLiteral("エラー"), MsgIcon::Critical}));
+    EXPECT_TRUE(opened.isEmpty());
+}
+
+TEST_F(WorkflowTest, a_failed_db_open_at_ok_leaves_the_dialog_usable)
+{
+    searchAndSelect(QStringLiteral("P0001"));
+    gPoDbSetting.ServerName = QStringLiteral("gone.db");
+    bool enabledAfter = false;
+    activate([&](frmOutSetting& d) {
+        QTest::mouseClick(d.cmdOK, Qt::LeftButton);
+        enabledAfter = d.isEnabled() && d.isVisible();
+        QTest::mouseClick(d.cmdCancel, Qt::LeftButton);
+    });
+    EXPECT_TRUE(enabledAfter);
+    ASSERT_EQ(recorder.messages.size(), 1u);
+    EXPECT_EQ(recorder.messages[0].caption, QStringLiteral("dbOpen"));
+    EXPECT_FALSE(QFile::exists(output(QStringLiteral("P0001"))));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
