@@ -15,6 +15,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev sqlite3
   postgresql odbc-postgresql unixodbc tdsodbc xdg-utils
   fonts-ipafont-gothic xvfb xauth
+  python3-xlrd gnumeric libreoffice-calc-nogui clang libclang-rt-14-dev
 )
 
 install_missing() {
@@ -54,6 +55,13 @@ test)
   build build-asan -DCMAKE_BUILD_TYPE=Debug -DTOLVAR_SANITIZE=ON -DTOLVAR_WERROR=ON
   (cd build-asan && ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
      ctest --output-on-failure -j "$jobs")
+  echo "== the workbook engine's fuzz target for a minute (libFuzzer, ASan, UBSan)"
+  mkdir -p build-fuzz
+  clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I src \
+    fuzz/fuzz_xls.cpp src/xls/*.cpp -o build-fuzz/fuzz_xls
+  rm -rf build-fuzz/corpus && cp -r fuzz/corpus build-fuzz/corpus
+  build-fuzz/fuzz_xls -max_total_time=60 -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
+    -artifact_prefix=build-fuzz/ build-fuzz/corpus 2>&1 | tail -n 3
   ;;
 bench)
   install_missing

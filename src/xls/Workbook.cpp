@@ -7,6 +7,7 @@
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <unordered_set>
 
 namespace xls {
 
@@ -412,14 +413,24 @@ int Workbook::copySheetToEnd(int position)
         group.writeBack(globals_);
     }
 
-    // "Name (2)", "Name (3)", ... cut so that it fits in 31 characters.
+    // "Name (2)", "Name (3)", ... cut so that it fits in 31 characters: the first one free.
+    std::unordered_set<std::u16string> taken;
+    for (const Sheet& s : sheets_) {
+        std::u16string folded = s.name;
+        for (char16_t& c : folded)
+            c = foldCase(c);
+        taken.insert(std::move(folded));
+    }
     std::u16string name;
     for (int n = 2;; ++n) {
         std::u16string suffix;
         for (char c : " (" + std::to_string(n) + ")")
             suffix.push_back(static_cast<char16_t>(c));
         name = source.name.substr(0, 31 - suffix.size()) + suffix;
-        if (std::none_of(sheets_.begin(), sheets_.end(), [&](const Sheet& s) { return sameSheetName(s.name, name); }))
+        std::u16string folded = name;
+        for (char16_t& c : folded)
+            c = foldCase(c);
+        if (!taken.count(folded))
             break;
     }
     copy.name = name;
