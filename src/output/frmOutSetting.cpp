@@ -4,6 +4,7 @@
 #include "pofile/bas_po_file_make.h"
 #include "settings/LoadSettings.h"
 #include "util/Messages.h"
+#include "util/FormWidgets.h"
 #include "util/Twips.h"
 #include "util/basKansu.h"
 
@@ -17,33 +18,6 @@
 
 namespace tolvar {
 
-namespace {
-
-template <typename W>
-W* place(W* widget, const char* name, QRect geometry)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(geometry);
-    return widget;
-}
-
-// The busy pointer from OK until the dialog is done with it.
-class WaitPointer {
-public:
-    WaitPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitPointer() { release(); }
-    void release()
-    {
-        if (active_)
-            QApplication::restoreOverrideCursor();
-        active_ = false;
-    }
-
-private:
-    bool active_ = true;
-};
-
-}  // namespace
 
 frmOutSetting::frmOutSetting(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
@@ -89,7 +63,7 @@ void frmOutSetting::F_Open(const QString& poNo)
 
 void frmOutSetting::cmdOK_Click()
 {
-    WaitPointer pointer;
+    BusyPointer pointer;
     setEnabled(false);
     qint32 kind = kPoDatabase;
     if (dbOpen(kind) != 0) {

@@ -1,5 +1,7 @@
 #include "pofile/CellForms.h"
 
+#include "util/DecimalDigits.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QRegularExpression>
@@ -17,18 +19,10 @@ QString plainDecimal(double value)
     if (value == 0)
         return QStringLiteral("0");
     // 15 significant digits, then written out without an exponent.
-    char buffer[64];
-    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
-    if (ec != std::errc())
-        return QString::number(value, 'g', 15);
-    const std::string repr(buffer, end);
-    const std::size_t e = repr.find('e');
-    const bool negative = repr.front() == '-';
-    std::string digits;
-    for (char c : repr.substr(0, e))
-        if (c >= '0' && c <= '9')
-            digits += c;
-    const int exponent = std::atoi(repr.c_str() + e + 1);
+    DecimalDigits d = decimalDigits(value, 15);
+    const bool negative = d.negative;
+    std::string& digits = d.digits;
+    const int exponent = d.exponent;
     while (digits.size() > 1 && digits.back() == '0')
         digits.pop_back();
     std::string out;

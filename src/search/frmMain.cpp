@@ -10,6 +10,7 @@
 #include "util/Clock.h"
 #include "util/Globals.h"
 #include "util/Messages.h"
+#include "util/FormWidgets.h"
 #include "util/Twips.h"
 
 #include <QApplication>
@@ -29,14 +30,6 @@
 namespace tolvar {
 
 namespace {
-
-template <typename W>
-W* place(W* widget, const char* name, QRect twipsGeometry)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(twipsGeometry);
-    return widget;
-}
 
 QLabel* label(QWidget* parent, const QString& text, int index, QRect geometry)
 {
@@ -61,15 +54,6 @@ QDateEdit* datePicker(QWidget* parent, const char* name, QRect geometry)
     picker->setCalendarPopup(true);
     return picker;
 }
-
-// Keeps the busy pointer up for the scope.
-class WaitPointer {
-public:
-    WaitPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitPointer() { QApplication::restoreOverrideCursor(); }
-    WaitPointer(const WaitPointer&) = delete;
-    WaitPointer& operator=(const WaitPointer&) = delete;
-};
 
 }  // namespace
 
@@ -244,7 +228,7 @@ void frmMain::Form_Load()
 
 void frmMain::SearchPo()
 {
-    WaitPointer pointer;
+    BusyPointer pointer;
     SearchConditions conditions;
     conditions.poNo = find_po_no->text();
     conditions.tantoCd = find_tanto_cd->text();

@@ -7,31 +7,13 @@
 #include "startup/StaffCode.h"
 #include "util/Globals.h"
 #include "util/Messages.h"
+#include "util/FormWidgets.h"
 #include "util/basKansu.h"
 
 #include <QApplication>
 
 namespace tolvar {
 
-namespace {
-
-// The screen-wide busy pointer for the start-up steps.
-class BusyPointer {
-public:
-    BusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyPointer() { release(); }
-    void release()
-    {
-        if (active_)
-            QApplication::restoreOverrideCursor();
-        active_ = false;
-    }
-
-private:
-    bool active_ = true;
-};
-
-}  // namespace
 
 StartupOutcome Main(SingleInstance& instance, const QStringList& arguments, std::unique_ptr<frmMain>& window)
 {

@@ -1,13 +1,13 @@
 #include "util/Currency.h"
 
+#include "util/DecimalDigits.h"
+
 #include "util/Failure.h"
 #include "util/FailureCodes.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <string>
-#include <string_view>
 #include <limits>
 
 namespace tolvar {
@@ -35,19 +35,10 @@ Currency Currency::fromDouble(double value)
         overflow();
     // Round the decimal the double stands for (its shortest exact text, "0.00015" rather than
     // 1.4999…e-4), so that ties are the ties a person sees.
-    char text[64];
-    const auto [end, ec] = std::to_chars(std::begin(text), std::end(text), value, std::chars_format::scientific);
-    if (ec != std::errc())
-        overflow();
-    const std::string_view repr(text, static_cast<std::size_t>(end - text));
-    const std::size_t e = repr.find('e');
-    const bool negative = repr.front() == '-';
-    std::string digits;
-    for (char c : repr.substr(0, e))
-        if (c >= '0' && c <= '9')
-            digits += c;
-    int exponent = 0;
-    std::from_chars(repr.data() + e + 1 + (repr[e + 1] == '+' ? 1 : 0), repr.data() + repr.size(), exponent);
+    const DecimalDigits d = decimalDigits(value);
+    const bool negative = d.negative;
+    const std::string& digits = d.digits;
+    const int exponent = d.exponent;
     // value = 0.d1d2d3... × 10^(exponent + 1): the first `keep` digits are whole ten-thousandths.
     const int keep = exponent + 1 + 4;
     const int count = static_cast<int>(digits.size());

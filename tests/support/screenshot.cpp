@@ -1,6 +1,7 @@
 // Makes the README's picture of the search window: the program folder's settings and demo
 // database, a search for staff code 12, the window grabbed offscreen.
-//   screenshot PROGRAM_FOLDER OUT.png
+//   screenshot PROGRAM_FOLDER OUT.png [DIALOG.png]
+#include "output/frmOutSetting.h"
 #include "search/frmMain.h"
 #include "settings/LoadSettings.h"
 #include "util/Globals.h"
@@ -26,5 +27,15 @@ int main(int argc, char** argv)
     window.SearchPo();
     window.TDBGrid1->selectRow(1);
     app.processEvents();
-    return window.grab().save(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+    if (!window.grab().save(QString::fromLocal8Bit(argv[2])))
+        return 1;
+    if (argc > 3) {
+        tolvar::frmOutSetting& dialog = window.outSetting();
+        dialog.setWindowTitle(window.resultTable().text(1, 1));
+        dialog.show();
+        app.processEvents();
+        if (!dialog.grab().save(QString::fromLocal8Bit(argv[3])))
+            return 1;
+    }
+    return 0;
 }
