@@ -71,6 +71,19 @@ QString joined(std::initializer_list<QVariant> parts, const QString& separator)
 
 enum class Form { AsIs, AsIsDate };
 
+// Writes one sheet's header cells from the header row.
+struct HeaderWriter {
+    PoWorkbook& book;
+    int sheet;
+    const Recordset& header;
+
+    void asIs(const char* address, const char* column, bool date = false) const
+    {
+        book.setValue(sheet, address, tolvar::asIs(field(header, column), date));
+    }
+    void text(const char* address, const QString& value) const { book.setValue(sheet, address, textCell(value)); }
+};
+
 struct HeaderCell {
     const char* address;
     const char* column;
@@ -81,12 +94,9 @@ struct HeaderCell {
 void writeDeliveryHeader(Run& run)
 {
     const Recordset& h = run.header;
-    PoWorkbook& book = run.book;
-    const int s = run.deliverySheet;
-    auto asIsCell = [&](const char* address, const char* column, bool date = false) {
-        book.setValue(s, address, asIs(field(h, column), date));
-    };
-    auto text = [&](const char* address, const QString& value) { book.setValue(s, address, textCell(value)); };
+    const HeaderWriter w{run.book, run.deliverySheet, h};
+    auto asIsCell = [&w](const char* address, const char* column, bool date = false) { w.asIs(address, column, date); };
+    auto text = [&w](const char* address, const QString& value) { w.text(address, value); };
 
     text("I3", textForm(field(h, "発注先名")));
     asIsCell("AU1", "PO番号");
@@ -136,12 +146,9 @@ void writeDeliveryHeader(Run& run)
 void writeOrderHeader(Run& run)
 {
     const Recordset& h = run.header;
-    PoWorkbook& book = run.book;
-    const int s = run.orderSheet;
-    auto asIsCell = [&](const char* address, const char* column, bool date = false) {
-        book.setValue(s, address, asIs(field(h, column), date));
-    };
-    auto text = [&](const char* address, const QString& value) { book.setValue(s, address, textCell(value)); };
+    const HeaderWriter w{run.book, run.orderSheet, h};
+    auto asIsCell = [&w](const char* address, const char* column, bool date = false) { w.asIs(address, column, date); };
+    auto text = [&w](const char* address, const QString& value) { w.text(address, value); };
 
     asIsCell("H7", "発注先名");
     asIsCell("H8", "発注先住所1");

@@ -17,9 +17,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <csignal>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 using namespace tolvar;
 using test::Backend;
@@ -300,20 +298,14 @@ TEST_P(PoFileMakeTest, failures_leave_the_older_file_as_it_was)
     QFile::remove(lock);
 
     // A disk that fills up while the workbook is written.
-    struct rlimit old {};
-    getrlimit(RLIMIT_FSIZE, &old);
-    struct rlimit small = old;
-    small.rlim_cur = 8192;
-    signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &small);
     test::writeFile(target, older);
     bool failed = false;
     try {
+        const test::FileSizeLimit full(8192);
         po_file_make(QStringLiteral("G1"), options);
     } catch (const Failure&) {
         failed = true;
     }
-    setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_TRUE(failed);
     EXPECT_EQ(test::readFile(target), older);
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);

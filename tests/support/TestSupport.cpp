@@ -8,6 +8,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <csignal>
 #include <gtest/gtest.h>
 
 namespace tolvar::test {
@@ -45,6 +46,21 @@ ProgramFolder::~ProgramFolder()
 QString ProgramFolder::file(const QString& name) const
 {
     return QDir(dir_.path()).filePath(name);
+}
+
+FileSizeLimit::FileSizeLimit(rlim_t bytes)
+{
+    getrlimit(RLIMIT_FSIZE, &old_);
+    rlimit small = old_;
+    small.rlim_cur = bytes;
+    // The write fails with EFBIG instead of the process being ended.
+    signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    setrlimit(RLIMIT_FSIZE, &old_);
 }
 
 std::optional<DbSetting> postgresSetting()

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <optional>
+#include <sys/resource.h>
 
 namespace tolvar::test {
 
@@ -27,6 +28,18 @@ public:
 
 private:
     QTemporaryDir dir_;
+};
+
+// While it lives, no file of this process may grow past `bytes`: a disk that fills up.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit old_{};
 };
 
 // The test PostgreSQL server's settings, or nothing when the test run started none.

@@ -2,6 +2,7 @@
 // database, a search for staff code 12, the window grabbed offscreen.
 //   screenshot PROGRAM_FOLDER OUT.png [DIALOG.png]
 #include "output/frmOutSetting.h"
+#include "search/PoResultModel.h"
 #include "search/frmMain.h"
 #include "settings/LoadSettings.h"
 #include "util/Globals.h"

@@ -8,8 +8,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace tolvar;
 using tolvar::test::readFile;
@@ -190,14 +188,11 @@ TEST_F(IniFileTest, a_failed_write_leaves_the_file_whole)
     const QByteArray original = "[S]\r\nK=" + QByteArray(20000, 'a') + "\r\n";
     clsIniFile ini = open(original, QStringLiteral("S"));
     // A disk that fills up after 4 KiB: the write fails, the old file stays as it was.
-    struct rlimit old {};
-    getrlimit(RLIMIT_FSIZE, &old);
-    struct rlimit small = old;
-    small.rlim_cur = 4096;
-    signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &small);
-    const bool written = ini.SetString(QStringLiteral("K"), QString(30000, QLatin1Char('b')));
-    setrlimit(RLIMIT_FSIZE, &old);
+    bool written = true;
+    {
+        const test::FileSizeLimit full(4096);
+        written = ini.SetString(QStringLiteral("K"), QString(30000, QLatin1Char('b')));
+    }
     EXPECT_FALSE(written);
     EXPECT_EQ(readFile(path()), original);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("t.ini")});
