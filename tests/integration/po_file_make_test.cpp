@@ -327,3 +327,35 @@ TEST_P(PoFileMakeTest, a_folder_without_separator_still_gets_the_file_inside)
 
 INSTANTIATE_TEST_SUITE_P(backends, PoFileMakeTest, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
                          [](const auto& info) { return std::string(test::backendName(info.param)); });
+
+TEST(po_file_make_schema, a_column_missing_from_the_lines_table_fails_and_keeps_the_older_file)
+{
+    QTemporaryDir dir;
+    const QString path = test::makeTestSqlite(dir.path(), QStringLiteral("po.db"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("schema-writer"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        ASSERT_TRUE(QSqlQuery(db).exec(QStringLiteral("ALTER TABLE TBL_PO_M DROP COLUMN 上代")));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("schema-writer"));
+    RecordingMessageSink recorder;
+    ScopedMessageSink scoped(recorder);
+    gPoDbSetting = DbSetting{QStringLiteral("SQLite"), path, {}, {}, {}, 5};
+    qint32 kind = kPoDatabase;
+    ASSERT_EQ(dbOpen(kind), 0);
+    const QString target = dir.filePath(QStringLiteral("P0001.xls"));
+    test::writeFile(target, "older");
+    PoFileOptions options{kTemplate, dir.path()};
+    try {
+        po_file_make(QStringLiteral("P0001"), options);
+        ADD_FAILURE() << "no failure";
+    } catch (const Failure& f) {
+        EXPECT_EQ(f.number(), toNumber(FailureCode::ItemNotFound));
+        EXPECT_TRUE(f.description().contains(QStringLiteral("上代")));
+    }
+    dbClose(kind);
+    EXPECT_EQ(test::readFile(target), QByteArray("older"));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("P0002.xls"))));
+}
