@@ -238,10 +238,12 @@ bool CompoundFile::hasEntry(const std::u16string& name) const
                        [&](const Entry& e) { return e.type != 0 && sameName(e.name, name); });
 }
 
-Bytes CompoundFile::serialize() const
+Bytes CompoundFile::serialize(int sectorShift) const
 {
-    constexpr std::size_t kSector = 512;
-    constexpr std::size_t kPer = kSector / 4;
+    if (sectorShift != 9 && sectorShift != 12)
+        throw Error(ErrorCode::Unsupported, "sector size 2^" + std::to_string(sectorShift));
+    const std::size_t kSector = std::size_t(1) << sectorShift;
+    const std::size_t kPer = kSector / 4;
     std::vector<std::uint32_t> fat;  // grows as sectors are laid out
     std::vector<Bytes> body;         // the sectors after the header, in order
 
@@ -351,12 +353,15 @@ Bytes CompoundFile::serialize() const
         set32(s, kSector - 4, i + 1 < difatCount ? difatSectorIds[i + 1] : kEndOfChain);
     }
 
+    // The header fills the whole first sector (4096 bytes in version 4, the rest zero).
     Bytes out(kSector, 0);
     std::copy(kSignature, kSignature + 8, out.begin());
     set16(out, 0x18, 0x003E);
-    set16(out, 0x1A, 3);
+    set16(out, 0x1A, sectorShift == 9 ? 3 : 4);
     set16(out, 0x1C, 0xFFFE);
-    set16(out, 0x1E, 9);
+    set16(out, 0x1E, static_cast<std::uint16_t>(sectorShift));
+    if (sectorShift == 12)
+        set32(out, 0x28, static_cast<std::uint32_t>(directory.size() / kSector));
     set16(out, 0x20, 6);
     set32(out, 0x2C, static_cast<std::uint32_t>(fatCount));
     set32(out, 0x30, directoryStart);

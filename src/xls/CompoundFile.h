@@ -1,6 +1,6 @@
 // CompoundFile: the OLE2 container an .xls lives in. Reads 512- and 4096-byte-sector files (FAT,
 // DIFAT, mini stream, directory), keeps every directory entry as it was, and writes a new
-// container (512-byte sectors) in which only the streams' placement changes. Every chain walk is
+// container in which only the streams' placement changes. Every chain walk is
 // capped at the number of sectors and checked for loops, so a damaged file is an Error.
 #pragma once
 
@@ -15,7 +15,9 @@ namespace xls {
 class CompoundFile {
 public:
     static CompoundFile parse(ByteView file);
-    Bytes serialize() const;
+    // Version 3 (512-byte sectors). Shift 12 writes version 4 (4096-byte sectors); that serves the
+    // tests of the reader: xlrd and LibreOffice do not open it, gnumeric does.
+    Bytes serialize(int sectorShift = 9) const;
 
     // The stream of that name directly under the root, matched without regard to case; -1 if none.
     int findRootStream(const std::u16string& name) const;

@@ -160,6 +160,28 @@ TEST(xls_workbook, cell_writes_keep_formats_and_split_runs)
     }
 }
 
+TEST(xls_compound_file, reads_4096_byte_sectors_and_the_mini_stream)
+{
+    for (const char* name : {"poi-SimpleWithImages.xls", "sheetjs-defined_names_unicode.xls"}) {
+        const Bytes original = fixtureBytes(name);
+        const CompoundFile v3 = CompoundFile::parse(original);
+        const Bytes v4bytes = v3.serialize(12);
+        EXPECT_EQ(u16(v4bytes, 0x1A), 4);
+        EXPECT_EQ(v4bytes.size() % 4096, 0u);
+        const CompoundFile v4 = CompoundFile::parse(v4bytes);
+        // Every stream, the small ones in the mini stream included, reads back the same.
+        for (const std::u16string& stream : {std::u16string(u"Workbook"), std::u16string(u"\x05SummaryInformation")}) {
+            const int a = v3.findRootStream(stream), b = v4.findRootStream(stream);
+            ASSERT_EQ(a < 0, b < 0) << name;
+            if (a >= 0) {
+                EXPECT_EQ(v3.stream(a), v4.stream(b)) << name;
+            }
+        }
+        const Workbook wb = Workbook::fromBytes(v4bytes);
+        EXPECT_EQ(wb.sheetCount(), Workbook::fromBytes(original).sheetCount());
+    }
+}
+
 TEST(xls_workbook, refuses_what_it_cannot_keep_intact)
 {
     EXPECT_EQ(codeOf([] { Workbook::fromBytes(fixtureBytes("parseexcel-Test97J.xls")); }), ErrorCode::Unsupported);
