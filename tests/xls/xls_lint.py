@@ -118,6 +118,16 @@ class Lint:
         if depth != 0:
             self.bad("BOF/EOF do not pair up")
         globs, sheets = subs[0], subs[1:]
+        self.sst(globs)
+        group = b""
+        for i, (p, t, d) in enumerate(globs):
+            if t == 0x00EB:
+                group = d
+                for p2, t2, d2 in globs[i + 1:]:
+                    if t2 != 0x003C:
+                        break
+                    group += d2
+                break
         bof_at = {s[0][0]: s for s in sheets}
         xfs = sum(1 for r in globs if r[1] == 0x00E0)
         names, bsheets, tabid, supbooks, xti = [], [], None, [], []
@@ -163,7 +173,7 @@ class Lint:
                 self.bad("a NAME scoped to a sheet that does not exist")
         win1 = [d for p, t, d in globs if t == 0x003D][0]
         itab_cur = struct.unpack_from("<H", win1, 10)[0]
-        selected, labels, dgids, spids = [], 0, [], []
+        selected, labels, dgids, spids, csps = [], 0, [], [], []
         for k, sub in enumerate(sheets):
             rows = {}
             index = None
@@ -200,22 +210,95 @@ class Lint:
                 if offs != dbcells:
                     self.bad(f"sheet {k}: INDEX lists {offs[:4]}, DBCELLs are at {dbcells[:4]}")
             drawing = b"".join(d for p, t, d in sub if t == 0x00EC)
-            q = 0
+            q, dgid = 0, None
             while q + 8 <= len(drawing):
                 vi, ty, ln = struct.unpack_from("<HHI", drawing, q)
                 if ty == 0xF008:
-                    dgids.append(vi >> 4)
+                    dgid = vi >> 4
+                    dgids.append(dgid)
+                    csps.append(struct.unpack_from("<I", drawing, q + 8)[0])
                 if ty == 0xF00A:
-                    spids.append(struct.unpack_from("<I", drawing, q + 8)[0])
+                    spids.append((dgid, struct.unpack_from("<I", drawing, q + 8)[0]))
                 q += 8 if (vi & 0xF) == 0xF else 8 + ln
         if selected != [itab_cur]:
             self.bad(f"selected sheets {selected}, active sheet {itab_cur}")
         if len(set(dgids)) != len(dgids):
             self.bad(f"drawing ids repeat: {dgids}")
-        if len(set(spids)) != len(spids):
+        if len({x[1] for x in spids}) != len(spids):
             self.bad("shape ids repeat")
+        if group and len(group) >= 24:
+            spid_max, cidcl, _, cdg_saved = struct.unpack_from("<IIII", group, 8 + 8)
+            clusters = [struct.unpack_from("<II", group, 32 + 8 * k) for k in range(cidcl - 1)]
+            if cdg_saved != len(dgids):
+                self.bad(f"FDGG counts {cdg_saved} drawings, the sheets hold {len(dgids)}")
+            for dgid, spid in spids:
+                owners = [k for k, c in enumerate(clusters) if c[0] == dgid]
+                if not any((k + 1) * 1024 <= spid < (k + 2) * 1024 for k in owners):
+                    self.bad(f"shape id {spid} outside the clusters of drawing {dgid}")
+                if spid > spid_max:
+                    self.bad(f"shape id {spid} above FDGG spidMax {spid_max}")
+        elif dgids:
+            self.bad("drawings without a drawing group")
         if sst_unique is not None and labels != sst_total:
             self.bad(f"SST says {sst_total} references, the sheets hold {labels}")
+
+    def sst(self, globs):
+        """The shared string table holds exactly the strings its header counts."""
+        chain = []
+        for i, (p, t, d) in enumerate(globs):
+            if t == 0x00FC:
+                chain = [d]
+                for p2, t2, d2 in globs[i + 1:]:
+                    if t2 != 0x003C:
+                        break
+                    chain.append(d2)
+                break
+        if not chain:
+            return
+        unique = struct.unpack_from("<I", chain[0], 4)[0]
+        rec, off, count = 0, 8, 0
+
+        def take(n):
+            nonlocal rec, off
+            out = b""
+            while n:
+                while rec < len(chain) and off >= len(chain[rec]):
+                    rec, off = rec + 1, 0
+                if rec >= len(chain):
+                    raise ValueError("SST ends inside a string")
+                k = min(n, len(chain[rec]) - off)
+                out += chain[rec][off:off + k]
+                off += k
+                n -= k
+            return out
+
+        try:
+            while True:
+                while rec < len(chain) and off >= len(chain[rec]):
+                    rec, off = rec + 1, 0
+                if rec >= len(chain):
+                    break
+                cch, flags = struct.unpack("<HB", take(3))
+                runs = struct.unpack("<H", take(2))[0] if flags & 8 else 0
+                ext = struct.unpack("<I", take(4))[0] if flags & 4 else 0
+                high, left = flags & 1, cch
+                while left:
+                    if off >= len(chain[rec]):
+                        rec, off = rec + 1, 0
+                        high = chain[rec][0] & 1
+                        off = 1
+                    room = (len(chain[rec]) - off) // (2 if high else 1)
+                    n = min(left, room)
+                    if n == 0:
+                        raise ValueError("a character split over two records")
+                    off += n * (2 if high else 1)
+                    left -= n
+                take(runs * 4 + ext)
+                count += 1
+        except (ValueError, IndexError, struct.error) as e:
+            self.bad(f"shared strings: {e}")
+        if count != unique:
+            self.bad(f"SST says {unique} strings, holds {count}")
 
     def run(self):
         data = open(self.path, "rb").read()
