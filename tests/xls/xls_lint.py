@@ -173,7 +173,7 @@ class Lint:
                 self.bad("a NAME scoped to a sheet that does not exist")
         win1 = [d for p, t, d in globs if t == 0x003D][0]
         itab_cur = struct.unpack_from("<H", win1, 10)[0]
-        selected, labels, dgids, spids, csps = [], 0, [], [], []
+        selected, labels, dgids, spids, csps, pibs = [], 0, [], [], [], []
         for k, sub in enumerate(sheets):
             rows = {}
             index = None
@@ -209,6 +209,12 @@ class Lint:
                 offs = list(struct.unpack_from("<%dI" % ((len(d) - 16) // 4), d, 16))
                 if offs != dbcells:
                     self.bad(f"sheet {k}: INDEX lists {offs[:4]}, DBCELLs are at {dbcells[:4]}")
+            objs = [struct.unpack_from("<H", d, 6)[0] for p, t, d in sub if t == 0x005D and len(d) >= 8]
+            if len(set(objs)) != len(objs):
+                self.bad(f"sheet {k}: OBJ ids repeat")
+            for p, t, d in sub:
+                if t == 0x001C and len(d) >= 8 and struct.unpack_from("<H", d, 6)[0] not in objs:
+                    self.bad(f"sheet {k}: a NOTE points at OBJ {struct.unpack_from('<H', d, 6)[0]}, which is not there")
             drawing = b"".join(d for p, t, d in sub if t == 0x00EC)
             q, dgid = 0, None
             while q + 8 <= len(drawing):
@@ -219,6 +225,13 @@ class Lint:
                     csps.append(struct.unpack_from("<I", drawing, q + 8)[0])
                 if ty == 0xF00A:
                     spids.append((dgid, struct.unpack_from("<I", drawing, q + 8)[0]))
+                if ty == 0xF00B:
+                    for n in range(vi >> 4):
+                        if q + 8 + 6 * n + 6 > len(drawing):
+                            break
+                        opid, value = struct.unpack_from("<HI", drawing, q + 8 + 6 * n)
+                        if opid & 0x3FFF == 0x0104:
+                            pibs.append(value)
                 q += 8 if (vi & 0xF) == 0xF else 8 + ln
         if selected != [itab_cur]:
             self.bad(f"selected sheets {selected}, active sheet {itab_cur}")
@@ -239,6 +252,16 @@ class Lint:
                     self.bad(f"shape id {spid} above FDGG spidMax {spid_max}")
         elif dgids:
             self.bad("drawings without a drawing group")
+        # Each picture's reference count covers the shapes that show it.
+        refs, q = [], 0
+        while q + 8 <= len(group):
+            vi, ty, ln = struct.unpack_from("<HHI", group, q)
+            if ty == 0xF007 and q + 8 + 28 <= len(group):
+                refs.append(struct.unpack_from("<I", group, q + 8 + 24)[0])
+            q += 8 if (vi & 0xF) == 0xF or ty == 0xF001 else 8 + ln
+        for pib in set(pibs):
+            if 1 <= pib <= len(refs) and refs[pib - 1] < pibs.count(pib):
+                self.bad(f"picture {pib} shown {pibs.count(pib)} times, counted {refs[pib - 1]}")
         if sst_unique is not None and labels != sst_total:
             self.bad(f"SST says {sst_total} references, the sheets hold {labels}")
 
