@@ -5,6 +5,7 @@
 #include "search/frmMain.h"
 #include "settings/LoadSettings.h"
 #include "support/TestSupport.h"
+#include "startup/LastResort.h"
 #include "util/Clock.h"
 #include "util/Globals.h"
 #include "util/Messages.h"
@@ -267,3 +268,30 @@ TEST_P(SearchTest, a_failed_db_open_keeps_the_grid_and_the_window)
 INSTANTIATE_TEST_SUITE_P(backends, SearchTest,
                          ::testing::Values(test::Backend::SQLite, test::Backend::PostgreSQL),
                          [](const auto& info) { return std::string(test::backendName(info.param)); });
+
+TEST(search_failure, a_statement_the_database_rejects_reaches_the_last_resort)
+{
+    QTemporaryDir dir;
+    const QString path = test::makeTestSqlite(dir.path(), QStringLiteral("po.db"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("breaker"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery(db).exec(QStringLiteral("DROP TABLE TBL_PO_H"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("breaker"));
+    gPoDbSetting = DbSetting{QStringLiteral("SQLite"), path, {}, {}, {}, 5};
+    RecordingMessageSink recorder;
+    ScopedMessageSink scoped(recorder);
+    struct Ended {};
+    setTerminateHookForTesting([](int) { throw Ended{}; });
+    frmMain w;
+    EXPECT_THROW(QTest::mouseClick(w.Command1, Qt::LeftButton), Ended);
+    setTerminateHookForTesting(nullptr);
+    while (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
+    ASSERT_EQ(recorder.messages.size(), 1u);
+    EXPECT_EQ(recorder.messages[0].caption, QStringLiteral("Tolvar"));
+    EXPECT_TRUE(recorder.messages[0].text.contains(QStringLiteral("TBL_PO_H"))) << recorder.messages[0].text.toStdString();
+}

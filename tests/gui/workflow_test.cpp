@@ -6,6 +6,7 @@
 #include "search/frmMain.h"
 #include "settings/LoadSettings.h"
 #include "support/TestSupport.h"
+#include "startup/LastResort.h"
 #include "util/BrowseForFolder.h"
 #include "util/Clock.h"
 #include "util/Messages.h"
@@ -253,4 +254,28 @@ TEST_F(WorkflowTest, a_failed_db_open_at_ok_leaves_the_dialog_usable)
     EXPECT_EQ(recorder.messages[0].caption, QStringLiteral("dbOpen"));
     EXPECT_FALSE(QFile::exists(output(QStringLiteral("P0001"))));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(WorkflowTest, a_failure_while_the_workbook_is_made_reaches_the_last_resort_and_keeps_the_older_file)
+{
+    searchAndSelect(QStringLiteral("P0001"));
+    QFile::remove(folder.file(QStringLiteral("MST_PO.xls")));
+    test::writeFile(output(QStringLiteral("P0001")), "older");
+    struct Ended {};
+    setTerminateHookForTesting([](int) { throw Ended{}; });
+    bool ended = false;
+    activate([&](frmOutSetting& d) {
+        try {
+            QTest::mouseClick(d.cmdOK, Qt::LeftButton);
+        } catch (const Ended&) {
+            ended = true;
+        }
+    });
+    setTerminateHookForTesting(nullptr);
+    while (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
+    EXPECT_TRUE(ended);
+    ASSERT_EQ(recorder.messages.size(), 1u);
+    EXPECT_TRUE(recorder.messages[0].text.endsWith(QStringLiteral("(-3001)"))) << recorder.messages[0].text.toStdString();
+    EXPECT_EQ(test::readFile(output(QStringLiteral("P0001"))), QByteArray("older"));
 }
