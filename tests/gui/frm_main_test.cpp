@@ -273,14 +273,7 @@ TEST(search_failure, a_statement_the_database_rejects_reaches_the_last_resort)
 {
     QTemporaryDir dir;
     const QString path = test::makeTestSqlite(dir.path(), QStringLiteral("po.db"));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("breaker"));
-        db.setDatabaseName(path);
-        ASSERT_TRUE(db.open());
-        QSqlQuery(db).exec(QStringLiteral("DROP TABLE TBL_PO_H"));
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("breaker"));
+    test::execOnSqlite(path, QStringLiteral("DROP TABLE TBL_PO_H"));
     gPoDbSetting = DbSetting{QStringLiteral("SQLite"), path, {}, {}, {}, 5};
     RecordingMessageSink recorder;
     ScopedMessageSink scoped(recorder);

@@ -224,14 +224,7 @@ TEST_F(WorkflowTest, a_missing_folder_or_an_empty_grid_opens_no_dialog)
 TEST_F(WorkflowTest, a_po_deleted_after_the_search_is_reported_and_nothing_is_written)
 {
     searchAndSelect(QStringLiteral("P0004"));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("deleter"));
-        db.setDatabaseName(folder.file(QStringLiteral("po.db")));
-        ASSERT_TRUE(db.open());
-        QSqlQuery(db).exec(QStringLiteral("DELETE FROM TBL_PO_H WHERE PO番号 = 'P0004'"));
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("deleter"));
+    test::execOnSqlite(folder.file(QStringLiteral("po.db")), QStringLiteral("DELETE FROM TBL_PO_H WHERE PO番号 = 'P0004'"));
     activate([](frmOutSetting& d) { QTest::mouseClick(d.cmdOK, Qt::LeftButton); });
     EXPECT_FALSE(QFile::exists(output(QStringLiteral("P0004"))));
     ASSERT_EQ(recorder.messages.size(), 1u);

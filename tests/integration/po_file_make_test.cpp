@@ -332,14 +332,7 @@ TEST(po_file_make_schema, a_column_missing_from_the_lines_table_fails_and_keeps_
 {
     QTemporaryDir dir;
     const QString path = test::makeTestSqlite(dir.path(), QStringLiteral("po.db"));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("schema-writer"));
-        db.setDatabaseName(path);
-        ASSERT_TRUE(db.open());
-        ASSERT_TRUE(QSqlQuery(db).exec(QStringLiteral("ALTER TABLE TBL_PO_M DROP COLUMN 上代")));
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("schema-writer"));
+    test::execOnSqlite(path, QStringLiteral("ALTER TABLE TBL_PO_M DROP COLUMN 上代"));
     RecordingMessageSink recorder;
     ScopedMessageSink scoped(recorder);
     gPoDbSetting = DbSetting{QStringLiteral("SQLite"), path, {}, {}, {}, 5};

@@ -88,6 +88,20 @@ QString postgresSkipReason()
                           "(it starts one and sets TOLVAR_TEST_PG_FILE)");
 }
 
+void execOnSqlite(const QString& path, const QString& statement)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("test-writer"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open()) << db.lastError().text().toStdString();
+        QSqlQuery query(db);
+        ASSERT_TRUE(query.exec(statement)) << query.lastError().text().toStdString();
+        query.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("test-writer"));
+}
+
 QString makeTestSqlite(const QString& folder, const QString& name)
 {
     const QString path = QDir(folder).filePath(name);

@@ -47,6 +47,9 @@ std::optional<DbSetting> postgresSetting();
 // Why PostgreSQL cases are skipped.
 QString postgresSkipReason();
 
+// Runs one statement on the SQLite file through a writable connection of its own.
+void execOnSqlite(const QString& path, const QString& statement);
+
 // A SQLite copy of the test data (schema + rows of tests/fixtures/po-test-data.sql) in the folder.
 QString makeTestSqlite(const QString& folder, const QString& name = QStringLiteral("test.db"));
 
