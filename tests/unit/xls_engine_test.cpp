@@ -6,6 +6,8 @@
 #include "xls/Record.h"
 #include "xls/Workbook.h"
 
+#include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace xls;
@@ -189,6 +191,52 @@ TEST(xls_workbook, refuses_what_it_cannot_keep_intact)
     EXPECT_EQ(codeOf([] { Workbook::fromBytes(Bytes()); }), ErrorCode::NotCompoundFile);
     Workbook wb = Workbook::fromBytes(fixtureBytes("poi-WithConditionalFormatting.xls"));
     EXPECT_EQ(codeOf([&] { wb.setCell(1, "A1", CellValue::fromNumber(1.0 / 0.0)); }), ErrorCode::InvalidValue);
+}
+
+TEST(xls_workbook, names_the_problem_of_a_file_it_cannot_read)
+{
+    const Bytes good = fixtureBytes("poi-WithConditionalFormatting.xls");
+    // The same container with the Workbook stream's first records changed.
+    auto withStream = [&](const std::function<void(Bytes&)>& change) {
+        CompoundFile cf = CompoundFile::parse(good);
+        const int id = cf.findRootStream(u"Workbook");
+        Bytes stream = cf.stream(id);
+        change(stream);
+        cf.setStream(id, stream);
+        return cf.serialize();
+    };
+    const Bytes biff5 = withStream([](Bytes& s) { set16(s, 4, 0x0500); });
+    EXPECT_EQ(codeOf([&] { Workbook::fromBytes(biff5); }), ErrorCode::OldFormat);
+    const Bytes encrypted = withStream([](Bytes& s) {
+        // The record after BOF becomes FILEPASS.
+        const std::size_t next = 4 + u16(s, 2);
+        set16(s, next, rt::FilePass);
+    });
+    EXPECT_EQ(codeOf([&] { Workbook::fromBytes(encrypted); }), ErrorCode::Encrypted);
+    const Bytes truncated = withStream([](Bytes& s) { s.resize(1000); });
+    EXPECT_NE(codeOf([&] { Workbook::fromBytes(truncated); }), static_cast<ErrorCode>(0));
+
+    // The directory entry renamed: "Book" is the older format, anything else no workbook at all.
+    auto renamed = [&](const std::u16string& name) {
+        Bytes b = good;
+        const std::u16string old = u"Workbook";
+        const auto* from = reinterpret_cast<const std::uint8_t*>(old.data());
+        const auto at = std::search(b.begin(), b.end(), from, from + 16);
+        EXPECT_NE(at, b.end());
+        const std::size_t entry = static_cast<std::size_t>(at - b.begin());
+        std::fill(b.begin() + static_cast<std::ptrdiff_t>(entry), b.begin() + static_cast<std::ptrdiff_t>(entry + 64), 0);
+        for (std::size_t i = 0; i < name.size(); ++i)
+            set16(b, entry + 2 * i, name[i]);
+        set16(b, entry + 64, static_cast<std::uint16_t>(2 * (name.size() + 1)));
+        return b;
+    };
+    EXPECT_EQ(codeOf([&] { Workbook::fromBytes(renamed(u"Book")); }), ErrorCode::OldFormat);
+    EXPECT_EQ(codeOf([&] { Workbook::fromBytes(renamed(u"Something")); }), ErrorCode::NoWorkbookStream);
+    try {
+        Workbook::fromBytes(encrypted);
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("encrypted"), std::string::npos) << e.what();
+    }
 }
 
 TEST(xls_workbook, damaged_copies_of_every_fixture_fail_cleanly)
