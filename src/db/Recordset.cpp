@@ -117,11 +117,6 @@ QVariant Recordset::Fields(int ordinal) const
     return query_->value(ordinal);
 }
 
-int Recordset::FieldCount() const
-{
-    return record_.count();
-}
-
 void Recordset::Close()
 {
     query_.reset();

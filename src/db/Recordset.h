@@ -36,7 +36,6 @@ public:
     qint64 RecordCount() const;
     QVariant Fields(const QString& column) const;
     QVariant Fields(int ordinal) const;
-    int FieldCount() const;
     void Close();
     bool isOpen() const { return open_; }
 

@@ -95,27 +95,25 @@ void writeDeliveryHeader(Run& run)
 {
     const Recordset& h = run.header;
     const HeaderWriter w{run.book, run.deliverySheet, h};
-    auto asIsCell = [&w](const char* address, const char* column, bool date = false) { w.asIs(address, column, date); };
-    auto text = [&w](const char* address, const QString& value) { w.text(address, value); };
 
-    text("I3", textForm(field(h, "発注先名")));
-    asIsCell("AU1", "PO番号");
-    text("BC3", dateText(field(h, "PO発行日")));
-    text("BC2", QStringLiteral("%1/%2").arg(run.page).arg(run.pageCount));
-    text("H5", joined({field(h, "得意先CD"), field(h, "得意先名")}, QStringLiteral(" ")));
-    text("AT5", joined({field(h, "発注元担当者CD"), field(h, "発注元担当者名")}, QStringLiteral(" ")));
-    asIsCell("L7", "納品先名");
-    asIsCell("L8", "納品先名中文");
-    text("L9", joined({field(h, "納品先住所1"), field(h, "納品先住所2")}, QStringLiteral(" ")));
-    text("L10", joined({field(h, "納品先住所1中文"), field(h, "納品先住所2中文")}, QStringLiteral(" ")));
+    w.text("I3", textForm(field(h, "発注先名")));
+    w.asIs("AU1", "PO番号");
+    w.text("BC3", dateText(field(h, "PO発行日")));
+    w.text("BC2", QStringLiteral("%1/%2").arg(run.page).arg(run.pageCount));
+    w.text("H5", joined({field(h, "得意先CD"), field(h, "得意先名")}, QStringLiteral(" ")));
+    w.text("AT5", joined({field(h, "発注元担当者CD"), field(h, "発注元担当者名")}, QStringLiteral(" ")));
+    w.asIs("L7", "納品先名");
+    w.asIs("L8", "納品先名中文");
+    w.text("L9", joined({field(h, "納品先住所1"), field(h, "納品先住所2")}, QStringLiteral(" ")));
+    w.text("L10", joined({field(h, "納品先住所1中文"), field(h, "納品先住所2中文")}, QStringLiteral(" ")));
     const HeaderCell middle[] = {
         {"H11", "納品先TEL番号", Form::AsIs}, {"X11", "納品先FAX番号", Form::AsIs},
         {"AN11", "納品先担当者名", Form::AsIs}, {"BJ11", "納品先CD", Form::AsIs},
     };
     for (const HeaderCell& c : middle)
-        asIsCell(c.address, c.column);
-    text("H14", joined({field(h, "請求先名"), field(h, "請求先部門")}, QStringLiteral(" ")));
-    text("H15", joined({field(h, "請求先住所1"), field(h, "請求先住所2")}, QStringLiteral(" ")));
+        w.asIs(c.address, c.column);
+    w.text("H14", joined({field(h, "請求先名"), field(h, "請求先部門")}, QStringLiteral(" ")));
+    w.text("H15", joined({field(h, "請求先住所1"), field(h, "請求先住所2")}, QStringLiteral(" ")));
     const HeaderCell billing[] = {
         {"H16", "請求先TEL番号", Form::AsIs}, {"X16", "請求先FAX番号", Form::AsIs},
         {"AN16", "請求先担当者名", Form::AsIs}, {"BD16", "請求先CD", Form::AsIs},
@@ -123,14 +121,14 @@ void writeDeliveryHeader(Run& run)
         {"K19", "出荷方法", Form::AsIs},
     };
     for (const HeaderCell& c : billing)
-        asIsCell(c.address, c.column, c.form == Form::AsIsDate);
-    text("K20", numberReading(field(h, "運賃請求")) + 0 == 0 ? QStringLiteral("無し") : QStringLiteral("有り"));
-    asIsCell("K21", "運賃形態");
-    asIsCell("K22", "建値区分");
-    asIsCell("K23", "通貨区分");
+        w.asIs(c.address, c.column, c.form == Form::AsIsDate);
+    w.text("K20", numberReading(field(h, "運賃請求")) + 0 == 0 ? QStringLiteral("無し") : QStringLiteral("有り"));
+    w.asIs("K21", "運賃形態");
+    w.asIs("K22", "建値区分");
+    w.asIs("K23", "通貨区分");
     const QVariant loss = field(h, "ロス率");
-    text("AF17", loss.isNull() ? QString() : numberReading(loss) + 0 == 1 ? QStringLiteral("込み") : textForm(loss));
-    text("AF18", numberReading(field(h, "ロス請求の有無")) + 0 == 0 ? QStringLiteral("不可") : QStringLiteral("可能"));
+    w.text("AF17", loss.isNull() ? QString() : numberReading(loss) + 0 == 1 ? QStringLiteral("込み") : textForm(loss));
+    w.text("AF18", numberReading(field(h, "ロス請求の有無")) + 0 == 0 ? QStringLiteral("不可") : QStringLiteral("可能"));
     const HeaderCell rest[] = {
         {"AF19", "販売形態", Form::AsIs}, {"AF20", "商品集積地", Form::AsIs}, {"AF22", "客先契約番号", Form::AsIs},
         {"AF23", "KP番号", Form::AsIs},   {"BA17", "決済経路1", Form::AsIs},  {"BA18", "決済経路2", Form::AsIs},
@@ -140,34 +138,32 @@ void writeDeliveryHeader(Run& run)
         {"I75", "発注元名", Form::AsIs},
     };
     for (const HeaderCell& c : rest)
-        asIsCell(c.address, c.column);
+        w.asIs(c.address, c.column);
 }
 
 void writeOrderHeader(Run& run)
 {
     const Recordset& h = run.header;
     const HeaderWriter w{run.book, run.orderSheet, h};
-    auto asIsCell = [&w](const char* address, const char* column, bool date = false) { w.asIs(address, column, date); };
-    auto text = [&w](const char* address, const QString& value) { w.text(address, value); };
 
-    asIsCell("H7", "発注先名");
-    asIsCell("H8", "発注先住所1");
-    asIsCell("H9", "発注先住所2");
-    asIsCell("H11", "発注先TEL番号");
-    asIsCell("H13", "発注先責任者名");
+    w.asIs("H7", "発注先名");
+    w.asIs("H8", "発注先住所1");
+    w.asIs("H9", "発注先住所2");
+    w.asIs("H11", "発注先TEL番号");
+    w.asIs("H13", "発注先責任者名");
     const QString poNo = textForm(field(h, "PO番号"));
-    text("AY7", run.pageCount > 1 ? poNo + QLatin1Char('-') + QString::number(run.page) : poNo);
-    text("AU11", dateText(field(h, "PO発行日")));
-    text("AU13", joined({field(h, "発注元担当者CD"), field(h, "発注元担当者名")}, QStringLiteral(" ")));
-    text("J60", joined({field(h, "備考1"), field(h, "備考2"), field(h, "備考3"), field(h, "備考4"), field(h, "備考5")},
+    w.text("AY7", run.pageCount > 1 ? poNo + QLatin1Char('-') + QString::number(run.page) : poNo);
+    w.text("AU11", dateText(field(h, "PO発行日")));
+    w.text("AU13", joined({field(h, "発注元担当者CD"), field(h, "発注元担当者名")}, QStringLiteral(" ")));
+    w.text("J60", joined({field(h, "備考1"), field(h, "備考2"), field(h, "備考3"), field(h, "備考4"), field(h, "備考5")},
                        QString()));
-    text("S62", joined({field(h, "請求先CD"), field(h, "請求先名"), field(h, "請求先部門")}, QStringLiteral(" ")));
-    asIsCell("L63", "納品先名");
-    asIsCell("S64", "希望納期", true);
-    asIsCell("D71", "発注先名");
-    asIsCell("AR71", "発注元名");
-    text("AT57", textForm(field(h, "通貨区分")));
-    text("AT60", textForm(field(h, "客先契約番号")));
+    w.text("S62", joined({field(h, "請求先CD"), field(h, "請求先名"), field(h, "請求先部門")}, QStringLiteral(" ")));
+    w.asIs("L63", "納品先名");
+    w.asIs("S64", "希望納期", true);
+    w.asIs("D71", "発注先名");
+    w.asIs("AR71", "発注元名");
+    w.text("AT57", textForm(field(h, "通貨区分")));
+    w.text("AT60", textForm(field(h, "客先契約番号")));
 }
 
 void startPage(Run& run)

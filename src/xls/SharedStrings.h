@@ -19,7 +19,6 @@ public:
     explicit SharedStrings(std::vector<Record> chain);
 
     std::uint32_t count() const { return static_cast<std::uint32_t>(texts_.size()); }
-    const std::u16string& text(std::uint32_t index) const { return texts_.at(index); }
     // The index of the text, appended when no plain string (no formatting runs, no phonetic
     // data) holds it yet.
     std::uint32_t add(const std::u16string& text);

@@ -557,26 +557,29 @@ std::uint16_t Workbook::cellXfFor(const Worksheet& ws, std::uint16_t row, std::u
     return 15;
 }
 
+std::optional<std::u16string> Workbook::customFormat(std::uint16_t xf) const
+{
+    const std::uint16_t f = xfs_[xf].format;
+    for (const auto& [id, code] : formats_)
+        if (id == f)
+            return code;
+    return std::nullopt;
+}
+
 bool Workbook::isDateFormat(std::uint16_t xf) const
 {
     if (xf >= xfs_.size())
         return false;
-    const std::uint16_t f = xfs_[xf].format;
-    for (const auto& [id, code] : formats_)
-        if (id == f)
-            return formatShowsDate(code);
-    return isBuiltInDate(f);
+    const auto code = customFormat(xf);
+    return code ? formatShowsDate(*code) : isBuiltInDate(xfs_[xf].format);
 }
 
 bool Workbook::isTextFormat(std::uint16_t xf) const
 {
     if (xf >= xfs_.size())
         return false;
-    const std::uint16_t f = xfs_[xf].format;
-    for (const auto& [id, code] : formats_)
-        if (id == f)
-            return code == u"@";
-    return f == 49;
+    const auto code = customFormat(xf);
+    return code ? *code == u"@" : xfs_[xf].format == 49;
 }
 
 void Workbook::setCell(int position, const std::string& address, const CellValue& value)

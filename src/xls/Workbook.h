@@ -54,6 +54,8 @@ private:
     const Sheet& sheetAt(int position) const;
     void validateName(const std::u16string& name, int except) const;
     std::uint16_t cellXfFor(const Worksheet& ws, std::uint16_t row, std::uint16_t col) const;
+    // The code of the XF's number format when the workbook defines it (a FORMAT record).
+    std::optional<std::u16string> customFormat(std::uint16_t xf) const;
     bool isDateFormat(std::uint16_t xf) const;
     bool isTextFormat(std::uint16_t xf) const;
     // Copies the sheet-local names of `from` to `to`; returns pairs of old and new 1-based name indexes.

@@ -286,16 +286,6 @@ std::size_t Worksheet::labelSstCount() const
     return n;
 }
 
-std::vector<std::uint32_t> Worksheet::sharedStringRefs() const
-{
-    std::vector<std::uint32_t> refs;
-    for (const auto& [row, data] : rows_)
-        for (const Cell& c : data.cells)
-            if (c.record.type == rt::LabelSst && c.record.data.size() >= 10)
-                refs.push_back(u32(c.record.data, 6));
-    return refs;
-}
-
 bool Worksheet::hasEmbeddedCharts() const
 {
     return std::any_of(tail_.begin(), tail_.end(), [](const Record& r) { return r.type == rt::Bof; });

@@ -57,8 +57,6 @@ public:
                     f(r);
             }
     }
-    // Every LABELSST's string index, for the checks.
-    std::vector<std::uint32_t> sharedStringRefs() const;
     bool hasEmbeddedCharts() const;
 
 private:

@@ -145,10 +145,8 @@ class SearchTest : public ::testing::TestWithParam<test::Backend> {
 protected:
     void SetUp() override
     {
-        const auto setting = test::settingFor(GetParam(), scratch);
-        if (!setting)
+        if (!test::useBackend(GetParam(), scratch))
             GTEST_SKIP() << test::postgresSkipReason().toStdString();
-        gPoDbSetting = *setting;
         setTodayForTesting(QDate(2024, 3, 1));
         window = std::make_unique<frmMain>();
         window->find_tanto_cd->clear();

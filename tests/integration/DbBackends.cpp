@@ -1,5 +1,6 @@
 #include "integration/DbBackends.h"
 
+#include "settings/LoadSettings.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -42,6 +43,14 @@ std::optional<DbSetting> settingFor(Backend backend, const QTemporaryDir& scratc
     s.Provider = QStringLiteral("ODBC");
     s.ServerName = QStringLiteral("DRIVER={PostgreSQL Unicode};SERVER=%1;PORT=%2").arg(host, port);
     return s;
+}
+
+bool useBackend(Backend backend, const QTemporaryDir& scratch)
+{
+    const std::optional<DbSetting> setting = settingFor(backend, scratch);
+    if (setting)
+        gPoDbSetting = *setting;
+    return setting.has_value();
 }
 
 }  // namespace tolvar::test

@@ -15,5 +15,7 @@ const char* backendName(Backend backend);
 
 // The settings that reach the test data on the backend, or nothing (then skip with the reason).
 std::optional<DbSetting> settingFor(Backend backend, const QTemporaryDir& scratch);
+// The same, put into gPoDbSetting; false when the backend is not there (the test then skips).
+bool useBackend(Backend backend, const QTemporaryDir& scratch);
 
 }  // namespace tolvar::test

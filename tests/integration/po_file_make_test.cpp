@@ -74,12 +74,10 @@ class PoFileMakeTest : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override
     {
-        const auto setting = test::settingFor(GetParam(), scratch);
-        if (!setting)
+        if (!test::useBackend(GetParam(), scratch))
             GTEST_SKIP() << test::postgresSkipReason().toStdString();
-        gPoDbSetting = *setting;
         {
-            QSqlDatabase db = writable(*setting);
+            QSqlDatabase db = writable(gPoDbSetting);
             const QVariant n = QVariant(QMetaType::fromType<QString>());
             insertPo(db, QStringLiteral("G0"), QStringLiteral("0"), {});
             insertPo(db, QStringLiteral("G1"), QStringLiteral("0"), {{3, 33.3333}});

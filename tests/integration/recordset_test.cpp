@@ -20,10 +20,8 @@ class RecordsetTest : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override
     {
-        const auto setting = test::settingFor(GetParam(), scratch);
-        if (!setting)
+        if (!test::useBackend(GetParam(), scratch))
             GTEST_SKIP() << test::postgresSkipReason().toStdString();
-        gPoDbSetting = *setting;
         qint32 kind = kPoDatabase;
         ASSERT_EQ(dbOpen(kind), 0) << (recorder.messages.empty() ? "" : recorder.messages[0].text.toStdString());
     }
