@@ -1,26 +1,36 @@
 #!/usr/bin/env bash
-# The project's two commands, for a Debian 12 machine:
-#   ./tolvar.sh run    install what is missing, build, assemble build/app/ and start tolvar there
-#   ./tolvar.sh test   install what is missing, build, run the whole suite, then again under
-#                      AddressSanitizer + UndefinedBehaviorSanitizer
-#   ./tolvar.sh bench  build and run the benchmarks
+# The project's commands, for a Debian 12 machine:
+#   ./tolvar.sh run [STAFF_CODE]  install what the program needs, build it, assemble build/app/
+#                                 and start tolvar there
+#   ./tolvar.sh test              install what the tests need too, build with the tests, run the
+#                                 whole suite, again under AddressSanitizer + UndefinedBehaviorSanitizer,
+#                                 then the fuzz targets for a while; prints the time of each stage
+#   ./tolvar.sh bench             build and run the benchmarks
 set -euo pipefail
 cd "$(dirname "$0")"
 top=$(pwd)
 jobs=$(nproc)
 
-packages=(
+# What the program needs to build and run (LibreOffice is optional: it prints the PDFs).
+program_packages=(
   cmake g++ ninja-build pkg-config python3 file
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc libgl-dev
-  googletest libgtest-dev libbenchmark-dev sqlite3
-  postgresql odbc-postgresql unixodbc tdsodbc xdg-utils
-  fonts-ipafont-gothic xvfb xauth
-  python3-xlrd gnumeric libreoffice-calc-nogui clang libclang-rt-14-dev
+  unixodbc xdg-utils fonts-ipafont-gothic
 )
+# What the tests add: the test framework, the database servers and drivers, the independent
+# readers of workbooks and PDFs, the other programs that write templates, the fuzzer, and the
+# virtual display with a window manager for the tests that need a real X server.
+test_packages=(
+  googletest libgtest-dev sqlite3 postgresql odbc-postgresql tdsodbc
+  python3-xlrd python3-xlwt gnumeric libreoffice-calc-nogui poppler-utils
+  clang libclang-rt-14-dev clang-format
+  xvfb xauth x11-utils xdotool openbox
+)
+bench_packages=(libbenchmark-dev sqlite3 postgresql)
 
 install_missing() {
   local missing=()
-  for p in "${packages[@]}"; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -37,9 +47,21 @@ build() {  # build DIR [cmake options...]
   cmake --build "$dir" -j "$jobs"
 }
 
+# Stage timing for the test command.
+stage_started=0
+stage_name=""
+stage() {
+  local now; now=$(date +%s)
+  [ -n "$stage_name" ] && printf '== %s: %d s\n' "$stage_name" $((now - stage_started))
+  stage_name=$1
+  stage_started=$now
+  [ -n "$stage_name" ] && echo "== $stage_name"
+  return 0
+}
+
 case "${1:-}" in
 run)
-  install_missing
+  install_missing "${program_packages[@]}"
   build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
   if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     echo "No display here: tolvar needs one (use build/app/tolvar-po for the workbooks without a window, or xvfb-run ./tolvar.sh run)."
@@ -48,24 +70,28 @@ run)
   cd build/app && exec ./tolvar "${@:2}"
   ;;
 test)
-  install_missing
-  build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVAR_WERROR=ON
+  stage "install"
+  install_missing "${program_packages[@]}" "${test_packages[@]}"
+  stage "build"
+  build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVAR_WERROR=ON -DTOLVAR_BUILD_TESTS=ON
+  stage "format"
+  tests/format-check.sh
+  stage "suite"
   (cd build && ctest --output-on-failure -j "$jobs")
-  echo "== again under AddressSanitizer + UndefinedBehaviorSanitizer"
-  build build-asan -DCMAKE_BUILD_TYPE=Debug -DTOLVAR_SANITIZE=ON -DTOLVAR_WERROR=ON
+  stage "sanitizer suite (AddressSanitizer + UndefinedBehaviorSanitizer)"
+  build build-asan -DCMAKE_BUILD_TYPE=Debug -DTOLVAR_SANITIZE=ON -DTOLVAR_WERROR=ON -DTOLVAR_BUILD_TESTS=ON
   (cd build-asan && ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-     ctest --output-on-failure -j "$jobs")
-  echo "== the workbook engine's fuzz target for a minute (libFuzzer, ASan, UBSan)"
-  mkdir -p build-fuzz
-  clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I src \
-    fuzz/fuzz_xls.cpp src/xls/*.cpp -o build-fuzz/fuzz_xls
-  rm -rf build-fuzz/corpus && cp -r fuzz/corpus build-fuzz/corpus
-  build-fuzz/fuzz_xls -max_total_time=60 -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
-    -artifact_prefix=build-fuzz/ build-fuzz/corpus 2>&1 | tail -n 3
+     ctest --output-on-failure -j "$jobs" -LE real-display)
+  stage "fuzz (libFuzzer with ASan and UBSan, ${TOLVAR_FUZZ_SECONDS:-30} s a target)"
+  cmake -S "$top" -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+    -DTOLVAR_BUILD_FUZZERS=ON >/dev/null
+  cmake --build build-fuzz --target fuzzers -j "$jobs"
+  fuzz/run-fuzzers.sh build-fuzz "${TOLVAR_FUZZ_SECONDS:-30}"
+  stage ""
   ;;
 bench)
-  install_missing
-  build build-release -DCMAKE_BUILD_TYPE=Release -DTOLVAR_BUILD_TESTS=OFF
+  install_missing "${program_packages[@]}" "${bench_packages[@]}"
+  build build-release -DCMAKE_BUILD_TYPE=Release -DTOLVAR_BUILD_BENCHMARKS=ON
   cmake --build build-release --target benchmarks -j "$jobs"
   for b in build-release/bench/*_bench; do "$b"; done
   ;;

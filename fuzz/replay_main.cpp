@@ -14,9 +14,13 @@ int main(int argc, char** argv)
     int count = 0;
     for (int i = 1; i < argc; ++i) {
         std::vector<std::filesystem::path> files;
+        if (!std::filesystem::exists(argv[i])) {
+            std::fprintf(stderr, "no such file or folder: %s\n", argv[i]);
+            return 1;
+        }
         if (std::filesystem::is_directory(argv[i])) {
             for (const auto& entry : std::filesystem::directory_iterator(argv[i]))
-                if (entry.is_regular_file())
+                if (entry.is_regular_file() && entry.path().extension() != ".md")
                     files.push_back(entry.path());
         } else {
             files.emplace_back(argv[i]);
@@ -28,6 +32,10 @@ int main(int argc, char** argv)
             ++count;
         }
     }
+    if (count == 0) {
+        std::fprintf(stderr, "no inputs to replay: name files or folders that hold some\n");
+        return 1;
+    }
     std::printf("replayed %d inputs\n", count);
-    return count > 0 ? 0 : 1;
+    return 0;
 }

@@ -4,8 +4,8 @@
 #include "pofile/bas_po_file_make.h"
 #include "settings/LoadSettings.h"
 #include "util/Messages.h"
-#include "util/FormWidgets.h"
-#include "util/Twips.h"
+#include "widgets/FormWidgets.h"
+#include "widgets/Twips.h"
 #include "util/basKansu.h"
 
 #include <QApplication>

@@ -3,15 +3,15 @@
 #include "db/dbOpen.h"
 #include "output/frmOutSetting.h"
 #include "settings/clsIniFile.h"
-#include "util/BrowseForFolder.h"
+#include "widgets/BrowseForFolder.h"
 #include "search/PoResultModel.h"
 #include "search/SearchStatement.h"
 #include "settings/LoadSettings.h"
 #include "util/Clock.h"
 #include "util/Globals.h"
 #include "util/Messages.h"
-#include "util/FormWidgets.h"
-#include "util/Twips.h"
+#include "widgets/FormWidgets.h"
+#include "widgets/Twips.h"
 
 #include <QApplication>
 #include <QComboBox>

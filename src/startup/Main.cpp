@@ -7,7 +7,7 @@
 #include "startup/StaffCode.h"
 #include "util/Globals.h"
 #include "util/Messages.h"
-#include "util/FormWidgets.h"
+#include "widgets/FormWidgets.h"
 #include "util/basKansu.h"
 
 #include <QApplication>

@@ -7,7 +7,7 @@
 #include "settings/LoadSettings.h"
 #include "support/TestSupport.h"
 #include "startup/LastResort.h"
-#include "util/BrowseForFolder.h"
+#include "widgets/BrowseForFolder.h"
 #include "util/Clock.h"
 #include "util/Messages.h"
 #include "util/basKansu.h"

@@ -5,8 +5,35 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 namespace tolvar::test {
+
+namespace {
+
+// The shared object of Debian's PostgreSQL ODBC driver, as the system's driver list names it.
+QString postgresOdbcDriver()
+{
+    QProcess query;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("ODBCSYSINI"));  // the system's list, not a test's private one
+    query.setProcessEnvironment(env);
+    query.start(QStringLiteral("odbcinst"), {QStringLiteral("-q"), QStringLiteral("-d"), QStringLiteral("-n"),
+                                             QStringLiteral("PostgreSQL Unicode")});
+    if (!query.waitForFinished(10000) || query.exitCode() != 0)
+        return {};
+    for (const QByteArray& line : query.readAllStandardOutput().split('\n')) {
+        const QByteArray trimmed = line.trimmed();
+        if (trimmed.startsWith("Driver=") || trimmed.startsWith("Driver =")) {
+            // Debian registers the bare file name, which the driver manager finds in its own folder.
+            const QString path = QString::fromUtf8(trimmed.mid(trimmed.indexOf('=') + 1).trimmed());
+            return QDir::isRelativePath(path) || QFile::exists(path) ? path : QString();
+        }
+    }
+    return {};
+}
+
+}  // namespace
 
 const char* backendName(Backend backend)
 {
@@ -31,8 +58,8 @@ std::optional<DbSetting> settingFor(Backend backend, const QTemporaryDir& scratc
     if (!pg || backend == Backend::PostgreSQL)
         return pg;
     // A private driver list, so that the system's (which logs every call) is not used.
-    const QString driver = QStringLiteral("/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so");
-    if (!QFile::exists(driver))
+    static const QString driver = postgresOdbcDriver();
+    if (driver.isEmpty())
         return std::nullopt;
     writeFile(QDir(scratch.path()).filePath(QStringLiteral("odbcinst.ini")),
               "[PostgreSQL Unicode]\nDriver=" + driver.toUtf8() + "\nCommLog=0\nDebug=0\n");

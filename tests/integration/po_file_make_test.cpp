@@ -275,7 +275,7 @@ TEST_P(PoFileMakeTest, failures_leave_the_older_file_as_it_was)
     missing.templatePath = scratch.filePath(QStringLiteral("none.xls"));
     expectFailure(missing, "template missing");
     PoFileOptions wrong = options;
-    wrong.templatePath = QStringLiteral(TOLVAR_SOURCE_DIR "/../shared/xls-corpus/poi-DrawingAndComments.xls");
+    wrong.templatePath = QStringLiteral(TOLVAR_XLS_DATA_DIR "/poi-DrawingAndComments.xls");
     expectFailure(wrong, "template with other sheets");
     PoFileOptions damaged = options;
     damaged.templatePath = scratch.filePath(QStringLiteral("damaged.xls"));

@@ -16,7 +16,11 @@ namespace {
 
 Bytes fixtureBytes(const char* name)
 {
-    const QByteArray b = tolvar::test::readFile(QStringLiteral(TOLVAR_SOURCE_DIR "/../shared/xls-corpus/") + QString::fromLatin1(name));
+    const QString path = QStringLiteral(TOLVAR_XLS_DATA_DIR "/") + QString::fromLatin1(name);
+    const QByteArray b = tolvar::test::readFile(path);
+    // A missing workbook is a broken checkout, not a file the engine should refuse.
+    if (b.isEmpty())
+        ADD_FAILURE() << "test workbook missing: " << path.toStdString();
     return Bytes(b.begin(), b.end());
 }
 

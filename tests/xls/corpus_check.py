@@ -52,7 +52,14 @@ def gnumeric_warnings(path, pattern):
 
 
 def main():
+    if len(sys.argv) < 3:
+        sys.exit("usage: corpus_check.py XLS_TOOL WORK_DIR FILE...")
     tool, work, files = sys.argv[1], sys.argv[2], sys.argv[3:]
+    if not files:
+        sys.exit("corpus_check.py: no workbooks to check (the test data folder is empty or missing)")
+    missing = [f for f in files if not os.path.isfile(f)]
+    if missing:
+        sys.exit(f"corpus_check.py: no such workbook: {missing[0]}")
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
     failures = []

@@ -1,4 +1,4 @@
-#include "util/BrowseForFolder.h"
+#include "widgets/BrowseForFolder.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Runs every libFuzzer target of a fuzz build for a while, each on a fresh copy of the seeds (the
+# workbooks in tests/data/xls and the regression files). A crash, a hang or a sanitizer report
+# leaves its input in DIR/artifacts/ and fails the run: add it to fuzz/regressions/, named after
+# its cause, once it is mended.
+#   run-fuzzers.sh BUILD_DIR SECONDS_PER_TARGET
+set -euo pipefail
+dir=${1:?fuzz build folder}
+seconds=${2:-30}
+top=$(cd "$(dirname "$0")/.." && pwd)
+shopt -s nullglob
+seeds=("$top"/tests/data/xls/*.xls "$top"/fuzz/regressions/*.xls "$top"/fuzz/regressions/*.bin)
+[ ${#seeds[@]} -gt 0 ] || { echo "no seed inputs in tests/data/xls or fuzz/regressions"; exit 1; }
+targets=("$dir"/fuzz/fuzz_*)
+[ ${#targets[@]} -gt 0 ] || { echo "no fuzz targets in $dir/fuzz (build the 'fuzzers' target)"; exit 1; }
+mkdir -p "$dir/artifacts"
+status=0
+for target in "${targets[@]}"; do
+  name=$(basename "$target")
+  corpus="$dir/corpus/$name"
+  rm -rf "$corpus" && mkdir -p "$corpus"
+  cp "${seeds[@]}" "$corpus/"
+  echo "-- $name for $seconds s"
+  if ! "$target" -max_total_time="$seconds" -max_len=131072 -timeout=10 -rss_limit_mb=2048 \
+       -artifact_prefix="$dir/artifacts/$name-" "$corpus" > "$dir/$name.log" 2>&1; then
+    status=1
+    tail -n 30 "$dir/$name.log"
+  else
+    grep -E '^(#[0-9]+\s+DONE|Done [0-9]+ runs)' "$dir/$name.log" | tail -n 1 || true
+  fi
+done
+exit $status
