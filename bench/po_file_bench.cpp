@@ -5,6 +5,7 @@
 #include "settings/LoadSettings.h"
 #include "util/Messages.h"
 
+#include <benchmark/benchmark.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -14,7 +15,6 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <benchmark/benchmark.h>
 
 using namespace tolvar;
 
@@ -39,13 +39,16 @@ void makeDatabase(const QString& path)
     db.transaction();
     for (int lines : {1, 45, 1000}) {
         QSqlQuery h(db);
-        h.prepare(QStringLiteral("INSERT INTO TBL_PO_H (PO番号, 発注区分, 発注先名, PO発行日, 得意先CD, 得意先名, 希望納期, 運賃請求, ロス率) "
-                                 "VALUES (?, '0', '東洋精機株式会社', '2024/01/15', 'A01', '北星商事', '2024/02/28', 0, 1)"));
+        h.prepare(
+            QStringLiteral("INSERT INTO TBL_PO_H (PO番号, 発注区分, 発注先名, PO発行日, 得意先CD, 得意先名, 希望納期, "
+                           "運賃請求, ロス率) "
+                           "VALUES (?, '0', '東洋精機株式会社', '2024/01/15', 'A01', '北星商事', '2024/02/28', 0, 1)"));
         h.addBindValue(QStringLiteral("B%1").arg(lines));
         h.exec();
         QSqlQuery m(db);
-        m.prepare(QStringLiteral("INSERT INTO TBL_PO_M (PO番号, PO行, 商品CD, 品名1, 品名2, 客先商品CD, 数量, 下代, 上代) "
-                                 "VALUES (?, ?, ?, 'ステンレスボルト', 'M8×30', 'C-001', 12, 1500.5, 2100.7)"));
+        m.prepare(
+            QStringLiteral("INSERT INTO TBL_PO_M (PO番号, PO行, 商品CD, 品名1, 品名2, 客先商品CD, 数量, 下代, 上代) "
+                           "VALUES (?, ?, ?, 'ステンレスボルト', 'M8×30', 'C-001', 12, 1500.5, 2100.7)"));
         for (int i = 1; i <= lines; ++i) {
             m.addBindValue(QStringLiteral("B%1").arg(lines));
             m.addBindValue(i);
@@ -62,7 +65,8 @@ void BM_po_file_make(benchmark::State& state)
     const QString no = QStringLiteral("B%1").arg(state.range(0));
     for (auto _ : state)
         po_file_make(no);
-    state.counters["bytes"] = static_cast<double>(QFileInfo(QDir(folder->path()).filePath(no + QStringLiteral(".xls"))).size());
+    state.counters["bytes"] =
+        static_cast<double>(QFileInfo(QDir(folder->path()).filePath(no + QStringLiteral(".xls"))).size());
 }
 
 void BM_tolvar_po_process(benchmark::State& state)
@@ -72,8 +76,8 @@ void BM_tolvar_po_process(benchmark::State& state)
         QProcess p;
         p.start(QStringLiteral(TOLVAR_APP_DIR "/tolvar-po"),
                 {QStringLiteral("--settings"), QDir(folder->path()).filePath(QStringLiteral("tolvar.ini")),
-                 QStringLiteral("--template"), QStringLiteral(TOLVAR_SOURCE_DIR "/assets/MST_PO.xls"), QStringLiteral("--out"),
-                 folder->path(), no});
+                 QStringLiteral("--template"), QStringLiteral(TOLVAR_SOURCE_DIR "/assets/MST_PO.xls"),
+                 QStringLiteral("--out"), folder->path(), no});
         p.waitForFinished(-1);
         if (p.exitCode() != 0)
             state.SkipWithError("tolvar-po failed");
@@ -104,7 +108,8 @@ int main(int argc, char** argv)
     qint32 kind = kPoDatabase;
     dbOpen(kind);
     // The template of the program folder.
-    QFile::copy(QStringLiteral(TOLVAR_SOURCE_DIR "/assets/MST_PO.xls"), QCoreApplication::applicationDirPath() + QStringLiteral("/MST_PO.xls"));
+    QFile::copy(QStringLiteral(TOLVAR_SOURCE_DIR "/assets/MST_PO.xls"),
+                QCoreApplication::applicationDirPath() + QStringLiteral("/MST_PO.xls"));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     dbClose(kind);

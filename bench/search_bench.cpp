@@ -12,14 +12,14 @@
 #include "util/Clock.h"
 #include "util/Messages.h"
 
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProcess>
-#include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 using namespace tolvar;
 
@@ -95,11 +95,12 @@ void BM_search(benchmark::State& state, const Case& c, bool postgres)
         const QString host = gPoDbSetting.ServerName.section(QLatin1Char(':'), 0, 0);
         const QString port = gPoDbSetting.ServerName.section(QLatin1Char(':'), 1);
         qputenv("PGPASSWORD", gPoDbSetting.Password.toUtf8());
-        own = clientSeconds(QStringLiteral("psql"),
-                            {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-h"), host, QStringLiteral("-p"), port,
-                             QStringLiteral("-U"), gPoDbSetting.UserName, QStringLiteral("-d"), gPoDbSetting.DbName,
-                             QStringLiteral("-A"), QStringLiteral("-t"), QStringLiteral("-c")},
-                            sql);
+        own =
+            clientSeconds(QStringLiteral("psql"),
+                          {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-h"), host, QStringLiteral("-p"),
+                           port, QStringLiteral("-U"), gPoDbSetting.UserName, QStringLiteral("-d"), gPoDbSetting.DbName,
+                           QStringLiteral("-A"), QStringLiteral("-t"), QStringLiteral("-c")},
+                          sql);
     } else {
         own = clientSeconds(QStringLiteral("sqlite3"), {QStringLiteral(TOLVAR_BENCH_DB)}, sql);
     }

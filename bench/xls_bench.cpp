@@ -4,18 +4,18 @@
 #include "xls/Workbook.h"
 
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <sys/resource.h>
 
 namespace {
 
-const char* const kDeliveryHeader[] = {"I3",  "AU1", "BC3",  "BC2",  "H5",   "AT5",  "L7",   "L8",   "L9",  "L10", "H11",
-                                       "X11", "AN11", "BJ11", "H14", "H15",  "H16",  "X16",  "AN16", "BD16", "K17", "K18",
-                                       "K19", "K20", "K21",  "K22",  "K23",  "AF17", "AF18", "AF19", "AF20", "AF22", "AF23",
-                                       "BA17", "BA18", "BA19", "BA20", "BA21", "B27", "B28", "B29", "B30", "B31", "AR26", "I75"};
-const char* const kOrderHeader[] = {"H7",  "H8",  "H9",  "H11", "H13", "AY7", "AU11", "AU13",
+const char* const kDeliveryHeader[] = {
+    "I3",   "AU1",  "BC3",  "BC2",  "H5",   "AT5",  "L7",   "L8",   "L9",  "L10", "H11", "X11", "AN11", "BJ11", "H14",
+    "H15",  "H16",  "X16",  "AN16", "BD16", "K17",  "K18",  "K19",  "K20", "K21", "K22", "K23", "AF17", "AF18", "AF19",
+    "AF20", "AF22", "AF23", "BA17", "BA18", "BA19", "BA20", "BA21", "B27", "B28", "B29", "B30", "B31",  "AR26", "I75"};
+const char* const kOrderHeader[] = {"H7",  "H8",  "H9",  "H11", "H13", "AY7",  "AU11", "AU13",
                                     "J60", "S62", "L63", "S64", "D71", "AR71", "AT57", "AT60"};
 
 xls::Bytes readTemplate()
@@ -81,8 +81,8 @@ void BM_workbook(benchmark::State& state)
     state.counters["bytes_written"] = static_cast<double>(bytes);
     state.counters["peak_rss_MiB"] = usage.ru_maxrss / 1024.0;
     state.counters["ms_per_page"] =
-        benchmark::Counter(static_cast<double>(state.range(0)), benchmark::Counter::kIsIterationInvariantRate |
-                                                                    benchmark::Counter::kInvert);
+        benchmark::Counter(static_cast<double>(state.range(0)),
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 }  // namespace

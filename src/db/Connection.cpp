@@ -11,9 +11,7 @@ namespace {
 std::atomic<int> serial{0};
 }  // namespace
 
-Connection::Connection() : name_(QStringLiteral("tolvar-%1").arg(++serial))
-{
-}
+Connection::Connection() : name_(QStringLiteral("tolvar-%1").arg(++serial)) {}
 
 Connection::~Connection()
 {

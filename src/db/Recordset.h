@@ -28,8 +28,7 @@ public:
     Recordset& operator=(const Recordset&) = delete;
 
     // source: the statement with '?' placeholders; values: one per placeholder, in order.
-    void Open(const QString& source, const QVariantList& values, const Connection& connection,
-              CursorType cursorType);
+    void Open(const QString& source, const QVariantList& values, const Connection& connection, CursorType cursorType);
     bool Eof() const;
     void MoveNext();
     // The number of rows of a static cursor; -1 for a forward-only one.

@@ -4,9 +4,9 @@
 #include "pofile/bas_po_file_make.h"
 #include "settings/LoadSettings.h"
 #include "util/Messages.h"
+#include "util/basKansu.h"
 #include "widgets/FormWidgets.h"
 #include "widgets/Twips.h"
-#include "util/basKansu.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,7 +17,6 @@
 #include <QScreen>
 
 namespace tolvar {
-
 
 frmOutSetting::frmOutSetting(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
@@ -30,9 +29,11 @@ frmOutSetting::frmOutSetting(QWidget* parent)
     none.fill(Qt::transparent);
     setWindowIcon(QIcon(none));
 
-    Label1 = place(new QLabel(QStringLiteral("エクセルファイルを作成します。"), this), "Label1", twipsRect(360, 240, 5175, 255));
+    Label1 = place(new QLabel(QStringLiteral("エクセルファイルを作成します。"), this), "Label1",
+                   twipsRect(360, 240, 5175, 255));
     Frame1 = place(new QGroupBox(QStringLiteral("設定"), this), "Frame1", twipsRect(360, 600, 5175, 1695));
-    cheFileOpen = place(new QCheckBox(QStringLiteral("作成後ﾌｧｲﾙを開く"), Frame1), "cheFileOpen", twipsRect(480, 360, 3255, 255));
+    cheFileOpen =
+        place(new QCheckBox(QStringLiteral("作成後ﾌｧｲﾙを開く"), Frame1), "cheFileOpen", twipsRect(480, 360, 3255, 255));
     cmdOK = place(new QPushButton(QStringLiteral("OK"), this), "cmdOK", twipsRect(3000, 3000, 1215, 375));
     cmdCancel = place(new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this), "cmdCancel", twipsRect(4320, 3000, 1215, 375));
     cmdOK->setDefault(true);

@@ -45,7 +45,8 @@ QDate dateOf(const QVariant& value)
         return value.toDate();
     if (value.typeId() == QMetaType::QDateTime)
         return value.toDateTime().date();
-    static const QRegularExpression form(QStringLiteral("^(\\d{4})[/-](\\d{1,2})[/-](\\d{1,2})(?:[ T]\\d{1,2}:\\d{2}(?::\\d{2}(?:\\.\\d+)?)?)?$"));
+    static const QRegularExpression form(
+        QStringLiteral("^(\\d{4})[/-](\\d{1,2})[/-](\\d{1,2})(?:[ T]\\d{1,2}:\\d{2}(?::\\d{2}(?:\\.\\d+)?)?)?$"));
     const QRegularExpressionMatch m = form.match(value.toString().trimmed());
     if (!m.hasMatch())
         return {};
@@ -128,11 +129,13 @@ xls::CellValue asIs(const QVariant& value, bool dateColumn)
     if (date.isValid())
         return xls::CellValue::fromDate(date.year(), date.month(), date.day());
     switch (value.typeId()) {
-    case QMetaType::Int: case QMetaType::UInt: case QMetaType::LongLong: case QMetaType::ULongLong:
-    case QMetaType::Double: case QMetaType::Float:
-        return xls::CellValue::fromNumber(value.toDouble());
-    default:
-        return textCell(value.toString());
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float: return xls::CellValue::fromNumber(value.toDouble());
+    default: return textCell(value.toString());
     }
 }
 

@@ -30,11 +30,12 @@ PoWorkbook PoWorkbook::open(const QString& templatePath)
 {
     QFile file(templatePath);
     if (!file.open(QIODevice::ReadOnly))
-        throw Failure(toNumber(FailureCode::FileMissing), failureText(FailureCode::FileMissing) + QLatin1Char(' ') + templatePath);
+        throw Failure(toNumber(FailureCode::FileMissing),
+                      failureText(FailureCode::FileMissing) + QLatin1Char(' ') + templatePath);
     const QByteArray bytes = file.readAll();
     return engine([&] {
-        return PoWorkbook(xls::Workbook::fromBytes(
-            xls::ByteView(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size()))));
+        return PoWorkbook(xls::Workbook::fromBytes(xls::ByteView(
+            reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size()))));
     });
 }
 

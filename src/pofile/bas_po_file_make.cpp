@@ -107,17 +107,19 @@ void writeDeliveryHeader(Run& run)
     w.text("L9", joined({field(h, "納品先住所1"), field(h, "納品先住所2")}, QStringLiteral(" ")));
     w.text("L10", joined({field(h, "納品先住所1中文"), field(h, "納品先住所2中文")}, QStringLiteral(" ")));
     const HeaderCell middle[] = {
-        {"H11", "納品先TEL番号", Form::AsIs}, {"X11", "納品先FAX番号", Form::AsIs},
-        {"AN11", "納品先担当者名", Form::AsIs}, {"BJ11", "納品先CD", Form::AsIs},
+        {"H11", "納品先TEL番号", Form::AsIs},
+        {"X11", "納品先FAX番号", Form::AsIs},
+        {"AN11", "納品先担当者名", Form::AsIs},
+        {"BJ11", "納品先CD", Form::AsIs},
     };
     for (const HeaderCell& c : middle)
         w.asIs(c.address, c.column);
     w.text("H14", joined({field(h, "請求先名"), field(h, "請求先部門")}, QStringLiteral(" ")));
     w.text("H15", joined({field(h, "請求先住所1"), field(h, "請求先住所2")}, QStringLiteral(" ")));
     const HeaderCell billing[] = {
-        {"H16", "請求先TEL番号", Form::AsIs}, {"X16", "請求先FAX番号", Form::AsIs},
+        {"H16", "請求先TEL番号", Form::AsIs},   {"X16", "請求先FAX番号", Form::AsIs},
         {"AN16", "請求先担当者名", Form::AsIs}, {"BD16", "請求先CD", Form::AsIs},
-        {"K17", "希望納期", Form::AsIsDate},  {"K18", "納品形態", Form::AsIs},
+        {"K17", "希望納期", Form::AsIsDate},    {"K18", "納品形態", Form::AsIs},
         {"K19", "出荷方法", Form::AsIs},
     };
     for (const HeaderCell& c : billing)
@@ -128,13 +130,14 @@ void writeDeliveryHeader(Run& run)
     w.asIs("K23", "通貨区分");
     const QVariant loss = field(h, "ロス率");
     w.text("AF17", loss.isNull() ? QString() : numberReading(loss) + 0 == 1 ? QStringLiteral("込み") : textForm(loss));
-    w.text("AF18", numberReading(field(h, "ロス請求の有無")) + 0 == 0 ? QStringLiteral("不可") : QStringLiteral("可能"));
+    w.text("AF18",
+           numberReading(field(h, "ロス請求の有無")) + 0 == 0 ? QStringLiteral("不可") : QStringLiteral("可能"));
     const HeaderCell rest[] = {
-        {"AF19", "販売形態", Form::AsIs}, {"AF20", "商品集積地", Form::AsIs}, {"AF22", "客先契約番号", Form::AsIs},
-        {"AF23", "KP番号", Form::AsIs},   {"BA17", "決済経路1", Form::AsIs},  {"BA18", "決済経路2", Form::AsIs},
-        {"BA19", "決済経路3", Form::AsIs}, {"BA20", "決済経路4", Form::AsIs}, {"BA21", "決済経路5", Form::AsIs},
-        {"B27", "備考1", Form::AsIs},     {"B28", "備考2", Form::AsIs},      {"B29", "備考3", Form::AsIs},
-        {"B30", "備考4", Form::AsIs},     {"B31", "備考5", Form::AsIs},      {"AR26", "ケースマーク", Form::AsIs},
+        {"AF19", "販売形態", Form::AsIs},  {"AF20", "商品集積地", Form::AsIs}, {"AF22", "客先契約番号", Form::AsIs},
+        {"AF23", "KP番号", Form::AsIs},    {"BA17", "決済経路1", Form::AsIs},  {"BA18", "決済経路2", Form::AsIs},
+        {"BA19", "決済経路3", Form::AsIs}, {"BA20", "決済経路4", Form::AsIs},  {"BA21", "決済経路5", Form::AsIs},
+        {"B27", "備考1", Form::AsIs},      {"B28", "備考2", Form::AsIs},       {"B29", "備考3", Form::AsIs},
+        {"B30", "備考4", Form::AsIs},      {"B31", "備考5", Form::AsIs},       {"AR26", "ケースマーク", Form::AsIs},
         {"I75", "発注元名", Form::AsIs},
     };
     for (const HeaderCell& c : rest)
@@ -155,8 +158,9 @@ void writeOrderHeader(Run& run)
     w.text("AY7", run.pageCount > 1 ? poNo + QLatin1Char('-') + QString::number(run.page) : poNo);
     w.text("AU11", dateText(field(h, "PO発行日")));
     w.text("AU13", joined({field(h, "発注元担当者CD"), field(h, "発注元担当者名")}, QStringLiteral(" ")));
-    w.text("J60", joined({field(h, "備考1"), field(h, "備考2"), field(h, "備考3"), field(h, "備考4"), field(h, "備考5")},
-                       QString()));
+    w.text("J60",
+           joined({field(h, "備考1"), field(h, "備考2"), field(h, "備考3"), field(h, "備考4"), field(h, "備考5")},
+                  QString()));
     w.text("S62", joined({field(h, "請求先CD"), field(h, "請求先名"), field(h, "請求先部門")}, QStringLiteral(" ")));
     w.asIs("L63", "納品先名");
     w.asIs("S64", "希望納期", true);
@@ -258,8 +262,8 @@ void requireReplaceable(const QString& path)
         throw Failure(toNumber(FailureCode::FileOpenInOtherProgram),
                       failureText(FailureCode::FileOpenInOtherProgram) + QLatin1Char(' ') + path);
     if (!info.dir().exists())
-        throw Failure(toNumber(FailureCode::FolderMissing), failureText(FailureCode::FolderMissing) + QLatin1Char(' ') +
-                                                               info.dir().path());
+        throw Failure(toNumber(FailureCode::FolderMissing),
+                      failureText(FailureCode::FolderMissing) + QLatin1Char(' ') + info.dir().path());
 }
 
 // Written beside the target and renamed over it: the older file stays until the new one is whole.
@@ -269,9 +273,9 @@ void moveIntoPlace(const QString& path, const QByteArray& bytes)
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         const QString reason = file.errorString();
         file.cancelWriting();
-        throw Failure(toNumber(FailureCode::FileWriteFailed),
-                      failureText(FailureCode::FileWriteFailed) + QLatin1Char(' ') + path + QStringLiteral(" (") + reason +
-                          QLatin1Char(')'));
+        throw Failure(toNumber(FailureCode::FileWriteFailed), failureText(FailureCode::FileWriteFailed) +
+                                                                  QLatin1Char(' ') + path + QStringLiteral(" (") +
+                                                                  reason + QLatin1Char(')'));
     }
 }
 
@@ -314,9 +318,10 @@ PoFileResult po_file_make(const QString& poNo, const PoFileOptions& options)
 
     Run run(PoWorkbook::open(templatePath), header, lines);
     // The sheet scheme works by position: the template must be exactly the two forms, in order.
-    if (run.book.sheetCount() != 2 || run.book.worksheet(kDeliveryTemplate) != 1 || run.book.worksheet(kOrderTemplate) != 2)
-        throw Failure(toNumber(FailureCode::TemplateSheets), failureText(FailureCode::TemplateSheets) + QLatin1Char(' ') +
-                                                                 templatePath);
+    if (run.book.sheetCount() != 2 || run.book.worksheet(kDeliveryTemplate) != 1 ||
+        run.book.worksheet(kOrderTemplate) != 2)
+        throw Failure(toNumber(FailureCode::TemplateSheets),
+                      failureText(FailureCode::TemplateSheets) + QLatin1Char(' ') + templatePath);
     run.pageCount = pageCount;
     for (int k = 2; k <= pageCount; ++k) {
         run.book.copyAfterLast(run.book.worksheet(kDeliveryTemplate));

@@ -13,15 +13,13 @@ struct ColumnSpec {
 };
 
 constexpr ColumnSpec kSpecs[PoResultModel::kColumns] = {
-    {u"", 873},         {u"PO番号", 1879},   {u"発行日", 1720},   {u"得CD", 1138},   {u"得意先名", 3254},
+    {u"", 873},          {u"PO番号", 1879},   {u"発行日", 1720},   {u"得CD", 1138},   {u"得意先名", 3254},
     {u"納品先名", 3122}, {u"請求先名", 2858}, {u"希望納期", 1799}, {u"担当者", 1191}, {u"担当者名", 2143},
 };
 
 }  // namespace
 
-PoResultModel::PoResultModel(QObject* parent) : QAbstractTableModel(parent)
-{
-}
+PoResultModel::PoResultModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 int PoResultModel::rowCount(const QModelIndex& parent) const
 {
@@ -99,7 +97,8 @@ QString PoResultRows::cell(qsizetype index) const
     if (end & kNullBit)
         return QString();
     const quint32 begin = index == 0 ? 0u : ends_[static_cast<std::size_t>(index) - 1] & ~kNullBit;
-    return QString(reinterpret_cast<const QChar*>(text_.data() + begin), static_cast<qsizetype>((end & ~kNullBit) - begin));
+    return QString(reinterpret_cast<const QChar*>(text_.data() + begin),
+                   static_cast<qsizetype>((end & ~kNullBit) - begin));
 }
 
 void PoResultRows::shrink()

@@ -5,7 +5,8 @@ namespace tolvar {
 namespace {
 
 const QString kSelect = QStringLiteral(
-    "Select 発注区分, PO番号, PO発行日, 得意先CD, 得意先名, 納品先名, 請求先名, 希望納期, 発注元担当者CD, 発注元担当者名 ");
+    "Select 発注区分, PO番号, PO発行日, 得意先CD, 得意先名, 納品先名, 請求先名, 希望納期, 発注元担当者CD, "
+    "発注元担当者名 ");
 const QString kFrom = QStringLiteral("From TBL_PO_H ");
 const QString kOrder = QStringLiteral(" Order By PO番号 Desc");
 
@@ -37,7 +38,8 @@ SearchStatement buildSearchStatement(const SearchConditions& c)
         }
         if (c.sDate != c.today || c.eDate != c.today) {
             where += QStringLiteral(" and PO発行日 Between ? And ?");
-            s.values << c.sDate.toString(QStringLiteral("yyyy/MM/dd")) << c.eDate.toString(QStringLiteral("yyyy/MM/dd"));
+            s.values << c.sDate.toString(QStringLiteral("yyyy/MM/dd"))
+                     << c.eDate.toString(QStringLiteral("yyyy/MM/dd"));
         }
     }
     s.text = kSelect + kFrom + where + kindPiece(c.kbnText) + kOrder;

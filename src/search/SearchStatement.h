@@ -10,12 +10,12 @@
 namespace tolvar {
 
 struct SearchConditions {
-    QString poNo;      // find_po_no
-    QString tantoCd;   // find_tanto_cd
-    QString tokCd;     // find_tok_cd
-    QDate sDate;       // dtpSDate
-    QDate eDate;       // dtpEDate
-    QString kbnText;   // find_po_kbn's text: empty, "全て", "PO" or "GK"
+    QString poNo;     // find_po_no
+    QString tantoCd;  // find_tanto_cd
+    QString tokCd;    // find_tok_cd
+    QDate sDate;      // dtpSDate
+    QDate eDate;      // dtpEDate
+    QString kbnText;  // find_po_kbn's text: empty, "全て", "PO" or "GK"
     QDate today;
 };
 

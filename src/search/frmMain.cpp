@@ -2,14 +2,14 @@
 
 #include "db/dbOpen.h"
 #include "output/frmOutSetting.h"
-#include "settings/clsIniFile.h"
-#include "widgets/BrowseForFolder.h"
 #include "search/PoResultModel.h"
 #include "search/SearchStatement.h"
 #include "settings/LoadSettings.h"
+#include "settings/clsIniFile.h"
 #include "util/Clock.h"
 #include "util/Globals.h"
 #include "util/Messages.h"
+#include "widgets/BrowseForFolder.h"
 #include "widgets/FormWidgets.h"
 #include "widgets/Twips.h"
 
@@ -17,9 +17,9 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -67,8 +67,8 @@ QIcon tolvarIcon()
         p.setRenderHint(QPainter::Antialiasing);
         const qreal u = size / 16.0;
         // A sheet of paper with a folded corner, ruled lines and a green total bar.
-        QPolygonF page({QPointF(2 * u, 1 * u), QPointF(10 * u, 1 * u), QPointF(14 * u, 5 * u),
-                        QPointF(14 * u, 15 * u), QPointF(2 * u, 15 * u)});
+        QPolygonF page({QPointF(2 * u, 1 * u), QPointF(10 * u, 1 * u), QPointF(14 * u, 5 * u), QPointF(14 * u, 15 * u),
+                        QPointF(2 * u, 15 * u)});
         p.setPen(QPen(QColor(0x1f, 0x4e, 0x79), u));
         p.setBrush(Qt::white);
         p.drawPolygon(page);
@@ -123,7 +123,7 @@ frmMain::frmMain(QWidget* parent)
     Command2 = place(new QPushButton(QStringLiteral("..."), this), "Command2", twipsRect(5790, 7680, 285, 285));
 
     // The tab sequence of the form's tab indexes (labels and the frame take no focus).
-    const QList<QWidget*> order = {find_tanto_cd, find_po_kbn, dtpEDate, dtpSDate, find_po_no,
+    const QList<QWidget*> order = {find_tanto_cd, find_po_kbn, dtpEDate,    dtpSDate, find_po_no,
                                    Command1,      TDBGrid1,    find_tok_cd, txtPoDir, Command2};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);

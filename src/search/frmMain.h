@@ -60,7 +60,7 @@ private:
 
     PoResultModel* result_;
     std::unique_ptr<Recordset> recordset_;  // made on first use, open only inside a search
-    frmOutSetting* outSetting_ = nullptr;    // made on first use, a child of the window
+    frmOutSetting* outSetting_ = nullptr;   // made on first use, a child of the window
 };
 
 // The program's icon, drawn at 16 × 16 and 32 × 32.

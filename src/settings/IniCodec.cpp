@@ -59,9 +59,12 @@ std::optional<QByteArray> IniCodec::encode(const QString& text, IniEncoding enco
 int IniCodec::byteLength(char32_t ch, IniEncoding encoding)
 {
     if (encoding != IniEncoding::Cp932) {
-        if (ch < 0x80) return 1;
-        if (ch < 0x800) return 2;
-        if (ch < 0x10000) return 3;
+        if (ch < 0x80)
+            return 1;
+        if (ch < 0x800)
+            return 2;
+        if (ch < 0x10000)
+            return 3;
         return 4;
     }
     // CP932: ASCII and the half-width katakana are single bytes, everything else a pair.

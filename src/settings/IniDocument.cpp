@@ -7,16 +7,18 @@ namespace {
 // The platform trims blanks, tabs and other control whitespace around names and values.
 bool isBlank(QChar c)
 {
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r') ||
-           c == QLatin1Char('\v') || c == QLatin1Char('\f');
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\v') ||
+           c == QLatin1Char('\f');
 }
 
 QString trimmed(const QString& s)
 {
     qsizetype b = 0;
     qsizetype e = s.size();
-    while (b < e && isBlank(s.at(b))) ++b;
-    while (e > b && isBlank(s.at(e - 1))) --e;
+    while (b < e && isBlank(s.at(b)))
+        ++b;
+    while (e > b && isBlank(s.at(e - 1)))
+        --e;
     return s.mid(b, e - b);
 }
 
@@ -78,8 +80,8 @@ void IniDocument::parse()
             --line.end;
         pos = line.next;
 
-        const QString text = trimmed(IniCodec::decode(
-            QByteArrayView(bytes_.constData() + line.begin, line.end - line.begin), encoding_));
+        const QString text = trimmed(
+            IniCodec::decode(QByteArrayView(bytes_.constData() + line.begin, line.end - line.begin), encoding_));
         if (text.startsWith(QLatin1Char('['))) {
             // A header without "]" still opens a section named by the rest of the line.
             const qsizetype close = text.indexOf(QLatin1Char(']'));
@@ -243,8 +245,7 @@ void IniDocument::removeSection(const QString& section)
     const Range range = findSection(section);
     if (range.header < 0)
         return;
-    const qsizetype to = range.end < static_cast<qsizetype>(lines_.size()) ? lines_[range.end].begin
-                                                                          : bytes_.size();
+    const qsizetype to = range.end < static_cast<qsizetype>(lines_.size()) ? lines_[range.end].begin : bytes_.size();
     replaceBytes(lines_[range.header].begin, to, {});
 }
 

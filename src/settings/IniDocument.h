@@ -40,12 +40,12 @@ public:
 private:
     enum class Kind { Other, Section, Entry };
     struct Line {
-        qsizetype begin = 0;   // first byte of the line
-        qsizetype end = 0;     // end of its content (before CR LF / LF)
-        qsizetype next = 0;    // first byte of the following line
+        qsizetype begin = 0;  // first byte of the line
+        qsizetype end = 0;    // end of its content (before CR LF / LF)
+        qsizetype next = 0;   // first byte of the following line
         Kind kind = Kind::Other;
-        QString name;          // section name or key
-        QString rawValue;      // text after '=', trimmed; empty for other lines
+        QString name;      // section name or key
+        QString rawValue;  // text after '=', trimmed; empty for other lines
         bool hasEquals = false;
     };
     struct Range {

@@ -40,8 +40,7 @@ qint32 LoadSettings(const QString& settingsFilePath)
 {
     try {
         if (!settingsFileFound(settingsFilePath)) {
-            MsgBox(QStringLiteral("イニファイルが見つかりません。"), MsgIcon::Critical,
-                   QStringLiteral("エラー"));
+            MsgBox(QStringLiteral("イニファイルが見つかりません。"), MsgIcon::Critical, QStringLiteral("エラー"));
             return 1;
         }
         clsIniFile ini;

@@ -26,8 +26,7 @@ std::function<void(int)> terminateHook;
 
 void reportUnhandled(const Failure& failure)
 {
-    MsgBox(QStringLiteral("予期しないエラーが発生しました。プログラムを終了します。\r\n") +
-               failure.messageText(),
+    MsgBox(QStringLiteral("予期しないエラーが発生しました。プログラムを終了します。\r\n") + failure.messageText(),
            MsgIcon::Critical, applicationTitle());
     endProgram(kLastResortExitStatus);
 }

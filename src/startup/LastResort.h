@@ -2,8 +2,8 @@
 // and description, and then the program ends with a non-zero status.
 #pragma once
 
-#include <functional>
 #include <exception>
+#include <functional>
 
 namespace tolvar {
 

@@ -7,13 +7,12 @@
 #include "startup/StaffCode.h"
 #include "util/Globals.h"
 #include "util/Messages.h"
-#include "widgets/FormWidgets.h"
 #include "util/basKansu.h"
+#include "widgets/FormWidgets.h"
 
 #include <QApplication>
 
 namespace tolvar {
-
 
 StartupOutcome Main(SingleInstance& instance, const QStringList& arguments, std::unique_ptr<frmMain>& window)
 {

@@ -14,8 +14,7 @@ class frmMain;
 enum class StartupOutcome { Running, AlreadyRunning, SettingsFailed, DatabaseFailed };
 
 // arguments: the process's own, the program name first. window receives the shown frmMain.
-StartupOutcome Main(SingleInstance& instance, const QStringList& arguments,
-                    std::unique_ptr<frmMain>& window);
+StartupOutcome Main(SingleInstance& instance, const QStringList& arguments, std::unique_ptr<frmMain>& window);
 
 // The process exit status for an outcome that ends the program.
 int exitStatusFor(StartupOutcome outcome);

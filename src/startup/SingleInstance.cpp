@@ -6,8 +6,7 @@
 
 namespace tolvar {
 
-SingleInstance::SingleInstance(const QString& key)
-    : lock_(std::make_unique<QLockFile>(lockPathFor(key)))
+SingleInstance::SingleInstance(const QString& key) : lock_(std::make_unique<QLockFile>(lockPathFor(key)))
 {
     // Never stale by age: a copy may run for days. A lock whose process is gone is stale anyway.
     lock_->setStaleLockTime(0);
@@ -21,10 +20,10 @@ bool SingleInstance::acquire()
 QString SingleInstance::lockPathFor(const QString& key)
 {
     const QString canonical = QFileInfo(key).canonicalFilePath();
-    const QByteArray hash = QCryptographicHash::hash((canonical.isEmpty() ? key : canonical).toUtf8(),
-                                                     QCryptographicHash::Sha1)
-                                .toHex()
-                                .left(16);
+    const QByteArray hash =
+        QCryptographicHash::hash((canonical.isEmpty() ? key : canonical).toUtf8(), QCryptographicHash::Sha1)
+            .toHex()
+            .left(16);
     return QDir(QDir::tempPath()).filePath(QStringLiteral("tolvar-%1.lock").arg(QString::fromLatin1(hash)));
 }
 

@@ -1,7 +1,7 @@
 // The desktop program tolvar. Its whole argument text is the staff code.
 
-#include "search/frmMain.h"
 #include "startup/Main.h"
+#include "search/frmMain.h"
 #include "startup/QtMessageSink.h"
 #include "startup/SingleInstance.h"
 #include "startup/TolvarApplication.h"

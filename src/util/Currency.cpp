@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <string>
 #include <limits>
+#include <string>
 
 namespace tolvar {
 
@@ -68,8 +68,8 @@ double Currency::toDouble() const
 QString Currency::toString() const
 {
     const bool negative = raw_ < 0;
-    const unsigned __int128 magnitude = negative ? static_cast<unsigned __int128>(-static_cast<__int128>(raw_))
-                                                 : static_cast<unsigned __int128>(raw_);
+    const unsigned __int128 magnitude =
+        negative ? static_cast<unsigned __int128>(-static_cast<__int128>(raw_)) : static_cast<unsigned __int128>(raw_);
     const auto whole = static_cast<std::uint64_t>(magnitude / kScale);
     auto fraction = static_cast<unsigned>(magnitude % kScale);
     QString text = QString::number(whole);

@@ -8,10 +8,10 @@ namespace tolvar {
 DecimalDigits decimalDigits(double value, int significant)
 {
     char buffer[64];
-    const auto result = significant < 0
-                            ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific)
-                            : std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific,
-                                            significant - 1);
+    const auto result =
+        significant < 0
+            ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific)
+            : std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, significant - 1);
     DecimalDigits d;
     const std::string repr(buffer, result.ptr);
     const std::size_t e = repr.find('e');

@@ -32,16 +32,15 @@ QString failureText(FailureCode code)
 const std::vector<FailureCode>& allFailureCodes()
 {
     static const std::vector<FailureCode> codes = {
-        FailureCode::TypeMismatch,      FailureCode::Overflow,
-        FailureCode::ItemNotFound,      FailureCode::DbUnknownProvider,
-        FailureCode::DbEmptyServer,     FailureCode::DbDriverMissing,
-        FailureCode::DbFileMissing,     FailureCode::DbOpenFailed,
-        FailureCode::DbUnknownKind,     FailureCode::DbStatementFailed,
-        FailureCode::DbNotOpen,         FailureCode::DbReadFailed,
-        FailureCode::FileMissing,       FailureCode::FileOpenInOtherProgram,
-        FailureCode::FileWriteFailed,   FailureCode::FolderMissing,
-        FailureCode::TemplateSheets,
-        FailureCode::Unexpected,
+        FailureCode::TypeMismatch,    FailureCode::Overflow,
+        FailureCode::ItemNotFound,    FailureCode::DbUnknownProvider,
+        FailureCode::DbEmptyServer,   FailureCode::DbDriverMissing,
+        FailureCode::DbFileMissing,   FailureCode::DbOpenFailed,
+        FailureCode::DbUnknownKind,   FailureCode::DbStatementFailed,
+        FailureCode::DbNotOpen,       FailureCode::DbReadFailed,
+        FailureCode::FileMissing,     FailureCode::FileOpenInOtherProgram,
+        FailureCode::FileWriteFailed, FailureCode::FolderMissing,
+        FailureCode::TemplateSheets,  FailureCode::Unexpected,
     };
     return codes;
 }

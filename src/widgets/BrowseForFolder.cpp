@@ -12,8 +12,7 @@ std::function<QString(QWidget*, const QString&)> folderPicker;
 QString BrowseForFolder(QWidget* owner, const QString& title)
 {
     QString path = folderPicker ? folderPicker(owner, title)
-                                : QFileDialog::getExistingDirectory(owner, title, QString(),
-                                                                    QFileDialog::ShowDirsOnly);
+                                : QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly);
     if (path.isEmpty())
         return QString();
     path = QDir::toNativeSeparators(path);

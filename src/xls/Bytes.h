@@ -14,11 +14,12 @@ namespace xls {
 using Bytes = std::vector<std::uint8_t>;
 using ByteView = std::span<const std::uint8_t>;
 
-inline void requireRange(ByteView data, std::size_t offset, std::size_t length, ErrorCode code = ErrorCode::DamagedRecord)
+inline void requireRange(ByteView data, std::size_t offset, std::size_t length,
+                         ErrorCode code = ErrorCode::DamagedRecord)
 {
     if (offset > data.size() || length > data.size() - offset)
-        throw Error(code, offset, "read of " + std::to_string(length) + " bytes past the end of " +
-                                      std::to_string(data.size()));
+        throw Error(code, offset,
+                    "read of " + std::to_string(length) + " bytes past the end of " + std::to_string(data.size()));
 }
 
 inline std::uint8_t u8(ByteView d, std::size_t o)

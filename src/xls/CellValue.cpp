@@ -57,8 +57,8 @@ CellAddress CellAddress::parse(const std::string& address)
         row = row * 10 + static_cast<std::uint32_t>(address[i] - '0');
         ++i;
     }
-    if (digitsAt == 0 || i == digitsAt || i != address.size() || address[digitsAt] == '0' || col > 256 ||
-        row < 1 || row > 65536)
+    if (digitsAt == 0 || i == digitsAt || i != address.size() || address[digitsAt] == '0' || col > 256 || row < 1 ||
+        row > 65536)
         throw Error(ErrorCode::InvalidCellAddress, "\"" + address + "\"");
     return {static_cast<std::uint16_t>(row - 1), static_cast<std::uint16_t>(col - 1)};
 }
@@ -81,8 +81,8 @@ std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d)
 double dateSerial(int year, int month, int day, bool date1904)
 {
     if (month < 1 || month > 12 || day < 1 || day > 31)
-        throw Error(ErrorCode::InvalidValue, "date " + std::to_string(year) + "-" + std::to_string(month) + "-" +
-                                                 std::to_string(day));
+        throw Error(ErrorCode::InvalidValue,
+                    "date " + std::to_string(year) + "-" + std::to_string(month) + "-" + std::to_string(day));
     const std::int64_t days = daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
     std::int64_t serial;
     if (date1904) {

@@ -14,9 +14,29 @@ struct CellValue {
     int year = 0, month = 0, day = 0;
 
     static CellValue empty() { return {}; }
-    static CellValue fromText(std::u16string t) { CellValue v; v.kind = Kind::Text; v.text = std::move(t); return v; }
-    static CellValue fromNumber(double n) { CellValue v; v.kind = Kind::Number; v.number = n; return v; }
-    static CellValue fromDate(int y, int m, int d) { CellValue v; v.kind = Kind::Date; v.year = y; v.month = m; v.day = d; return v; }
+    static CellValue fromText(std::u16string t)
+    {
+        CellValue v;
+        v.kind = Kind::Text;
+        v.text = std::move(t);
+        return v;
+    }
+    static CellValue fromNumber(double n)
+    {
+        CellValue v;
+        v.kind = Kind::Number;
+        v.number = n;
+        return v;
+    }
+    static CellValue fromDate(int y, int m, int d)
+    {
+        CellValue v;
+        v.kind = Kind::Date;
+        v.year = y;
+        v.month = m;
+        v.day = d;
+        return v;
+    }
 };
 
 // Text that is a plain decimal number: an optional minus, digits without a leading zero unless

@@ -29,8 +29,8 @@ char16_t upper(char16_t c)
 
 bool sameName(const std::u16string& a, const std::u16string& b)
 {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char16_t x, char16_t y) { return upper(x) == upper(y); });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) { return upper(x) == upper(y); });
 }
 
 // Sector reader over the file: sector n starts at (n + 1) * size.
@@ -67,8 +67,8 @@ std::vector<std::uint32_t> chain(const std::vector<std::uint32_t>& fat, std::uin
     return out;
 }
 
-Bytes readChain(const Sectors& sectors, const std::vector<std::uint32_t>& fat, std::uint32_t start,
-                std::size_t wanted, const char* what)
+Bytes readChain(const Sectors& sectors, const std::vector<std::uint32_t>& fat, std::uint32_t start, std::size_t wanted,
+                const char* what)
 {
     Bytes out;
     if (start == kEndOfChain || wanted == 0)
@@ -253,7 +253,8 @@ Bytes CompoundFile::serialize(int sectorShift) const
         const auto first = static_cast<std::uint32_t>(body.size());
         for (std::size_t off = 0; off < data.size(); off += kSector) {
             Bytes s(kSector, 0);
-            std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(off), std::min(kSector, data.size() - off), s.begin());
+            std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(off), std::min(kSector, data.size() - off),
+                        s.begin());
             body.push_back(std::move(s));
             fat.push_back(static_cast<std::uint32_t>(body.size()));
         }
@@ -275,8 +276,8 @@ Bytes CompoundFile::serialize(int sectorShift) const
             start = static_cast<std::uint32_t>(minifat.size());
             for (std::size_t off = 0; off < data.size(); off += 64) {
                 Bytes granule(64, 0);
-                std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(off), std::min<std::size_t>(64, data.size() - off),
-                            granule.begin());
+                std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(off),
+                            std::min<std::size_t>(64, data.size() - off), granule.begin());
                 ministream.insert(ministream.end(), granule.begin(), granule.end());
                 minifat.push_back(static_cast<std::uint32_t>(minifat.size() + 1));
             }

@@ -141,17 +141,17 @@ void DrawingGroup::adoptCopy(std::vector<Record*> drawingRecords)
         }
         case kConnectorRule:
             for (int k = 1; k <= 3; ++k)
-                d.write(body + 4 * static_cast<std::size_t>(k), rebase(d.read(body + 4 * static_cast<std::size_t>(k), 4)), 4);
+                d.write(body + 4 * static_cast<std::size_t>(k),
+                        rebase(d.read(body + 4 * static_cast<std::size_t>(k), 4)), 4);
             break;
         case kArcRule:
-        case kCalloutRule:
-            d.write(body + 4, rebase(d.read(body + 4, 4)), 4);
-            break;
+        case kCalloutRule: d.write(body + 4, rebase(d.read(body + 4, 4)), 4); break;
         default: break;
         }
         p += ((verInst & 0x000F) == 0x000F) ? 8 : 8 + length;
     }
-    const auto source = std::find_if(clusters_.begin(), clusters_.end(), [&](const Idcl& c) { return c.dgid == oldDgid; });
+    const auto source =
+        std::find_if(clusters_.begin(), clusters_.end(), [&](const Idcl& c) { return c.dgid == oldDgid; });
     if (std::count_if(clusters_.begin(), clusters_.end(), [&](const Idcl& c) { return c.dgid == oldDgid; }) > 1)
         throw Error(ErrorCode::Unsupported, "a drawing of more than 1024 shapes");
     const std::uint32_t cspidCur = source != clusters_.end() ? source->cspidCur : highest - base + 1;

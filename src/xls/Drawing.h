@@ -27,8 +27,8 @@ private:
         std::uint32_t dgid;
         std::uint32_t cspidCur;
     };
-    std::size_t fdggAt_ = 0;    // offset of the FDGG record header in data_
-    std::size_t dggAt_ = 0;     // offset of the DggContainer header
+    std::size_t fdggAt_ = 0;  // offset of the FDGG record header in data_
+    std::size_t dggAt_ = 0;   // offset of the DggContainer header
     std::vector<Idcl> clusters_;
     std::vector<std::size_t> blipRefAt_;  // offset of each FBSE's cRef, by 1-based BLIP index - 1
     Bytes data_;

@@ -13,8 +13,9 @@ std::vector<Record> parseRecords(ByteView stream)
         if (type == 0 && length == 0 && depth == 0)
             break;  // padding after the last substream
         if (pos + 4 + length > stream.size())
-            throw Error(ErrorCode::DamagedRecord, pos,
-                        "record " + hex(type) + " of " + std::to_string(length) + " bytes runs past the end of the stream");
+            throw Error(
+                ErrorCode::DamagedRecord, pos,
+                "record " + hex(type) + " of " + std::to_string(length) + " bytes runs past the end of the stream");
         Record r;
         r.type = type;
         r.offset = pos;
@@ -45,7 +46,8 @@ std::vector<Record> splitRecord(std::uint16_t type, ByteView data)
         const std::size_t n = std::min(kMaxRecordData, data.size() - pos);
         Record r;
         r.type = out.empty() ? type : rt::Continue;
-        r.data.assign(data.begin() + static_cast<std::ptrdiff_t>(pos), data.begin() + static_cast<std::ptrdiff_t>(pos + n));
+        r.data.assign(data.begin() + static_cast<std::ptrdiff_t>(pos),
+                      data.begin() + static_cast<std::ptrdiff_t>(pos + n));
         out.push_back(std::move(r));
         pos += n;
     } while (pos < data.size());

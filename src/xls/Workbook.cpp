@@ -120,15 +120,35 @@ Record cellRecord(std::uint16_t type, std::uint16_t row, std::uint16_t col, std:
 std::size_t tokenLength(std::uint8_t ptg)
 {
     switch (ptg) {
-    case 0x10: case 0x0F: case 0x11: case 0x15: case 0x16: return 1;
+    case 0x10:
+    case 0x0F:
+    case 0x11:
+    case 0x15:
+    case 0x16: return 1;
     case 0x1D: return 2;
     case 0x1E: return 3;
     case 0x1F: return 9;
-    case 0x29: case 0x49: case 0x69: return 3;  // PtgMemFunc: the subexpression follows inline
-    case 0x24: case 0x44: case 0x64: return 5;
-    case 0x25: case 0x45: case 0x65: return 9;
-    case 0x3A: case 0x5A: case 0x7A: case 0x3C: case 0x5C: case 0x7C: return 7;
-    case 0x3B: case 0x5B: case 0x7B: case 0x3D: case 0x5D: case 0x7D: return 11;
+    case 0x29:
+    case 0x49:
+    case 0x69: return 3;  // PtgMemFunc: the subexpression follows inline
+    case 0x24:
+    case 0x44:
+    case 0x64: return 5;
+    case 0x25:
+    case 0x45:
+    case 0x65: return 9;
+    case 0x3A:
+    case 0x5A:
+    case 0x7A:
+    case 0x3C:
+    case 0x5C:
+    case 0x7C: return 7;
+    case 0x3B:
+    case 0x5B:
+    case 0x7B:
+    case 0x3D:
+    case 0x5D:
+    case 0x7D: return 11;
     default: return 0;
     }
 }
@@ -145,22 +165,31 @@ std::size_t cellTokenLength(ByteView rgce, std::size_t p)
     const std::uint8_t ptg = rgce[p];
     if (ptg >= 0x20) {
         switch (ptg & 0x1F) {
-        case 0x00: return 8;   // PtgArray
-        case 0x01: return 3;   // PtgFunc
-        case 0x02: return 4;   // PtgFuncVar
-        case 0x03: return 5;   // PtgName
-        case 0x04: case 0x0A: case 0x0C: return 5;
-        case 0x05: case 0x0B: case 0x0D: return 9;
-        case 0x06: case 0x07: case 0x08: return 7;
+        case 0x00: return 8;  // PtgArray
+        case 0x01: return 3;  // PtgFunc
+        case 0x02: return 4;  // PtgFuncVar
+        case 0x03: return 5;  // PtgName
+        case 0x04:
+        case 0x0A:
+        case 0x0C: return 5;
+        case 0x05:
+        case 0x0B:
+        case 0x0D: return 9;
+        case 0x06:
+        case 0x07:
+        case 0x08: return 7;
         case 0x09: return 3;
-        case 0x19: return 7;   // PtgNameX
-        case 0x1A: case 0x1C: return 7;
-        case 0x1B: case 0x1D: return 11;
+        case 0x19: return 7;  // PtgNameX
+        case 0x1A:
+        case 0x1C: return 7;
+        case 0x1B:
+        case 0x1D: return 11;
         default: return 0;
         }
     }
     switch (ptg) {
-    case 0x01: case 0x02: return 5;
+    case 0x01:
+    case 0x02: return 5;
     case 0x17: {
         if (p + 2 >= rgce.size())
             return 0;
@@ -172,7 +201,8 @@ std::size_t cellTokenLength(ByteView rgce, std::size_t p)
         const std::size_t w = u16(rgce, p + 2);
         return (rgce[p + 1] & 0x04) ? 4 + (w + 1) * 2 : 4;
     }
-    case 0x1C: case 0x1D: return 2;
+    case 0x1C:
+    case 0x1D: return 2;
     case 0x1E: return 3;
     case 0x1F: return 9;
     default: return (ptg >= 0x03 && ptg <= 0x16) ? 1 : 0;

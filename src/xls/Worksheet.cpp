@@ -27,7 +27,8 @@ Worksheet::Cell makeCell(Record record)
         cell.lastCol = u16(d, d.size() - 2);
         const std::size_t each = record.type == rt::MulRk ? 6 : 2;
         if (cell.lastCol < cell.firstCol || (d.size() - 6) != (cell.lastCol - cell.firstCol + 1u) * each)
-            throw Error(ErrorCode::DamagedRecord, record.offset, "MULRK/MULBLANK column range does not match its length");
+            throw Error(ErrorCode::DamagedRecord, record.offset,
+                        "MULRK/MULBLANK column range does not match its length");
     } else {
         cell.lastCol = cell.firstCol;
     }
@@ -60,11 +61,17 @@ Record runPart(const Record& run, std::uint16_t row, std::uint16_t first, std::u
 bool isCellRecord(std::uint16_t type)
 {
     switch (type) {
-    case rt::Blank: case rt::Number: case rt::Rk: case rt::LabelSst: case rt::Label: case rt::BoolErr:
-    case rt::Formula: case rt::MulRk: case rt::MulBlank: case rt::RString:
-        return true;
-    default:
-        return false;
+    case rt::Blank:
+    case rt::Number:
+    case rt::Rk:
+    case rt::LabelSst:
+    case rt::Label:
+    case rt::BoolErr:
+    case rt::Formula:
+    case rt::MulRk:
+    case rt::MulBlank:
+    case rt::RString: return true;
+    default: return false;
     }
 }
 
@@ -182,7 +189,8 @@ void Worksheet::requireWritable(std::uint16_t row, std::uint16_t col) const
             return f.type == rt::ShrFmla || f.type == rt::Array || f.type == rt::Table;
         });
         if (shared || anchor)
-            throw Error(ErrorCode::FormulaCell, "row " + std::to_string(row + 1) + ", column " + std::to_string(col + 1));
+            throw Error(ErrorCode::FormulaCell,
+                        "row " + std::to_string(row + 1) + ", column " + std::to_string(col + 1));
     }
 }
 
@@ -273,7 +281,8 @@ void Worksheet::clearCell(std::uint16_t row, std::uint16_t col)
         return;
     splitAround(it->second, col);
     auto& cells = it->second.cells;
-    cells.erase(std::remove_if(cells.begin(), cells.end(), [col](const Cell& c) { return c.firstCol == col && c.lastCol == col; }),
+    cells.erase(std::remove_if(cells.begin(), cells.end(),
+                               [col](const Cell& c) { return c.firstCol == col && c.lastCol == col; }),
                 cells.end());
 }
 
@@ -309,8 +318,8 @@ Bytes Worksheet::serialize(std::size_t streamOffset) const
 
     Bytes out;
     out.reserve(64 * 1024);
-    std::size_t indexAt = 0;          // offset of the INDEX record's data in out
-    std::size_t defColWidthAt = 0;    // stream offset of DEFCOLWIDTH
+    std::size_t indexAt = 0;        // offset of the INDEX record's data in out
+    std::size_t defColWidthAt = 0;  // stream offset of DEFCOLWIDTH
     std::vector<std::uint32_t> dbcells;
     for (const Record& r : head_) {
         if (r.type == rt::Index) {

@@ -4,12 +4,13 @@
 #include "search/PoResultModel.h"
 #include "search/frmMain.h"
 #include "settings/LoadSettings.h"
-#include "support/TestSupport.h"
 #include "startup/LastResort.h"
+#include "support/TestSupport.h"
 #include "util/Clock.h"
 #include "util/Globals.h"
 #include "util/Messages.h"
 
+#include <gtest/gtest.h>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QGroupBox>
@@ -19,7 +20,6 @@
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTest>
-#include <gtest/gtest.h>
 
 using namespace tolvar;
 
@@ -57,12 +57,12 @@ TEST_F(FrmMainTest, every_control_sits_where_the_form_puts_it)
         bool inFrame;
     };
     const Row rows[] = {
-        {"Frame1", tw(120, 120, 7935, 1095), false},       {"find_tanto_cd", tw(1080, 240, 615, 270), true},
-        {"find_po_kbn", tw(2325, 225, 855, 300), true},    {"find_po_no", tw(3765, 240, 1215, 270), true},
-        {"find_tok_cd", tw(5880, 240, 735, 270), true},    {"dtpSDate", tw(750, 690, 1335, 285), true},
-        {"Label5", tw(2190, 690, 255, 255), true},         {"dtpEDate", tw(2550, 690, 1335, 285), true},
-        {"Command1", tw(6600, 600, 1215, 375), true},      {"TDBGrid1", tw(120, 1320, 11895, 6255), false},
-        {"txtPoDir", tw(960, 7680, 4815, 270), false},     {"Command2", tw(5790, 7680, 285, 285), false},
+        {"Frame1", tw(120, 120, 7935, 1095), false},    {"find_tanto_cd", tw(1080, 240, 615, 270), true},
+        {"find_po_kbn", tw(2325, 225, 855, 300), true}, {"find_po_no", tw(3765, 240, 1215, 270), true},
+        {"find_tok_cd", tw(5880, 240, 735, 270), true}, {"dtpSDate", tw(750, 690, 1335, 285), true},
+        {"Label5", tw(2190, 690, 255, 255), true},      {"dtpEDate", tw(2550, 690, 1335, 285), true},
+        {"Command1", tw(6600, 600, 1215, 375), true},   {"TDBGrid1", tw(120, 1320, 11895, 6255), false},
+        {"txtPoDir", tw(960, 7680, 4815, 270), false},  {"Command2", tw(5790, 7680, 285, 285), false},
     };
     for (const Row& row : rows) {
         auto* widget = w.findChild<QWidget*>(QString::fromLatin1(row.name));
@@ -71,7 +71,7 @@ TEST_F(FrmMainTest, every_control_sits_where_the_form_puts_it)
         EXPECT_EQ(widget->parentWidget(), row.inFrame ? static_cast<QWidget*>(w.Frame1) : &w) << row.name;
     }
     const std::pair<const char*, QRect> labels[] = {
-        {"担当CD", tw(375, 300, 735, 210)}, {"区分", tw(1890, 270, 495, 210)}, {"日付", tw(240, 750, 495, 210)},
+        {"担当CD", tw(375, 300, 735, 210)}, {"区分", tw(1890, 270, 495, 210)},   {"日付", tw(240, 750, 495, 210)},
         {"番号", tw(3300, 270, 495, 210)},  {"得意先", tw(5235, 285, 615, 210)}, {"PO保存先", tw(120, 7725, 855, 210)},
     };
     for (int i = 0; i < 6; ++i) {
@@ -100,10 +100,11 @@ TEST_F(FrmMainTest, every_control_sits_where_the_form_puts_it)
 TEST_F(FrmMainTest, tab_goes_through_the_controls_in_tab_index_order)
 {
     frmMain w;
-    const QStringList expected = {QStringLiteral("find_tanto_cd"), QStringLiteral("find_po_kbn"), QStringLiteral("dtpEDate"),
-                                  QStringLiteral("dtpSDate"),      QStringLiteral("find_po_no"),  QStringLiteral("Command1"),
-                                  QStringLiteral("TDBGrid1"),      QStringLiteral("find_tok_cd"), QStringLiteral("txtPoDir"),
-                                  QStringLiteral("Command2")};
+    const QStringList expected = {QStringLiteral("find_tanto_cd"), QStringLiteral("find_po_kbn"),
+                                  QStringLiteral("dtpEDate"),      QStringLiteral("dtpSDate"),
+                                  QStringLiteral("find_po_no"),    QStringLiteral("Command1"),
+                                  QStringLiteral("TDBGrid1"),      QStringLiteral("find_tok_cd"),
+                                  QStringLiteral("txtPoDir"),      QStringLiteral("Command2")};
     QStringList seen;
     QWidget* at = w.find_tanto_cd;
     for (int i = 0; i < 40 && seen.size() < expected.size(); ++i) {
@@ -263,8 +264,7 @@ TEST_P(SearchTest, a_failed_db_open_keeps_the_grid_and_the_window)
     EXPECT_TRUE(window->Command1->isEnabled());
 }
 
-INSTANTIATE_TEST_SUITE_P(backends, SearchTest,
-                         ::testing::Values(test::Backend::SQLite, test::Backend::PostgreSQL),
+INSTANTIATE_TEST_SUITE_P(backends, SearchTest, ::testing::Values(test::Backend::SQLite, test::Backend::PostgreSQL),
                          [](const auto& info) { return std::string(test::backendName(info.param)); });
 
 TEST(search_failure, a_statement_the_database_rejects_reaches_the_last_resort)
@@ -284,5 +284,6 @@ TEST(search_failure, a_statement_the_database_rejects_reaches_the_last_resort)
         QApplication::restoreOverrideCursor();
     ASSERT_EQ(recorder.messages.size(), 1u);
     EXPECT_EQ(recorder.messages[0].caption, QStringLiteral("Tolvar"));
-    EXPECT_TRUE(recorder.messages[0].text.contains(QStringLiteral("TBL_PO_H"))) << recorder.messages[0].text.toStdString();
+    EXPECT_TRUE(recorder.messages[0].text.contains(QStringLiteral("TBL_PO_H")))
+        << recorder.messages[0].text.toStdString();
 }

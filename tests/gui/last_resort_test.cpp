@@ -4,10 +4,10 @@
 #include "util/Failure.h"
 #include "util/Messages.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
-#include <gtest/gtest.h>
 
 using namespace tolvar;
 

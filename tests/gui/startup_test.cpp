@@ -6,14 +6,14 @@
 #include "startup/Main.h"
 #include "startup/SingleInstance.h"
 #include "startup/StaffCode.h"
-#include "util/Globals.h"
 #include "support/TestSupport.h"
+#include "util/Globals.h"
 #include "util/Messages.h"
 #include "util/basKansu.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QUuid>
-#include <gtest/gtest.h>
 
 using namespace tolvar;
 

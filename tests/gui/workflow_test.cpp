@@ -5,13 +5,14 @@
 #include "search/PoResultModel.h"
 #include "search/frmMain.h"
 #include "settings/LoadSettings.h"
-#include "support/TestSupport.h"
 #include "startup/LastResort.h"
-#include "widgets/BrowseForFolder.h"
+#include "support/TestSupport.h"
 #include "util/Clock.h"
 #include "util/Messages.h"
 #include "util/basKansu.h"
+#include "widgets/BrowseForFolder.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDateEdit>
@@ -27,14 +28,14 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 #include <functional>
 
 using namespace tolvar;
 
 namespace {
 
-const QByteArray kSettings = "; office settings\r\n[PO_DB]\r\nPROVIDER=SQLite\r\nSERVER_NM=po.db\r\n\r\n[全般]\r\nPO_SAVE_FOLDER=@\r\n";
+const QByteArray kSettings =
+    "; office settings\r\n[PO_DB]\r\nPROVIDER=SQLite\r\nSERVER_NM=po.db\r\n\r\n[全般]\r\nPO_SAVE_FOLDER=@\r\n";
 
 class WorkflowTest : public ::testing::Test {
 protected:
@@ -95,10 +96,11 @@ protected:
     {
         QProcess p;
         p.start(QStringLiteral("/usr/bin/python3"),
-                {QStringLiteral("-c"), QStringLiteral("import xlrd,sys; b=xlrd.open_workbook(sys.argv[1]); s=b.sheet_by_name(sys.argv[2]); "
-                                                      "import re; m=re.match(r'([A-Z]+)(\\d+)', sys.argv[3]); c=0\n"
-                                                      "for ch in m.group(1): c=c*26+ord(ch)-64\n"
-                                                      "print(s.cell_value(int(m.group(2))-1, c-1))"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("import xlrd,sys; b=xlrd.open_workbook(sys.argv[1]); s=b.sheet_by_name(sys.argv[2]); "
+                                "import re; m=re.match(r'([A-Z]+)(\\d+)', sys.argv[3]); c=0\n"
+                                "for ch in m.group(1): c=c*26+ord(ch)-64\n"
+                                "print(s.cell_value(int(m.group(2))-1, c-1))"),
                  path, QString::fromUtf8(sheet), QString::fromLatin1(address)});
         p.waitForFinished(30000);
         return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
@@ -128,7 +130,8 @@ TEST_F(WorkflowTest, ok_without_the_box_writes_the_workbook_and_says_so)
     EXPECT_EQ(readCell(output(QStringLiteral("P0001")), "PO1", "AY7"), QStringLiteral("P0001"));
     EXPECT_EQ(readCell(output(QStringLiteral("P0001")), "PO1", "BC17"), QStringLiteral("99.0"));
     ASSERT_EQ(recorder.messages.size(), 1u);
-    EXPECT_EQ(recorder.messages[0], (Message{QStringLiteral("作成しました。"), QStringLiteral("終了"), MsgIcon::Information}));
+    EXPECT_EQ(recorder.messages[0],
+              (Message{QStringLiteral("作成しました。"), QStringLiteral("終了"), MsgIcon::Information}));
     EXPECT_TRUE(opened.isEmpty());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_FALSE(gCnPo->isOpen());
@@ -214,7 +217,8 @@ TEST_F(WorkflowTest, a_missing_folder_or_an_empty_grid_opens_no_dialog)
     QDir(saveFolder).removeRecursively();
     EXPECT_FALSE(activate([](frmOutSetting&) {}));
     ASSERT_EQ(recorder.messages.size(), 1u);
-    EXPECT_EQ(recorder.messages[0], (Message{QStringLiteral("PO保存先を確認してください。"), QStringLiteral("エラー"), MsgIcon::Critical}));
+    EXPECT_EQ(recorder.messages[0],
+              (Message{QStringLiteral("PO保存先を確認してください。"), QStringLiteral("エラー"), MsgIcon::Critical}));
     recorder.messages.clear();
     window->txtPoDir->setText(folder.settingsPath());  // a file, not a folder
     EXPECT_FALSE(activate([](frmOutSetting&) {}));
@@ -224,11 +228,13 @@ TEST_F(WorkflowTest, a_missing_folder_or_an_empty_grid_opens_no_dialog)
 TEST_F(WorkflowTest, a_po_deleted_after_the_search_is_reported_and_nothing_is_written)
 {
     searchAndSelect(QStringLiteral("P0004"));
-    test::execOnSqlite(folder.file(QStringLiteral("po.db")), QStringLiteral("DELETE FROM TBL_PO_H WHERE PO番号 = 'P0004'"));
+    test::execOnSqlite(folder.file(QStringLiteral("po.db")),
+                       QStringLiteral("DELETE FROM TBL_PO_H WHERE PO番号 = 'P0004'"));
     activate([](frmOutSetting& d) { QTest::mouseClick(d.cmdOK, Qt::LeftButton); });
     EXPECT_FALSE(QFile::exists(output(QStringLiteral("P0004"))));
     ASSERT_EQ(recorder.messages.size(), 1u);
-    EXPECT_EQ(recorder.messages[0], (Message{QStringLiteral("POが見つかりません。"), QStringLiteral("エラー"), MsgIcon::Critical}));
+    EXPECT_EQ(recorder.messages[0],
+              (Message{QStringLiteral("POが見つかりません。"), QStringLiteral("エラー"), MsgIcon::Critical}));
     EXPECT_TRUE(opened.isEmpty());
 }
 
@@ -269,6 +275,7 @@ TEST_F(WorkflowTest, a_failure_while_the_workbook_is_made_reaches_the_last_resor
         QApplication::restoreOverrideCursor();
     EXPECT_TRUE(ended);
     ASSERT_EQ(recorder.messages.size(), 1u);
-    EXPECT_TRUE(recorder.messages[0].text.endsWith(QStringLiteral("(-3001)"))) << recorder.messages[0].text.toStdString();
+    EXPECT_TRUE(recorder.messages[0].text.endsWith(QStringLiteral("(-3001)")))
+        << recorder.messages[0].text.toStdString();
     EXPECT_EQ(test::readFile(output(QStringLiteral("P0001"))), QByteArray("older"));
 }

@@ -6,14 +6,14 @@
 #include "util/FailureCodes.h"
 #include "util/Messages.h"
 
-#include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 
 using namespace tolvar;
 

@@ -9,6 +9,7 @@
 #include "util/FailureCodes.h"
 #include "util/Messages.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -17,7 +18,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <gtest/gtest.h>
 
 using namespace tolvar;
 using test::Backend;
@@ -43,8 +43,10 @@ void insertPo(QSqlDatabase& db, const QString& no, const QVariant& kind, const s
     del.exec();
     QSqlQuery h(db);
     h.prepare(QStringLiteral(
-        "INSERT INTO TBL_PO_H (PO番号, 発注区分, 発注先名, 発注先住所1, PO発行日, 得意先CD, 得意先名, 発注元担当者名, 発注元名, "
-        "納品先名, 請求先CD, 請求先名, 希望納期, 運賃請求, ロス率, ロス請求の有無, 備考1, 備考2, 通貨区分, 客先契約番号) "
+        "INSERT INTO TBL_PO_H (PO番号, 発注区分, 発注先名, 発注先住所1, PO発行日, 得意先CD, 得意先名, 発注元担当者名, "
+        "発注元名, "
+        "納品先名, 請求先CD, 請求先名, 希望納期, 運賃請求, ロス率, ロス請求の有無, 備考1, 備考2, 通貨区分, "
+        "客先契約番号) "
         "VALUES (?, ?, ?, ?, '2024/01/15', 'A01', ?, '山田 太郎', 'トルバル商事', '大阪倉庫', 'BL01', '北星商事', "
         "'2024/02/28', 0, ?, 1, 'AB', 'CD', 'JPY', NULL)"));
     for (const QVariant& v : {QVariant(no), kind, QVariant(QStringLiteral("12345")), QVariant(QStringLiteral("大阪市")),
@@ -52,8 +54,9 @@ void insertPo(QSqlDatabase& db, const QString& no, const QVariant& kind, const s
         h.addBindValue(v);
     ASSERT_TRUE(h.exec()) << h.lastError().text().toStdString();
     QSqlQuery m(db);
-    m.prepare(QStringLiteral("INSERT INTO TBL_PO_M (PO番号, PO行, 商品CD, 品名1, 品名2, 客先商品CD, 数量, 下代, 上代) "
-                             "VALUES (?, ?, ?, ?, NULL, 'C1', ?, ?, 10)"));
+    m.prepare(
+        QStringLiteral("INSERT INTO TBL_PO_M (PO番号, PO行, 商品CD, 品名1, 品名2, 客先商品CD, 数量, 下代, 上代) "
+                       "VALUES (?, ?, ?, ?, NULL, 'C1', ?, ?, 10)"));
     for (std::size_t i = 0; i < lines.size(); ++i) {
         m.addBindValue(no);
         m.addBindValue(static_cast<int>(i + 1));
@@ -85,8 +88,8 @@ protected:
             insertPo(db, QStringLiteral("G21"), QStringLiteral("0"), repeat(21, 1, 10));
             insertPo(db, QStringLiteral("G45"), QStringLiteral("0"), repeat(45, 2, 1500.5));
             insertPo(db, QStringLiteral("AMT"), QStringLiteral("0"),
-                     {{0.2151, 464.9}, {2, 1500.5}, {0.5, 3}, {1.5, 1}, {1.5, 1}, {n, 5}, {-5, 7}, {0.5, 0}, {0.5, 0}}, 3,
-                     n);
+                     {{0.2151, 464.9}, {2, 1500.5}, {0.5, 3}, {1.5, 1}, {1.5, 1}, {n, 5}, {-5, 7}, {0.5, 0}, {0.5, 0}},
+                     3, n);
             insertPo(db, QStringLiteral("K1"), QStringLiteral("1"), repeat(3, 1, 10));
             insertPo(db, QStringLiteral("KN"), n, repeat(1, 1, 10));
             insertPo(db, QStringLiteral("O'BRIEN-1"), QStringLiteral("0"), repeat(1, 1, 10));
@@ -125,10 +128,12 @@ protected:
     {
         const QString path = QDir(out.path()).filePath(poNo + QStringLiteral(".xls"));
         QProcess p;
-        p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(TOLVAR_SOURCE_DIR "/tests/xls/xlrd_dump.py"), path});
+        p.start(QStringLiteral("/usr/bin/python3"),
+                {QStringLiteral(TOLVAR_SOURCE_DIR "/tests/xls/xlrd_dump.py"), path});
         p.waitForFinished(60000);
         const QJsonObject file = QJsonDocument::fromJson(p.readAllStandardOutput()).object().value(path).toObject();
-        EXPECT_FALSE(file.contains(QStringLiteral("error"))) << file.value(QStringLiteral("error")).toString().toStdString();
+        EXPECT_FALSE(file.contains(QStringLiteral("error")))
+            << file.value(QStringLiteral("error")).toString().toStdString();
         QJsonObject sheets;
         QStringList order;
         for (const QJsonValue& s : file.value(QStringLiteral("sheets")).toArray()) {
@@ -168,7 +173,8 @@ TEST_P(PoFileMakeTest, pages_and_sheet_names_follow_the_line_count)
     };
     for (const auto& [no, sheets] : rows) {
         ASSERT_EQ(po_file_make(QString::fromLatin1(no), options), PoFileResult::Written) << no;
-        EXPECT_EQ(book(QString::fromLatin1(no)).value(QStringLiteral("#order")).toString(), QString::fromUtf8(sheets)) << no;
+        EXPECT_EQ(book(QString::fromLatin1(no)).value(QStringLiteral("#order")).toString(), QString::fromUtf8(sheets))
+            << no;
     }
     const QJsonObject g21 = book(QStringLiteral("G21"));
     EXPECT_EQ(cell(g21, "納品情報2", "B34"), QStringLiteral("ITM-021"));
@@ -219,7 +225,7 @@ TEST_P(PoFileMakeTest, amounts_totals_and_number_readings)
     EXPECT_EQ(cell(b, "PO1", "BC27"), QStringLiteral("0"));  // NULL quantity
     EXPECT_EQ(cell(b, "PO1", "AK27"), QString());
     EXPECT_EQ(cell(b, "納品情報1", "AR46"), QStringLiteral("-5"));  // its own text
-    EXPECT_EQ(cell(b, "PO1", "BC29"), QStringLiteral("0"));        // but it reads as 0
+    EXPECT_EQ(cell(b, "PO1", "BC29"), QStringLiteral("0"));         // but it reads as 0
     // Quantity total rounded at every line: 0.2151→0, +2→2, +0.5→2 (2.5 to even), +1.5→4 (3.5), +1.5→6 (5.5 to even),
     // NULL→6, -5 reads 0→6, +0.5→6 (6.5 to even), +0.5→6.
     EXPECT_EQ(cell(b, "PO1", "AK57"), QStringLiteral("6"));

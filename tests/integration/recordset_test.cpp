@@ -72,7 +72,8 @@ TEST_P(RecordsetTest, forward_only_cursor_streams_rows_by_ordinal)
 
 TEST_P(RecordsetTest, column_names_match_in_either_case_and_a_missing_one_is_item_not_found)
 {
-    rs.Open(QStringLiteral("Select * From TBL_PO_H Where PO番号 = ?"), {QStringLiteral("P'0006")}, *gCnPo, adOpenStatic);
+    rs.Open(QStringLiteral("Select * From TBL_PO_H Where PO番号 = ?"), {QStringLiteral("P'0006")}, *gCnPo,
+            adOpenStatic);
     ASSERT_EQ(rs.RecordCount(), 1);
     EXPECT_EQ(rs.Fields(QStringLiteral("po番号")).toString(), QStringLiteral("P'0006"));
     EXPECT_EQ(rs.Fields(QStringLiteral("PO番号")).toString(), QStringLiteral("P'0006"));

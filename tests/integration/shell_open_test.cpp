@@ -4,13 +4,13 @@
 #include "util/Messages.h"
 #include "util/basKansu.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
-#include <gtest/gtest.h>
 
 using namespace tolvar;
 
@@ -82,7 +82,8 @@ TEST_F(ShellOpenTest, an_associated_file_is_started_and_shows_nothing)
                     "[Default Applications]\napplication/vnd.ms-excel=tolvar-test.desktop\n");
 
     // A real workbook: xdg-open looks at the content, and text would go to the text editor.
-    const QString book = file(QStringLiteral("book.xls"), test::readFile(QStringLiteral(TOLVAR_SOURCE_DIR "/assets/MST_PO.xls")));
+    const QString book =
+        file(QStringLiteral("book.xls"), test::readFile(QStringLiteral(TOLVAR_SOURCE_DIR "/assets/MST_PO.xls")));
     ASSERT_GT(QFileInfo(book).size(), 0);
     EXPECT_GT(ShellOpenFile(book), 32);
     EXPECT_TRUE(recorder.messages.empty());

@@ -2,12 +2,12 @@
 // copy's lock does not block.
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
-#include <gtest/gtest.h>
 
 using namespace tolvar;
 
@@ -55,7 +55,8 @@ TEST(single_instance, a_second_tolvar_ends_at_once_without_a_word_while_the_firs
 {
     test::ProgramFolder folder;
     ASSERT_TRUE(QFile::copy(QStringLiteral(TOLVAR_APP_DIR "/tolvar"), folder.file(QStringLiteral("tolvar"))));
-    QFile::setPermissions(folder.file(QStringLiteral("tolvar")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(folder.file(QStringLiteral("tolvar")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     test::makeTestSqlite(folder.path(), QStringLiteral("po.db"));
     folder.writeSettings("[PO_DB]\r\nPROVIDER=SQLite\r\nSERVER_NM=po.db\r\n");
 

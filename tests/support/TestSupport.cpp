@@ -2,6 +2,7 @@
 
 #include "util/ProgramPaths.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -9,7 +10,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <csignal>
-#include <gtest/gtest.h>
 
 namespace tolvar::test {
 
@@ -84,8 +84,9 @@ std::optional<DbSetting> postgresSetting()
 
 QString postgresSkipReason()
 {
-    return QStringLiteral("no PostgreSQL test server: run the suite through the README's test command "
-                          "(it starts one and sets TOLVAR_TEST_PG_FILE)");
+    return QStringLiteral(
+        "no PostgreSQL test server: run the suite through the README's test command "
+        "(it starts one and sets TOLVAR_TEST_PG_FILE)");
 }
 
 void execOnSqlite(const QString& path, const QString& statement)

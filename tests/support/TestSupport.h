@@ -4,11 +4,11 @@
 
 #include "settings/DbSetting.h"
 
+#include <sys/resource.h>
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
 #include <optional>
-#include <sys/resource.h>
 
 namespace tolvar::test {
 

@@ -4,9 +4,9 @@
 #include "util/Failure.h"
 #include "util/FailureCodes.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace tolvar;
 
@@ -80,11 +80,13 @@ TEST(connection_plan, sql_server_provider_names_use_freetds_through_odbc)
         const ConnectionPlan plan = planConnection(setting(name, "SRV01,1433", "PODB"), QString());
         EXPECT_EQ(plan.driver, QStringLiteral("QODBC")) << name;
         EXPECT_EQ(plan.databaseName,
-                  QStringLiteral("DRIVER={FreeTDS};SERVER=SRV01;PORT=1433;DATABASE=PODB;TDS_Version=7.4;ClientCharset=UTF-8;"))
+                  QStringLiteral(
+                      "DRIVER={FreeTDS};SERVER=SRV01;PORT=1433;DATABASE=PODB;TDS_Version=7.4;ClientCharset=UTF-8;"))
             << name;
     }
     EXPECT_EQ(planConnection(setting("SQLOLEDB", "(local)\\SQLEXPRESS", "a;b"), QString()).databaseName,
-              QStringLiteral("DRIVER={FreeTDS};SERVER=localhost\\SQLEXPRESS;DATABASE={a;b};TDS_Version=7.4;ClientCharset=UTF-8;"));
+              QStringLiteral(
+                  "DRIVER={FreeTDS};SERVER=localhost\\SQLEXPRESS;DATABASE={a;b};TDS_Version=7.4;ClientCharset=UTF-8;"));
     EXPECT_EQ(odbcValue(QStringLiteral("x}y")), QStringLiteral("{x}}y}"));
 }
 

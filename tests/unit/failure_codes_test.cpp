@@ -2,8 +2,8 @@
 #include "util/Failure.h"
 #include "util/FailureCodes.h"
 
-#include <QSet>
 #include <gtest/gtest.h>
+#include <QSet>
 
 using namespace tolvar;
 
@@ -24,6 +24,7 @@ TEST(failure_codes, every_code_has_its_own_text_and_number)
 
 TEST(failure_codes, message_text_is_description_then_number_in_parentheses)
 {
-    EXPECT_EQ(Failure(13, QStringLiteral("型が一致しません。")).messageText(), QStringLiteral("型が一致しません。(13)"));
+    EXPECT_EQ(Failure(13, QStringLiteral("型が一致しません。")).messageText(),
+              QStringLiteral("型が一致しません。(13)"));
     EXPECT_EQ(Failure(-2147467259, QStringLiteral("x")).messageText(), QStringLiteral("x(-2147467259)"));
 }

@@ -4,10 +4,10 @@
 #include "settings/clsIniFile.h"
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace tolvar;
 using tolvar::test::readFile;
@@ -277,11 +277,11 @@ TEST_F(IniFileTest, bad_input_never_breaks_the_reader)
     const QByteArray cases[] = {
         random,
         "[S]\nK=" + QByteArray(1 << 20, 'x'),          // 1 MiB on one line, no final newline
-        QByteArray("[S]\0\nK=a\0b\n", 12),              // NUL bytes
-        "[S\nK=open header\n",                          // header without "]"
-        "[S]\nK\n",                                     // key without "="
-        "[S]\nK=" + QByteArray(40000, 'v') + "\n",      // 40 000 characters
-        "[S]\nK=" + cp932("全般") + "\xE5\x85\xA8\n",    // Shift_JIS and UTF-8 mixed
+        QByteArray("[S]\0\nK=a\0b\n", 12),             // NUL bytes
+        "[S\nK=open header\n",                         // header without "]"
+        "[S]\nK\n",                                    // key without "="
+        "[S]\nK=" + QByteArray(40000, 'v') + "\n",     // 40 000 characters
+        "[S]\nK=" + cp932("全般") + "\xE5\x85\xA8\n",  // Shift_JIS and UTF-8 mixed
     };
     for (const QByteArray& bytes : cases) {
         clsIniFile ini = open(bytes, QStringLiteral("S"));

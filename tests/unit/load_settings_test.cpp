@@ -3,8 +3,8 @@
 #include "support/TestSupport.h"
 #include "util/Messages.h"
 
-#include <QDir>
 #include <gtest/gtest.h>
+#include <QDir>
 
 using namespace tolvar;
 
@@ -46,7 +46,7 @@ TEST_F(LoadSettingsTest, reads_every_key_of_the_office_file)
 TEST_F(LoadSettingsTest, connect_timeout_falls_back_to_20)
 {
     const std::pair<QByteArray, qint32> rows[] = {
-        {"CONECT_TIMEOUT=0\n", 20}, {"CONECT_TIMEOUT=\n", 20}, {"", 20},
+        {"CONECT_TIMEOUT=0\n", 20},   {"CONECT_TIMEOUT=\n", 20},   {"", 20},
         {"CONECT_TIMEOUT=abc\n", 20}, {"CONECT_TIMEOUT=45\n", 45},
     };
     for (const auto& [line, expected] : rows) {
@@ -88,6 +88,7 @@ TEST_F(LoadSettingsTest, a_missing_or_unusable_file_shows_its_message_and_keeps_
     EXPECT_EQ(LoadSettings(), 1);
     ASSERT_EQ(recorder.messages.size(), 2u);
     for (const Message& m : recorder.messages)
-        EXPECT_EQ(m, (Message{QStringLiteral("イニファイルが見つかりません。"), QStringLiteral("エラー"), MsgIcon::Critical}));
+        EXPECT_EQ(m, (Message{QStringLiteral("イニファイルが見つかりません。"), QStringLiteral("エラー"),
+                              MsgIcon::Critical}));
     EXPECT_EQ(gPoSaveFolder, QStringLiteral("/previous/"));
 }

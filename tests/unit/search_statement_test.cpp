@@ -2,15 +2,16 @@
 #include "search/PoResultModel.h"
 #include "search/SearchStatement.h"
 
-#include <QAbstractItemModelTester>
 #include <gtest/gtest.h>
+#include <QAbstractItemModelTester>
 
 using namespace tolvar;
 
 namespace {
 
 const QString kSelect = QStringLiteral(
-    "Select 発注区分, PO番号, PO発行日, 得意先CD, 得意先名, 納品先名, 請求先名, 希望納期, 発注元担当者CD, 発注元担当者名 From TBL_PO_H ");
+    "Select 発注区分, PO番号, PO発行日, 得意先CD, 得意先名, 納品先名, 請求先名, 希望納期, 発注元担当者CD, "
+    "発注元担当者名 From TBL_PO_H ");
 
 SearchConditions base()
 {
@@ -28,16 +29,19 @@ TEST(search_statement, the_two_examples_read_exactly)
     SearchConditions c = base();
     c.tantoCd = QStringLiteral("12");
     c.kbnText = QStringLiteral("PO");
-    EXPECT_EQ(buildSearchStatement(c).rendered(),
-              QStringLiteral("Select 発注区分, PO番号, PO発行日, 得意先CD, 得意先名, 納品先名, 請求先名, 希望納期, 発注元担当者CD, "
-                             "発注元担当者名 From TBL_PO_H Where 発注元担当者CD Like '12%' and PO発行日 Between '2024/01/15' "
-                             "And '2024/05/15' And 発注区分 = '0'  Order By PO番号 Desc"));
+    EXPECT_EQ(
+        buildSearchStatement(c).rendered(),
+        QStringLiteral(
+            "Select 発注区分, PO番号, PO発行日, 得意先CD, 得意先名, 納品先名, 請求先名, 希望納期, 発注元担当者CD, "
+            "発注元担当者名 From TBL_PO_H Where 発注元担当者CD Like '12%' and PO発行日 Between '2024/01/15' "
+            "And '2024/05/15' And 発注区分 = '0'  Order By PO番号 Desc"));
 
     SearchConditions byNumber = base();
     byNumber.poNo = QStringLiteral("P200");
     byNumber.tantoCd = QStringLiteral("12");
     byNumber.tokCd = QStringLiteral("A01");
-    EXPECT_EQ(buildSearchStatement(byNumber).rendered(), kSelect + QStringLiteral("Where PO番号='P200'  Order By PO番号 Desc"));
+    EXPECT_EQ(buildSearchStatement(byNumber).rendered(),
+              kSelect + QStringLiteral("Where PO番号='P200'  Order By PO番号 Desc"));
 }
 
 TEST(search_statement, condition_mixes)
@@ -59,14 +63,17 @@ TEST(search_statement, condition_mixes)
     SearchConditions quoted = base();
     quoted.tantoCd = QStringLiteral("' OR '1'='1");
     const Row rows[] = {
-        {"all empty", empty, QStringLiteral("Where 発注元担当者CD Like '%' and PO発行日 Between '2024/01/15' And '2024/05/15' ")},
+        {"all empty", empty,
+         QStringLiteral("Where 発注元担当者CD Like '%' and PO発行日 Between '2024/01/15' And '2024/05/15' ")},
         {"customer and GK", customer,
          QStringLiteral("Where 発注元担当者CD Like '%' And 得意先CD Like 'A0%' and PO発行日 Between '2024/01/15' And "
                         "'2024/05/15' And 発注区分 = '1' ")},
         {"both today", todayOnly, QStringLiteral("Where 発注元担当者CD Like '%' ")},
-        {"one today", oneToday, QStringLiteral("Where 発注元担当者CD Like '%' and PO発行日 Between '2024/03/01' And '2024/05/15' ")},
+        {"one today", oneToday,
+         QStringLiteral("Where 発注元担当者CD Like '%' and PO発行日 Between '2024/03/01' And '2024/05/15' ")},
         {"a quote is a character", quoted,
-         QStringLiteral("Where 発注元担当者CD Like '' OR '1'='1%' and PO発行日 Between '2024/01/15' And '2024/05/15' ")},
+         QStringLiteral(
+             "Where 発注元担当者CD Like '' OR '1'='1%' and PO発行日 Between '2024/01/15' And '2024/05/15' ")},
     };
     for (const Row& row : rows) {
         const SearchStatement s = buildSearchStatement(row.conditions);
@@ -88,7 +95,8 @@ TEST(po_result_model, holds_rows_as_display_text)
     PoResultRows cells;
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 10; ++c)
-            cells.append(r == 1 && c == 4 ? QVariant(QMetaType::fromType<QString>()) : QVariant(QStringLiteral("%1-%2").arg(r).arg(c)));
+            cells.append(r == 1 && c == 4 ? QVariant(QMetaType::fromType<QString>())
+                                          : QVariant(QStringLiteral("%1-%2").arg(r).arg(c)));
     cells.append(QStringLiteral("a partial row is dropped"));
     model.replaceRows(std::move(cells));
     EXPECT_EQ(model.rowCount(), 3);

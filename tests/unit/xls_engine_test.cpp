@@ -6,9 +6,9 @@
 #include "xls/Record.h"
 #include "xls/Workbook.h"
 
+#include <gtest/gtest.h>
 #include <algorithm>
 #include <functional>
-#include <gtest/gtest.h>
 
 using namespace xls;
 
@@ -66,8 +66,8 @@ const Record* findCell(const std::vector<Record>& records, std::uint16_t row, st
 
 TEST(xls_cell_address, parses_the_form_addresses)
 {
-    const std::tuple<const char*, int, int> rows[] = {
-        {"A1", 0, 0}, {"I3", 2, 8}, {"AY34", 33, 50}, {"BC57", 56, 54}, {"BJ11", 10, 61}, {"IV65536", 65535, 255}};
+    const std::tuple<const char*, int, int> rows[] = {{"A1", 0, 0},     {"I3", 2, 8},     {"AY34", 33, 50},
+                                                      {"BC57", 56, 54}, {"BJ11", 10, 61}, {"IV65536", 65535, 255}};
     for (const auto& [text, row, col] : rows) {
         const CellAddress a = CellAddress::parse(text);
         EXPECT_EQ(a.row, row) << text;
@@ -79,7 +79,8 @@ TEST(xls_cell_address, parses_the_form_addresses)
 
 TEST(xls_values, plain_decimal_text_becomes_a_number_and_nothing_else_does)
 {
-    for (const char16_t* yes : {u"0", u"12", u"-5", u"0.5", u"1500.5", u"33.3333", u"123456789012345", u"0.000000000000001"})
+    for (const char16_t* yes :
+         {u"0", u"12", u"-5", u"0.5", u"1500.5", u"33.3333", u"123456789012345", u"0.000000000000001"})
         EXPECT_TRUE(isPlainDecimal(yes));
     for (const char16_t* no : {u"", u"00123", u"01", u"1/3", u"2024/01/05", u"1,234", u"1E5", u"+1", u".5", u"5.",
                                u" 1", u"1 ", u"１２", u"1234567890123456", u"-", u"--1"})
@@ -108,8 +109,8 @@ TEST(xls_workbook, sheets_by_position_and_name_and_the_naming_rules)
     const int copy = wb.copySheetToEnd(1);
     EXPECT_EQ(copy, 4);
     EXPECT_EQ(wb.sheetName(4), u"Sheet1 (2)");
-    for (const char16_t* bad : {u"", u"a:b", u"a\\b", u"a/b", u"a?", u"a*", u"[a", u"a]", u"'a", u"a'",
-                                u"12345678901234567890123456789012"})
+    for (const char16_t* bad :
+         {u"", u"a:b", u"a\\b", u"a/b", u"a?", u"a*", u"[a", u"a]", u"'a", u"a'", u"12345678901234567890123456789012"})
         EXPECT_EQ(codeOf([&] { wb.renameSheet(copy, bad); }), ErrorCode::InvalidSheetName);
     EXPECT_EQ(codeOf([&] { wb.renameSheet(copy, u"SHEET2"); }), ErrorCode::DuplicateSheetName);
     wb.renameSheet(copy, u"納品情報12");
@@ -228,7 +229,8 @@ TEST(xls_workbook, names_the_problem_of_a_file_it_cannot_read)
         const auto at = std::search(b.begin(), b.end(), from, from + 16);
         EXPECT_NE(at, b.end());
         const std::size_t entry = static_cast<std::size_t>(at - b.begin());
-        std::fill(b.begin() + static_cast<std::ptrdiff_t>(entry), b.begin() + static_cast<std::ptrdiff_t>(entry + 64), 0);
+        std::fill(b.begin() + static_cast<std::ptrdiff_t>(entry), b.begin() + static_cast<std::ptrdiff_t>(entry + 64),
+                  0);
         for (std::size_t i = 0; i < name.size(); ++i)
             set16(b, entry + 2 * i, name[i]);
         set16(b, entry + 64, static_cast<std::uint16_t>(2 * (name.size() + 1)));

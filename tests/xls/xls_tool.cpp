@@ -24,14 +24,16 @@ int main(int argc, char** argv)
             const xls::Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
             const xls::CompoundFile cf = xls::CompoundFile::parse(bytes);
             const xls::Bytes& s = cf.stream(cf.findRootStream(u"Workbook"));
-            std::ofstream(argv[3], std::ios::binary).write(reinterpret_cast<const char*>(s.data()), static_cast<std::streamsize>(s.size()));
+            std::ofstream(argv[3], std::ios::binary)
+                .write(reinterpret_cast<const char*>(s.data()), static_cast<std::streamsize>(s.size()));
             return 0;
         }
         if (verb == "v4") {
             std::ifstream in(argv[2], std::ios::binary);
             const xls::Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
             const xls::Bytes out = xls::CompoundFile::parse(bytes).serialize(12);
-            std::ofstream(argv[3], std::ios::binary).write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
+            std::ofstream(argv[3], std::ios::binary)
+                .write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
             return 0;
         }
         xls::Workbook wb = xls::Workbook::open(argv[2]);
