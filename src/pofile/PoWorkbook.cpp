@@ -1,9 +1,12 @@
 #include "pofile/PoWorkbook.h"
 
+#include "pofile/TemplateCheck.h"
+
 #include "util/Failure.h"
 #include "util/FailureCodes.h"
 
 #include <QFile>
+#include <QStringList>
 
 namespace tolvar {
 
@@ -37,6 +40,35 @@ PoWorkbook PoWorkbook::open(const QString& templatePath)
         return PoWorkbook(xls::Workbook::fromBytes(xls::ByteView(
             reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size()))));
     });
+}
+
+bool PoWorkbook::hasFormSheets() const
+{
+    return form::hasFormSheets(book_);
+}
+
+void PoWorkbook::preparePages(int pages)
+{
+    engine([&] {
+        form::preparePages(book_, pages);
+        return 0;
+    });
+}
+
+void PoWorkbook::verify(const QByteArray& saved) const
+{
+    const std::vector<std::string> differences = book_.verify(xls::ByteView(
+        reinterpret_cast<const std::uint8_t*>(saved.constData()), static_cast<std::size_t>(saved.size())));
+    if (differences.empty())
+        return;
+    // The first few say enough; the count says how far it goes.
+    QStringList shown;
+    for (std::size_t i = 0; i < differences.size() && i < 3; ++i)
+        shown << QString::fromStdString(differences[i]);
+    if (differences.size() > 3)
+        shown << QStringLiteral("... (%1 in all)").arg(differences.size());
+    throw Failure(toNumber(FailureCode::WorkbookCheckFailed),
+                  failureText(FailureCode::WorkbookCheckFailed) + QLatin1Char(' ') + shown.join(QStringLiteral("; ")));
 }
 
 int PoWorkbook::worksheet(const QString& name) const

@@ -16,12 +16,19 @@ public:
     static PoWorkbook open(const QString& templatePath);
 
     int sheetCount() const { return book_.sheetCount(); }
+    // Exactly the two forms, the delivery form first.
+    bool hasFormSheets() const;
+    // The sheets of `pages` pages, copied and named as the form wants them.
+    void preparePages(int pages);
     // The position of the sheet of that name (from 1); a missing sheet is a Failure.
     int worksheet(const QString& name) const;
     void copyAfterLast(int position);
     void setName(int position, const QString& name);
     void setValue(int position, const char* address, const xls::CellValue& value);
     QByteArray saveToBytes() const;
+    // Reads the saved bytes back; a workbook that does not hold what was written is a Failure that
+    // names the sheet, the cell and what differs.
+    void verify(const QByteArray& saved) const;
 
     // The Failure number of an engine error: its code, below -4000.
     static qint32 failureNumber(const xls::Error& error);

@@ -24,6 +24,7 @@ QString failureText(FailureCode code)
     case FailureCode::FolderMissing: return QStringLiteral("フォルダが見つかりません。");
     case FailureCode::TemplateSheets:
         return QStringLiteral("テンプレートには「海外納品情報」と「Purchase Order」の 2 シートだけが必要です。");
+    case FailureCode::WorkbookCheckFailed: return QStringLiteral("作成したブックを読み直すと書いた内容と違います。");
     case FailureCode::Unexpected: return QStringLiteral("予期しないエラーが発生しました。");
     }
     return {};
@@ -40,7 +41,8 @@ const std::vector<FailureCode>& allFailureCodes()
         FailureCode::DbNotOpen,       FailureCode::DbReadFailed,
         FailureCode::FileMissing,     FailureCode::FileOpenInOtherProgram,
         FailureCode::FileWriteFailed, FailureCode::FolderMissing,
-        FailureCode::TemplateSheets,  FailureCode::Unexpected,
+        FailureCode::TemplateSheets,  FailureCode::WorkbookCheckFailed,
+        FailureCode::Unexpected,
     };
     return codes;
 }

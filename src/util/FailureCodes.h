@@ -32,6 +32,8 @@ enum class FailureCode : qint32 {
     FileWriteFailed = -3003,
     FolderMissing = -3004,
     TemplateSheets = -3005,
+    // The workbook read back from its bytes does not hold what was written.
+    WorkbookCheckFailed = -3006,
 
     // Anything else caught by the last resort.
     Unexpected = -9999,

@@ -42,7 +42,7 @@ std::string compose(ErrorCode code, std::size_t offset, const std::string& detai
 Error::Error(ErrorCode code, const std::string& detail) : Error(code, npos, detail) {}
 
 Error::Error(ErrorCode code, std::size_t offset, const std::string& detail)
-    : std::runtime_error(compose(code, offset, detail)), code_(code), offset_(offset)
+    : std::runtime_error(compose(code, offset, detail)), code_(code), offset_(offset), detail_(detail)
 {
 }
 

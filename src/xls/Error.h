@@ -35,6 +35,8 @@ public:
     Error(ErrorCode code, std::size_t offset, const std::string& detail);
 
     ErrorCode code() const noexcept { return code_; }
+    // The sentence after the code's own text.
+    const std::string& detail() const noexcept { return detail_; }
     // The stream or file offset where the problem lies; npos when none applies.
     std::size_t offset() const noexcept { return offset_; }
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
@@ -42,6 +44,7 @@ public:
 private:
     ErrorCode code_;
     std::size_t offset_;
+    std::string detail_;
 };
 
 // "0x00FC" and "0x1A20" forms for the messages.

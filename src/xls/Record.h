@@ -28,6 +28,42 @@ constexpr std::uint16_t Formula = 0x0006, Eof = 0x000A, CalcCount = 0x000C, Name
                         ShrFmla = 0x04BC, Bof = 0x0809;
 }  // namespace rt
 
+// Offsets of the record fields the engine reads or changes, within the record's data.
+namespace field {
+// Every cell record starts with its row, column and XF index.
+constexpr std::size_t kCellRow = 0, kCellCol = 2, kCellXf = 4;
+// NUMBER: the IEEE double after the XF; RK: the RK number; LABELSST: the string's index.
+constexpr std::size_t kNumberValue = 6, kRkValue = 6, kLabelSstIndex = 6;
+// FORMULA: the cached result (8 bytes) and the flags (0x0008 fShrFmla).
+constexpr std::size_t kFormulaResult = 6, kFormulaFlags = 14;
+constexpr std::uint16_t kFormulaShared = 0x0008;
+// ROW: row, first column, last column + 1, height, flags (0x0080 fGhostDirty), XF (12 bits).
+constexpr std::size_t kRowRow = 0, kRowColMic = 2, kRowColMac = 4, kRowHeight = 6, kRowFlags = 12, kRowXf = 14;
+constexpr std::uint16_t kRowHasFormat = 0x0080;
+// DIMENSIONS: first row, last row + 1 (4 bytes each), first column, last column + 1.
+constexpr std::size_t kDimRowMic = 0, kDimRowMac = 4, kDimColMic = 8, kDimColMac = 10;
+// INDEX: reserved (4), first row, last row + 1, DEFCOLWIDTH's offset, then the DBCELL offsets.
+constexpr std::size_t kIndexRowMic = 4, kIndexRowMac = 8, kIndexDefColWidth = 12, kIndexDbCells = 16;
+// BOUNDSHEET: the BOF offset, visibility, sheet type, then the name (cch, flags, characters).
+constexpr std::size_t kSheetOffset = 0, kSheetState = 4, kSheetType = 5, kSheetNameLength = 6, kSheetName = 7;
+// WINDOW2: its first word holds fSelected (0x0200) and fPaged (0x0400).
+constexpr std::uint16_t kWindowSelected = 0x0600;
+// COLINFO: first column, last column, width, XF.
+constexpr std::size_t kColInfoFirst = 0, kColInfoLast = 2, kColInfoXf = 6;
+// XF: font, format, then the type word whose bit 2 marks a style XF.
+constexpr std::size_t kXfFormat = 2, kXfType = 4;
+constexpr std::uint16_t kXfIsStyle = 0x0004;
+// NAME: options, shortcut, name length, formula length, reserved, the sheet (1-based; 0 for
+// the workbook), four reserved bytes, then the name's flags byte and characters.
+constexpr std::size_t kNameLength = 3, kNameFormulaLength = 4, kNameSheet = 8, kNameFlags = 14, kNameChars = 15;
+// SUPBOOK: the sheet count, then 0x0401 for the workbook's own.
+constexpr std::size_t kSupBookSheets = 0, kSupBookKind = 2;
+constexpr std::uint16_t kSupBookSelf = 0x0401;
+// BOF: version (0x0600 for BIFF8), then the substream type.
+constexpr std::size_t kBofVersion = 0, kBofType = 2;
+constexpr std::uint16_t kBiff8 = 0x0600, kBofGlobals = 0x0005, kBofWorksheet = 0x0010, kBofChart = 0x0020;
+}  // namespace field
+
 constexpr std::size_t kMaxRecordData = 8224;
 
 // The records of a stream, in order; stops after the last substream's EOF (writers pad with zeros).

@@ -120,6 +120,24 @@ SharedStrings::SharedStrings(std::vector<Record> chain) : chain_(std::move(chain
     }
 }
 
+const std::u16string& SharedStrings::text(std::uint32_t index) const
+{
+    if (index >= texts_.size())
+        throw Error(ErrorCode::DamagedRecord,
+                    "shared string " + std::to_string(index) + " of " + std::to_string(texts_.size()));
+    return texts_[index];
+}
+
+std::uint32_t SharedStrings::statedTotal() const
+{
+    return chain_.empty() ? 0 : u32(chain_[0].data, 0);
+}
+
+std::uint32_t SharedStrings::statedUnique() const
+{
+    return chain_.empty() ? 0 : u32(chain_[0].data, 4);
+}
+
 std::uint32_t SharedStrings::add(const std::u16string& text)
 {
     if (const auto it = plain_.find(text); it != plain_.end())

@@ -19,6 +19,11 @@ public:
     explicit SharedStrings(std::vector<Record> chain);
 
     std::uint32_t count() const { return static_cast<std::uint32_t>(texts_.size()); }
+    // The text of the string at the index; throws DamagedRecord for an index beyond the table.
+    const std::u16string& text(std::uint32_t index) const;
+    // cstTotal and cstUnique as the SST record states them.
+    std::uint32_t statedTotal() const;
+    std::uint32_t statedUnique() const;
     // The index of the text, appended when no plain string (no formatting runs, no phonetic
     // data) holds it yet.
     std::uint32_t add(const std::u16string& text);

@@ -1,6 +1,9 @@
 #include "xls/Workbook.h"
 
 #include "xls/Drawing.h"
+#include "xls/LocalNames.h"
+#include "xls/Text.h"
+#include "xls/WorkbookScan.h"
 
 #include <algorithm>
 #include <charconv>
@@ -13,56 +16,9 @@ namespace xls {
 
 namespace {
 
-std::string narrow(const std::u16string& s)
+std::string quoted(const std::u16string& name)
 {
-    // UTF-8 for messages.
-    std::string out;
-    for (char16_t c : s) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-char16_t foldCase(char16_t c)
-{
-    if (c >= u'a' && c <= u'z')
-        return static_cast<char16_t>(c - 32);
-    if (c >= 0xFF41 && c <= 0xFF5A)  // full-width a-z
-        return static_cast<char16_t>(c - 32);
-    if (c >= 0x00E0 && c <= 0x00FE && c != 0x00F7)
-        return static_cast<char16_t>(c - 32);
-    return c;
-}
-
-// XLUnicodeString-style characters: 8-bit when every character fits, else UTF-16.
-void putChars(Bytes& out, const std::u16string& s)
-{
-    const bool high = std::any_of(s.begin(), s.end(), [](char16_t c) { return c > 0xFF; });
-    out.push_back(high ? 1 : 0);
-    for (char16_t c : s) {
-        if (high)
-            put16(out, c);
-        else
-            out.push_back(static_cast<std::uint8_t>(c));
-    }
-}
-
-std::u16string readChars(ByteView d, std::size_t at, std::size_t cch, bool high)
-{
-    std::u16string s;
-    requireRange(d, at, cch * (high ? 2 : 1));
-    for (std::size_t i = 0; i < cch; ++i)
-        s.push_back(high ? static_cast<char16_t>(u16(d, at + 2 * i)) : d[at + i]);
-    return s;
+    return "\"" + utf8(name) + "\"";
 }
 
 Bytes boundSheetData(std::uint8_t state, std::uint8_t type, const std::u16string& name)
@@ -116,138 +72,30 @@ Record cellRecord(std::uint16_t type, std::uint16_t row, std::uint16_t col, std:
     return r;
 }
 
-// Length of the formula token at `at` for the tokens a sheet-local name may hold; 0 if unknown.
-std::size_t tokenLength(std::uint8_t ptg)
+// The records from the BOF at `start` to its EOF, nested substreams included; npos when the
+// substream has no end.
+std::size_t substreamEnd(const std::vector<Record>& records, std::size_t start)
 {
-    switch (ptg) {
-    case 0x10:
-    case 0x0F:
-    case 0x11:
-    case 0x15:
-    case 0x16: return 1;
-    case 0x1D: return 2;
-    case 0x1E: return 3;
-    case 0x1F: return 9;
-    case 0x29:
-    case 0x49:
-    case 0x69: return 3;  // PtgMemFunc: the subexpression follows inline
-    case 0x24:
-    case 0x44:
-    case 0x64: return 5;
-    case 0x25:
-    case 0x45:
-    case 0x65: return 9;
-    case 0x3A:
-    case 0x5A:
-    case 0x7A:
-    case 0x3C:
-    case 0x5C:
-    case 0x7C: return 7;
-    case 0x3B:
-    case 0x5B:
-    case 0x7B:
-    case 0x3D:
-    case 0x5D:
-    case 0x7D: return 11;
-    default: return 0;
+    int depth = 0;
+    for (std::size_t end = start; end < records.size(); ++end) {
+        if (records[end].type == rt::Bof)
+            ++depth;
+        else if (records[end].type == rt::Eof && --depth == 0)
+            return end;
     }
-}
-
-bool is3d(std::uint8_t ptg)
-{
-    const std::uint8_t base = ptg & 0x9F;
-    return base == 0x1A || base == 0x1B || base == 0x1C || base == 0x1D;
-}
-
-// The length of a cell formula token at p, or 0 when the token is not one that can be walked.
-std::size_t cellTokenLength(ByteView rgce, std::size_t p)
-{
-    const std::uint8_t ptg = rgce[p];
-    if (ptg >= 0x20) {
-        switch (ptg & 0x1F) {
-        case 0x00: return 8;  // PtgArray
-        case 0x01: return 3;  // PtgFunc
-        case 0x02: return 4;  // PtgFuncVar
-        case 0x03: return 5;  // PtgName
-        case 0x04:
-        case 0x0A:
-        case 0x0C: return 5;
-        case 0x05:
-        case 0x0B:
-        case 0x0D: return 9;
-        case 0x06:
-        case 0x07:
-        case 0x08: return 7;
-        case 0x09: return 3;
-        case 0x19: return 7;  // PtgNameX
-        case 0x1A:
-        case 0x1C: return 7;
-        case 0x1B:
-        case 0x1D: return 11;
-        default: return 0;
-        }
-    }
-    switch (ptg) {
-    case 0x01:
-    case 0x02: return 5;
-    case 0x17: {
-        if (p + 2 >= rgce.size())
-            return 0;
-        return 3 + static_cast<std::size_t>(rgce[p + 1]) * ((rgce[p + 2] & 1) ? 2 : 1);
-    }
-    case 0x19: {
-        if (p + 3 >= rgce.size())
-            return 0;
-        const std::size_t w = u16(rgce, p + 2);
-        return (rgce[p + 1] & 0x04) ? 4 + (w + 1) * 2 : 4;
-    }
-    case 0x1C:
-    case 0x1D: return 2;
-    case 0x1E: return 3;
-    case 0x1F: return 9;
-    default: return (ptg >= 0x03 && ptg <= 0x16) ? 1 : 0;
-    }
-}
-
-void remapNames(Record& r, const std::vector<std::pair<std::uint32_t, std::uint32_t>>& renamed)
-{
-    std::size_t at = 0;
-    if (r.type == rt::Formula)
-        at = 20;
-    else if (r.type == rt::ShrFmla)
-        at = 8;
-    else if (r.type == rt::Array)
-        at = 12;
-    else
-        return;
-    if (r.data.size() < at + 2)
-        return;
-    const std::size_t cce = u16(r.data, at);
-    const std::size_t begin = at + 2;
-    if (begin + cce > r.data.size())
-        return;
-    const ByteView rgce(r.data.data() + begin, cce);
-    for (std::size_t p = 0; p < cce;) {
-        const std::size_t length = cellTokenLength(rgce, p);
-        if (length == 0 || p + length > cce)
-            return;  // a token we do not walk: the formula stays as it was
-        if (rgce[p] >= 0x20 && (rgce[p] & 0x1F) == 0x03) {
-            const std::uint32_t iname = u32(rgce, p + 1);
-            for (const auto& [from, to] : renamed)
-                if (iname == from)
-                    set32(r.data, begin + p + 1, to);
-        }
-        p += length;
-    }
+    return static_cast<std::size_t>(-1);
 }
 
 }  // namespace
 
 bool sameSheetName(const std::u16string& a, const std::u16string& b)
 {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) { return foldCase(x) == foldCase(y); });
+    return sameText(a, b);
 }
+
+// ---------------------------------------------------------------------------------------------
+// Reading
+// ---------------------------------------------------------------------------------------------
 
 Workbook Workbook::open(const std::string& path)
 {
@@ -261,111 +109,144 @@ Workbook Workbook::open(const std::string& path)
 Workbook Workbook::fromBytes(ByteView bytes)
 {
     Workbook wb;
-    wb.container_ = CompoundFile::parse(bytes);
-    if (wb.container_.hasEntry(u"_VBA_PROJECT_CUR") || wb.container_.hasEntry(u"_VBA_PROJECT"))
+    wb.openContainer(bytes);
+    const Bytes& stream = wb.container_.stream(wb.workbookStream_);
+    std::vector<Record> records = parseRecords(stream);
+    std::vector<Bytes> bounds;
+    const std::size_t globalsEnd = wb.readGlobals(records, bounds);
+    wb.readSheets(records, globalsEnd, bounds);
+    // What a reader sees in the workbook as opened: the self-check compares against it.
+    wb.opened_ =
+        std::make_shared<const WorkbookScan>(WorkbookScan::fromStream(stream, WorkbookScan::Offsets::InOrderWhenWrong));
+    if (wb.opened_->sheets.size() != wb.sheets_.size())
+        throw Error(ErrorCode::DamagedRecord, "the sheets cannot be told apart");
+    return wb;
+}
+
+// The container, the refusals that can be told from its entries, and the Workbook stream.
+void Workbook::openContainer(ByteView bytes)
+{
+    container_ = CompoundFile::parse(bytes);
+    if (container_.hasEntry(u"_VBA_PROJECT_CUR") || container_.hasEntry(u"_VBA_PROJECT"))
         throw Error(ErrorCode::Unsupported, "the workbook holds a VBA project");
-    if (wb.container_.hasEntry(u"Revision Log"))
+    if (container_.hasEntry(u"Revision Log"))
         throw Error(ErrorCode::Unsupported, "a shared workbook");
-    wb.workbookStream_ = wb.container_.findRootStream(u"Workbook");
-    if (wb.workbookStream_ < 0) {
-        if (wb.container_.findRootStream(u"Book") >= 0)
+    workbookStream_ = container_.findRootStream(u"Workbook");
+    if (workbookStream_ < 0) {
+        if (container_.findRootStream(u"Book") >= 0)
             throw Error(ErrorCode::OldFormat, "a BIFF5 \"Book\" stream");
         throw Error(ErrorCode::NoWorkbookStream, "");
     }
-    std::vector<Record> records = parseRecords(wb.container_.stream(wb.workbookStream_));
+}
+
+// The globals substream: kept record by record, with what the engine needs taken out of it. Returns
+// the index of its EOF; the BOUNDSHEET records go to `bounds`.
+std::size_t Workbook::readGlobals(std::vector<Record>& records, std::vector<Bytes>& bounds)
+{
     if (records.empty() || records[0].type != rt::Bof || records[0].data.size() < 4)
         throw Error(ErrorCode::OldFormat, 0, "the stream does not start with a BIFF8 BOF record");
-    if (u16(records[0].data, 0) != 0x0600)
-        throw Error(ErrorCode::OldFormat, 0, "BOF version " + hex(u16(records[0].data, 0)));
-    if (u16(records[0].data, 2) != 0x0005)
+    if (u16(records[0].data, field::kBofVersion) != field::kBiff8)
+        throw Error(ErrorCode::OldFormat, 0, "BOF version " + hex(u16(records[0].data, field::kBofVersion)));
+    if (u16(records[0].data, field::kBofType) != field::kBofGlobals)
         throw Error(ErrorCode::DamagedRecord, 0, "the first substream is not the workbook globals");
-
-    std::size_t i = 0;
-    for (; i < records.size(); ++i) {
-        wb.globals_.push_back(records[i]);
-        if (records[i].type == rt::Eof)
-            break;
-    }
-    if (i == records.size())
+    std::size_t end = 0;
+    while (end < records.size() && records[end].type != rt::Eof)
+        ++end;
+    if (end == records.size())
         throw Error(ErrorCode::DamagedRecord, records.back().offset, "the workbook globals have no EOF");
+    std::vector<Record> globals(std::make_move_iterator(records.begin()),
+                                std::make_move_iterator(records.begin() + static_cast<std::ptrdiff_t>(end + 1)));
+    for (std::size_t k = 0; k < globals.size(); ++k)
+        readGlobal(globals, k, bounds);
+    return end;
+}
 
-    std::vector<std::pair<Bytes, std::uint32_t>> bounds;
-    std::vector<Record> kept;
-    for (std::size_t k = 0; k < wb.globals_.size(); ++k) {
-        Record& r = wb.globals_[k];
-        switch (r.type) {
-        case rt::FilePass: throw Error(ErrorCode::Encrypted, r.offset, "");
-        case rt::DateMode: wb.date1904_ = r.data.size() >= 2 && u16(r.data, 0) == 1; break;
-        case rt::Xf:
-            if (r.data.size() >= 6)
-                wb.xfs_.push_back({u16(r.data, 2), (u16(r.data, 4) & 0x0004) != 0});
-            break;
-        case rt::Format:
-            if (r.data.size() >= 5)
-                wb.formats_.emplace_back(u16(r.data, 0), readChars(r.data, 5, u16(r.data, 2), r.data[4] & 1));
-            break;
-        case rt::BoundSheet:
-            if (r.data.size() < 8)
-                throw Error(ErrorCode::DamagedRecord, r.offset, "BOUNDSHEET too short");
-            bounds.emplace_back(r.data, u32(r.data, 0));
-            break;
-        case rt::Sst: {
-            std::vector<Record> chain{r};
-            while (k + 1 < wb.globals_.size() && wb.globals_[k + 1].type == rt::Continue)
-                chain.push_back(wb.globals_[++k]);
-            wb.strings_ = SharedStrings(std::move(chain));
-            wb.hadSst_ = true;
-            kept.push_back(Record{rt::Sst, {}, r.offset});  // where the table goes on save
-            continue;
-        }
-        default: break;
-        }
-        kept.push_back(std::move(r));
+void Workbook::readGlobal(std::vector<Record>& globals, std::size_t& k, std::vector<Bytes>& bounds)
+{
+    Record& r = globals[k];
+    switch (r.type) {
+    case rt::FilePass: throw Error(ErrorCode::Encrypted, r.offset, "");
+    case rt::DateMode: date1904_ = r.data.size() >= 2 && u16(r.data, 0) == 1; break;
+    case rt::Xf:
+        if (r.data.size() >= 6)
+            xfs_.push_back({u16(r.data, field::kXfFormat), (u16(r.data, field::kXfType) & field::kXfIsStyle) != 0});
+        break;
+    case rt::Format:
+        if (r.data.size() >= 5)
+            formats_.emplace_back(u16(r.data, 0), readChars(r.data, 5, u16(r.data, 2), r.data[4] & 1));
+        break;
+    case rt::BoundSheet:
+        if (r.data.size() < field::kSheetName + 1)
+            throw Error(ErrorCode::DamagedRecord, r.offset, "BOUNDSHEET too short");
+        bounds.push_back(r.data);
+        // The sheets' own list stands in for them; an empty first one marks where it goes back.
+        if (bounds.size() == 1)
+            globals_.push_back(Record{rt::BoundSheet, {}, r.offset});
+        return;
+    case rt::Sst: {
+        // The table is held by strings_; an empty SST record marks where it goes back.
+        std::vector<Record> chain{r};
+        while (k + 1 < globals.size() && globals[k + 1].type == rt::Continue)
+            chain.push_back(globals[++k]);
+        strings_ = SharedStrings(std::move(chain));
+        hadSst_ = true;
+        globals_.push_back(Record{rt::Sst, {}, r.offset});
+        return;
     }
-    wb.globals_ = std::move(kept);
+    default: break;
+    }
+    globals_.push_back(std::move(r));
+}
 
-    // Each sheet's substream starts at its BOUNDSHEET's offset; a file whose offsets are wrong is
-    // read in order.
-    std::size_t next = i + 1;
-    for (const auto& [data, position] : bounds) {
+// Each sheet's substream starts at its BOUNDSHEET's offset; a file whose offsets are wrong is read
+// in order.
+void Workbook::readSheets(std::vector<Record>& records, std::size_t globalsEnd, const std::vector<Bytes>& bounds)
+{
+    std::size_t next = globalsEnd + 1;
+    for (const Bytes& bound : bounds) {
+        const std::uint32_t position = u32(bound, field::kSheetOffset);
         std::size_t start = next;
-        for (std::size_t k = i + 1; k < records.size(); ++k)
+        for (std::size_t k = globalsEnd + 1; k < records.size(); ++k)
             if (records[k].offset == position && records[k].type == rt::Bof) {
                 start = k;
                 break;
             }
         if (start >= records.size() || records[start].type != rt::Bof)
             throw Error(ErrorCode::DamagedRecord, position, "no sheet substream at the BOUNDSHEET offset");
-        std::size_t end = start;
-        for (int depth = 0; end < records.size(); ++end) {
-            if (records[end].type == rt::Bof)
-                ++depth;
-            else if (records[end].type == rt::Eof && --depth == 0)
-                break;
-        }
+        const std::size_t end = substreamEnd(records, start);
         if (end >= records.size())
             throw Error(ErrorCode::DamagedRecord, records[start].offset, "sheet substream without EOF");
-        std::vector<Record> sub(records.begin() + static_cast<std::ptrdiff_t>(start),
-                                records.begin() + static_cast<std::ptrdiff_t>(end + 1));
+        std::vector<Record> sub(std::make_move_iterator(records.begin() + static_cast<std::ptrdiff_t>(start)),
+                                std::make_move_iterator(records.begin() + static_cast<std::ptrdiff_t>(end + 1)));
         next = end + 1;
 
         Sheet sheet;
-        sheet.boundSheet = data;
-        sheet.name = readChars(data, 8, data[6], data[7] & 1);
-        const bool worksheet = data[5] == 0 && sub[0].data.size() >= 4 && u16(sub[0].data, 2) == 0x0010;
+        sheet.boundSheet = bound;
+        sheet.name =
+            readChars(bound, field::kSheetName + 1, bound[field::kSheetNameLength], bound[field::kSheetName] & 1);
+        sheet.origin = sheets_.size();
+        const bool worksheet = bound[field::kSheetType] == 0 && sub[0].data.size() >= 4 &&
+                               u16(sub[0].data, field::kBofType) == field::kBofWorksheet;
         if (worksheet) {
             if (std::any_of(sub.begin(), sub.end(), [](const Record& r) { return r.type == rt::SxView; }))
-                throw Error(ErrorCode::Unsupported, "a pivot table on sheet \"" + narrow(sheet.name) + "\"");
-            sheet.worksheet.emplace(std::move(sub));
+                throw Error(ErrorCode::Unsupported, "a pivot table on sheet " + quoted(sheet.name));
+            try {
+                sheet.worksheet.emplace(std::move(sub));
+            } catch (const Error& e) {
+                throw Error(e.code(), e.offset(), "sheet " + quoted(sheet.name) + ": " + e.detail());
+            }
         } else {
             sheet.other = std::move(sub);
         }
-        wb.sheets_.push_back(std::move(sheet));
+        sheets_.push_back(std::move(sheet));
     }
-    if (wb.sheets_.empty())
+    if (sheets_.empty())
         throw Error(ErrorCode::DamagedRecord, "a workbook without sheets");
-    return wb;
 }
+
+// ---------------------------------------------------------------------------------------------
+// Sheets
+// ---------------------------------------------------------------------------------------------
 
 Workbook::Sheet& Workbook::sheetAt(int position)
 {
@@ -384,198 +265,144 @@ const std::u16string& Workbook::sheetName(int position) const
     return sheetAt(position).name;
 }
 
+const Worksheet& Workbook::worksheet(int position) const
+{
+    const Sheet& sheet = sheetAt(position);
+    if (!sheet.worksheet)
+        throw Error(ErrorCode::Unsupported, "sheet " + quoted(sheet.name) + " is not a worksheet");
+    return *sheet.worksheet;
+}
+
 int Workbook::sheetPosition(const std::u16string& name) const
 {
     for (std::size_t i = 0; i < sheets_.size(); ++i)
         if (sameSheetName(sheets_[i].name, name))
             return static_cast<int>(i + 1);
-    throw Error(ErrorCode::SheetNotFound, "\"" + narrow(name) + "\"");
+    throw Error(ErrorCode::SheetNotFound, quoted(name));
 }
 
 void Workbook::validateName(const std::u16string& name, int except) const
 {
     if (name.empty() || name.size() > 31)
-        throw Error(ErrorCode::InvalidSheetName, "\"" + narrow(name) + "\" must have 1 to 31 characters");
+        throw Error(ErrorCode::InvalidSheetName, quoted(name) + " must have 1 to 31 characters");
     for (char16_t c : name)
         if (c == u':' || c == u'\\' || c == u'/' || c == u'?' || c == u'*' || c == u'[' || c == u']' || c < 0x20)
-            throw Error(ErrorCode::InvalidSheetName, "\"" + narrow(name) + "\" holds one of : \\ / ? * [ ]");
+            throw Error(ErrorCode::InvalidSheetName, quoted(name) + " holds one of : \\ / ? * [ ]");
     if (name.front() == u'\'' || name.back() == u'\'')
-        throw Error(ErrorCode::InvalidSheetName, "\"" + narrow(name) + "\" starts or ends with an apostrophe");
+        throw Error(ErrorCode::InvalidSheetName, quoted(name) + " starts or ends with an apostrophe");
     for (int p = 1; p <= sheetCount(); ++p)
         if (p != except && sameSheetName(sheets_[static_cast<std::size_t>(p - 1)].name, name))
-            throw Error(ErrorCode::DuplicateSheetName, "\"" + narrow(name) + "\"");
+            throw Error(ErrorCode::DuplicateSheetName, quoted(name));
 }
 
 void Workbook::renameSheet(int position, const std::u16string& name)
 {
     Sheet& sheet = sheetAt(position);
     validateName(name, position);
-    sheet.boundSheet = boundSheetData(sheet.boundSheet[4], sheet.boundSheet[5], name);
+    sheet.boundSheet = boundSheetData(sheet.boundSheet[field::kSheetState], sheet.boundSheet[field::kSheetType], name);
     sheet.name = name;
+}
+
+// "Name (2)", "Name (3)", ... cut so that it fits in 31 characters: the first one free.
+std::u16string Workbook::copyName(const std::u16string& source) const
+{
+    std::unordered_set<std::u16string> taken;
+    for (const Sheet& s : sheets_)
+        taken.insert(foldCase(s.name));
+    for (int n = 2;; ++n) {
+        std::u16string suffix;
+        for (char c : " (" + std::to_string(n) + ")")
+            suffix.push_back(static_cast<char16_t>(c));
+        const std::u16string name = source.substr(0, 31 - suffix.size()) + suffix;
+        if (!taken.count(foldCase(name)))
+            return name;
+    }
+}
+
+// A copied drawing gets its own drawing id and shape ids in the workbook's drawing group.
+void Workbook::copyDrawing(std::vector<Record>& globals, Worksheet& copy)
+{
+    std::vector<Record*> drawing;
+    for (Record& r : copy.records())
+        if (r.type == rt::MsoDrawing)
+            drawing.push_back(&r);
+    if (drawing.empty())
+        return;
+    DrawingGroup group(globals);
+    group.adoptCopy(drawing);
+    group.writeBack(globals);
+}
+
+// TABID gets an id for the new sheet; the workbook's own SUPBOOK counts it.
+void Workbook::registerNewSheet(std::vector<Record>& globals, int sheets)
+{
+    for (Record& r : globals) {
+        if (r.type == rt::TabId) {
+            std::uint16_t top = 0;
+            for (std::size_t k = 0; k + 1 < r.data.size(); k += 2)
+                top = std::max(top, u16(r.data, k));
+            put16(r.data, static_cast<std::uint16_t>(top + 1));
+        } else if (r.type == rt::SupBook && r.data.size() >= 4 &&
+                   u16(r.data, field::kSupBookKind) == field::kSupBookSelf) {
+            set16(r.data, field::kSupBookSheets, static_cast<std::uint16_t>(sheets));
+        }
+    }
+}
+
+// The copy's formulas that name a sheet-local name of the source name the copy's own.
+void Workbook::renameCopiedNames(std::vector<Record>& globals, int from, int to, Sheet& copy)
+{
+    const NameRenames renames = copyLocalNames(globals, from, to);
+    if (renames.empty())
+        return;
+    copy.worksheet->cells().forEachCell([&](CellTable::Cell& c) {
+        const std::string where =
+            "the formula of cell " +
+            WorkbookScan::address(WorkbookScan::key(u16(c.record.data, field::kCellRow), c.firstCol)) + " on sheet " +
+            quoted(copy.name);
+        renameNames(c.record, renames, where);
+        for (Record& f : c.followers)
+            renameNames(f, renames, where);
+    });
 }
 
 int Workbook::copySheetToEnd(int position)
 {
     const Sheet& source = sheetAt(position);
     if (!source.worksheet)
-        throw Error(ErrorCode::Unsupported, "sheet \"" + narrow(source.name) + "\" is not a worksheet");
+        throw Error(ErrorCode::Unsupported, "sheet " + quoted(source.name) + " is not a worksheet");
     if (source.worksheet->hasEmbeddedCharts())
-        throw Error(ErrorCode::Unsupported, "sheet \"" + narrow(source.name) + "\" holds an embedded chart");
-    Sheet copy;
-    copy.worksheet = *source.worksheet;
+        throw Error(ErrorCode::Unsupported, "sheet " + quoted(source.name) + " holds an embedded chart");
+    // The copy and the globals are made apart and taken over at the end, so that a refusal
+    // part-way leaves the workbook as it was.
+    Sheet copy = source;
+    std::vector<Record> globals = globals_;
     Worksheet& ws = *copy.worksheet;
-    // The copy is never selected: one sheet stays the active one.
-    for (auto* list : {&ws.head(), &ws.tail()}) {
-        for (Record& r : *list)
-            if (r.type == rt::Window2 && r.data.size() >= 2)
-                set16(r.data, 0, u16(r.data, 0) & ~0x0600);
-        // A code name belongs to one sheet only.
-        list->erase(std::remove_if(list->begin(), list->end(), [](const Record& r) { return r.type == rt::CodeName; }),
-                    list->end());
-    }
-    std::vector<Record*> drawing;
-    for (Record& r : ws.tail())
-        if (r.type == rt::MsoDrawing)
-            drawing.push_back(&r);
-    if (!drawing.empty()) {
-        DrawingGroup group(globals_);
-        group.adoptCopy(drawing);
-        group.writeBack(globals_);
-    }
-
-    // "Name (2)", "Name (3)", ... cut so that it fits in 31 characters: the first one free.
-    std::unordered_set<std::u16string> taken;
-    for (const Sheet& s : sheets_) {
-        std::u16string folded = s.name;
-        for (char16_t& c : folded)
-            c = foldCase(c);
-        taken.insert(std::move(folded));
-    }
-    std::u16string name;
-    for (int n = 2;; ++n) {
-        std::u16string suffix;
-        for (char c : " (" + std::to_string(n) + ")")
-            suffix.push_back(static_cast<char16_t>(c));
-        name = source.name.substr(0, 31 - suffix.size()) + suffix;
-        std::u16string folded = name;
-        for (char16_t& c : folded)
-            c = foldCase(c);
-        if (!taken.count(folded))
-            break;
-    }
-    copy.name = name;
-    copy.boundSheet = boundSheetData(source.boundSheet[4], source.boundSheet[5], name);
+    for (Record& r : ws.records())
+        if (r.type == rt::Window2 && r.data.size() >= 2)  // one sheet stays the selected one
+            set16(r.data, 0, u16(r.data, 0) & ~field::kWindowSelected);
+    // A code name belongs to one sheet only.
+    std::erase_if(ws.records(), [](const Record& r) { return r.type == rt::CodeName; });
+    copyDrawing(globals, ws);
+    copy.name = copyName(source.name);
+    copy.boundSheet =
+        boundSheetData(source.boundSheet[field::kSheetState], source.boundSheet[field::kSheetType], copy.name);
+    const int to = sheetCount() + 1;
+    registerNewSheet(globals, to);
+    renameCopiedNames(globals, position - 1, to - 1, copy);
+    globals_ = std::move(globals);
     sheets_.push_back(std::move(copy));
-    const int to = sheetCount();
-
-    for (Record& r : globals_) {
-        if (r.type == rt::TabId) {
-            std::uint16_t top = 0;
-            for (std::size_t k = 0; k + 1 < r.data.size(); k += 2)
-                top = std::max(top, u16(r.data, k));
-            put16(r.data, static_cast<std::uint16_t>(top + 1));
-        } else if (r.type == rt::SupBook && r.data.size() >= 4 && u16(r.data, 2) == 0x0401) {
-            set16(r.data, 0, static_cast<std::uint16_t>(sheetCount()));
-        }
-    }
-    // Formulas of the copy that name a sheet-local name of the source now name the copy's own.
-    const auto renamed = copyLocalNames(position - 1, to - 1);
-    if (!renamed.empty())
-        sheets_.back().worksheet->forEachCellRecord([&](Record& r) { remapNames(r, renamed); });
     return to;
 }
 
-std::vector<std::pair<std::uint32_t, std::uint32_t>> Workbook::copyLocalNames(int from, int to)
-{
-    std::vector<std::size_t> names;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> renamed;
-    std::size_t lastName = 0;
-    std::uint32_t nameCount = 0;
-    for (std::size_t k = 0; k < globals_.size(); ++k) {
-        if (globals_[k].type != rt::Name)
-            continue;
-        lastName = k;
-        ++nameCount;
-        if (globals_[k].data.size() >= 14 && u16(globals_[k].data, 8) == from + 1) {
-            names.push_back(k);
-            renamed.emplace_back(nameCount, 0);
-        }
-    }
-    if (names.empty())
-        return renamed;
-    for (std::size_t k = 0; k < renamed.size(); ++k)
-        renamed[k].second = nameCount + 1 + static_cast<std::uint32_t>(k);
-
-    // The XTI that points at the source sheet alone, and the one for the copy.
-    int selfBook = -1, books = 0;
-    Record* externSheet = nullptr;
-    for (std::size_t k = 0; k < globals_.size(); ++k) {
-        Record& r = globals_[k];
-        if (r.type == rt::SupBook) {
-            if (r.data.size() >= 4 && u16(r.data, 2) == 0x0401)
-                selfBook = books;
-            ++books;
-        } else if (r.type == rt::ExternSheet) {
-            if (k + 1 < globals_.size() && globals_[k + 1].type == rt::Continue)
-                throw Error(ErrorCode::Unsupported, "a continued EXTERNSHEET record");
-            externSheet = &r;
-        }
-    }
-    auto findXti = [&](int sheet) -> int {
-        if (!externSheet)
-            return -1;
-        const std::uint16_t n = u16(externSheet->data, 0);
-        for (std::uint16_t x = 0; x < n; ++x) {
-            const std::size_t at = 2 + 6u * x;
-            if (u16(externSheet->data, at) == selfBook && u16(externSheet->data, at + 2) == sheet &&
-                u16(externSheet->data, at + 4) == sheet)
-                return x;
-        }
-        return -1;
-    };
-    const int sourceXti = findXti(from);
-    int copyXti = -1;
-
-    std::vector<Record> added;
-    for (std::size_t k : names) {
-        Record r = globals_[k];
-        Bytes& d = r.data;
-        const std::size_t cch = d[3];
-        const std::uint16_t cce = u16(d, 4);
-        const std::size_t rgce = 15 + cch * ((u8(d, 14) & 1) ? 2 : 1);
-        requireRange(d, rgce, cce);
-        set16(d, 8, static_cast<std::uint16_t>(to + 1));
-        for (std::size_t p = rgce; p < rgce + cce;) {
-            const std::uint8_t ptg = d[p];
-            const std::size_t length = tokenLength(ptg);
-            if (length == 0)
-                throw Error(ErrorCode::Unsupported, r.offset, "a sheet-local name with formula token " + hex(ptg, 2));
-            if (is3d(ptg) && sourceXti >= 0 && u16(d, p + 1) == sourceXti) {
-                if (copyXti < 0) {
-                    copyXti = findXti(to);
-                    if (copyXti < 0) {
-                        const std::uint16_t n = u16(externSheet->data, 0);
-                        put16(externSheet->data, static_cast<std::uint16_t>(selfBook));
-                        put16(externSheet->data, static_cast<std::uint16_t>(to));
-                        put16(externSheet->data, static_cast<std::uint16_t>(to));
-                        set16(externSheet->data, 0, static_cast<std::uint16_t>(n + 1));
-                        copyXti = n;
-                    }
-                }
-                set16(d, p + 1, static_cast<std::uint16_t>(copyXti));
-            }
-            p += length;
-        }
-        added.push_back(std::move(r));
-    }
-    globals_.insert(globals_.begin() + static_cast<std::ptrdiff_t>(lastName + 1), added.begin(), added.end());
-    return renamed;
-}
+// ---------------------------------------------------------------------------------------------
+// Cells
+// ---------------------------------------------------------------------------------------------
 
 std::uint16_t Workbook::cellXfFor(const Worksheet& ws, std::uint16_t row, std::uint16_t col) const
 {
     auto usable = [this](std::uint16_t xf) { return xf < xfs_.size() && !xfs_[xf].style; };
-    if (const auto xf = ws.cellXf(row, col))
+    if (const auto xf = ws.cells().xfAt(row, col))
         return *xf;
     if (const auto xf = ws.inheritedXf(row, col); xf && usable(*xf))
         return *xf;
@@ -612,15 +439,27 @@ bool Workbook::isTextFormat(std::uint16_t xf) const
     return code ? *code == u"@" : xfs_[xf].format == 49;
 }
 
+bool Workbook::cellShowsDates(int position, const std::string& address) const
+{
+    const CellAddress a = CellAddress::parse(address);
+    return isDateFormat(cellXfFor(worksheet(position), a.row, a.col));
+}
+
+void Workbook::writeCell(Sheet& sheet, std::uint16_t row, std::uint16_t col, Record record, CellReading reading)
+{
+    sheet.worksheet->setCell(row, col, std::move(record));
+    sheet.written[WorkbookScan::key(row, col)] = std::move(reading);
+}
+
 void Workbook::setCell(int position, const std::string& address, const CellValue& value)
 {
     Sheet& sheet = sheetAt(position);
     if (!sheet.worksheet)
-        throw Error(ErrorCode::Unsupported, "sheet \"" + narrow(sheet.name) + "\" is not a worksheet");
+        throw Error(ErrorCode::Unsupported, "sheet " + quoted(sheet.name) + " is not a worksheet");
     Worksheet& ws = *sheet.worksheet;
     const CellAddress a = CellAddress::parse(address);
     ws.requireWritable(a.row, a.col);
-    const bool exists = ws.cellXf(a.row, a.col).has_value();
+    const bool exists = ws.cells().find(a.row, a.col) != nullptr;
     const std::uint16_t xf = cellXfFor(ws, a.row, a.col);
 
     auto number = [&](double v) {
@@ -628,18 +467,19 @@ void Workbook::setCell(int position, const std::string& address, const CellValue
             throw Error(ErrorCode::InvalidValue, "a number that is not finite");
         Record r = cellRecord(rt::Number, a.row, a.col, xf);
         putF64(r.data, v);
-        ws.setCell(a.row, a.col, std::move(r));
+        writeCell(sheet, a.row, a.col, std::move(r), CellReading::number(v, xf));
     };
     auto text = [&](const std::u16string& t) {
         if (t.size() > 32767)
             throw Error(ErrorCode::InvalidValue, "text longer than 32 767 characters");
         Record r = cellRecord(rt::LabelSst, a.row, a.col, xf);
         put32(r.data, strings_.add(t));
-        ws.setCell(a.row, a.col, std::move(r));
+        writeCell(sheet, a.row, a.col, std::move(r), CellReading::label(t, xf));
     };
+    // An empty value leaves a cell that has no record as it is; one that has becomes blank.
     auto blank = [&] {
         if (exists)
-            ws.setCell(a.row, a.col, cellRecord(rt::Blank, a.row, a.col, xf));
+            writeCell(sheet, a.row, a.col, cellRecord(rt::Blank, a.row, a.col, xf), CellReading::blank(xf));
     };
 
     switch (value.kind) {
@@ -675,14 +515,17 @@ void Workbook::setCell(int position, const std::string& address, const CellValue
     }
 }
 
+// ---------------------------------------------------------------------------------------------
+// Writing
+// ---------------------------------------------------------------------------------------------
+
 Bytes Workbook::serializeGlobals(std::vector<std::size_t>& boundSheetAt) const
 {
     std::uint32_t references = 0;
     for (const Sheet& s : sheets_)
         if (s.worksheet)
-            references += static_cast<std::uint32_t>(s.worksheet->labelSstCount());
+            references += static_cast<std::uint32_t>(s.worksheet->cells().labelSstCount());
     Bytes out;
-    bool sheetsWritten = false;
     std::size_t sstAt = 0;
     auto writeStrings = [&] {
         sstAt = out.size();
@@ -691,12 +534,10 @@ Bytes Workbook::serializeGlobals(std::vector<std::size_t>& boundSheetAt) const
     };
     for (const Record& r : globals_) {
         if (r.type == rt::BoundSheet) {
-            if (!sheetsWritten)
-                for (const Sheet& s : sheets_) {
-                    boundSheetAt.push_back(out.size() + 4);
-                    appendRecord(out, rt::BoundSheet, s.boundSheet);
-                }
-            sheetsWritten = true;
+            for (const Sheet& s : sheets_) {
+                boundSheetAt.push_back(out.size() + 4);
+                appendRecord(out, rt::BoundSheet, s.boundSheet);
+            }
             continue;
         }
         if (r.type == rt::Sst) {
@@ -751,6 +592,87 @@ void Workbook::save(const std::string& path) const
     file.flush();
     if (!file)
         throw Error(ErrorCode::FileError, path);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The self-check
+// ---------------------------------------------------------------------------------------------
+
+void Workbook::compareSheet(std::size_t index, const WorkbookScan& saved, std::vector<std::string>& differences) const
+{
+    const Sheet& sheet = sheets_[index];
+    const WorkbookScan::Sheet& out = saved.sheets[index];
+    const std::string name = "sheet " + quoted(sheet.name);
+    for (std::uint32_t key : out.heldTwice)
+        differences.push_back(name + " cell " + WorkbookScan::address(key) + " is held by more than one record");
+
+    // What each address must read as: the written value, else the opened workbook's cell.
+    std::vector<std::pair<std::uint32_t, const CellReading*>> meant;
+    const std::vector<WorkbookScan::Cell>& original = opened_->sheets[sheet.origin].cells;
+    auto o = original.begin();
+    auto w = sheet.written.begin();
+    while (o != original.end() || w != sheet.written.end()) {
+        if (w == sheet.written.end() || (o != original.end() && o->key < w->first)) {
+            meant.emplace_back(o->key, &o->reading);
+            ++o;
+        } else {
+            if (o != original.end() && o->key == w->first)
+                ++o;
+            meant.emplace_back(w->first, &w->second);
+            ++w;
+        }
+    }
+    auto report = [&](std::uint32_t key, const CellReading* found, const CellReading* wanted) {
+        differences.push_back(name + " cell " + WorkbookScan::address(key) + " reads " +
+                              (found ? describe(*found) : "nothing") + ", meant " +
+                              (wanted ? describe(*wanted) : "nothing"));
+    };
+    auto m = meant.begin();
+    auto s = out.cells.begin();
+    while (m != meant.end() || s != out.cells.end()) {
+        if (s == out.cells.end() || (m != meant.end() && m->first < s->key)) {
+            report(m->first, nullptr, m->second);
+            ++m;
+        } else if (m == meant.end() || s->key < m->first) {
+            report(s->key, &s->reading, nullptr);
+            ++s;
+        } else {
+            if (!(*m->second == s->reading))
+                report(s->key, &s->reading, m->second);
+            ++m;
+            ++s;
+        }
+    }
+}
+
+std::vector<std::string> Workbook::verify(ByteView saved) const
+{
+    std::vector<std::string> differences;
+    WorkbookScan out;
+    try {
+        out = WorkbookScan::read(saved);
+    } catch (const Error& e) {
+        return {std::string("the saved workbook cannot be read: ") + e.what()};
+    }
+    if (out.sheets.size() != sheets_.size())
+        return {"the saved workbook has " + std::to_string(out.sheets.size()) + " sheets, meant " +
+                std::to_string(sheets_.size())};
+    for (std::size_t i = 0; i < sheets_.size(); ++i) {
+        if (out.sheets[i].name != sheets_[i].name)
+            differences.push_back("sheet " + std::to_string(i + 1) + " is named " + quoted(out.sheets[i].name) +
+                                  ", meant " + quoted(sheets_[i].name));
+        else if (sheets_[i].worksheet && out.sheets[i].worksheet)
+            compareSheet(i, out, differences);
+        else if (sheets_[i].worksheet)
+            differences.push_back("sheet " + quoted(sheets_[i].name) + " is no longer a worksheet");
+    }
+    if (out.sstTotal != out.labelSstCells)
+        differences.push_back("the shared string table counts " + std::to_string(out.sstTotal) +
+                              " uses, the cells make " + std::to_string(out.labelSstCells));
+    if (out.sstUnique != out.sstStrings)
+        differences.push_back("the shared string table counts " + std::to_string(out.sstUnique) +
+                              " strings and holds " + std::to_string(out.sstStrings));
+    return differences;
 }
 
 }  // namespace xls

@@ -1,20 +1,27 @@
 // Workbook: a BIFF8 workbook (.xls) opened from a file or bytes, edited in memory and saved as a
 // whole: sheets by position (from 1) or name, a sheet copied to after the last one, sheets renamed,
 // cells written. What the engine cannot keep intact (a VBA project, encryption, pivot tables, a
-// shared workbook, embedded charts in a copied sheet) is an Error, never a damaged file.
+// shared workbook, embedded charts in a copied sheet, a formula it cannot walk) is an Error, never
+// a damaged file. verify() reads saved bytes back and lists every way they differ from what the
+// edits meant.
 #pragma once
 
+#include "xls/CellReading.h"
 #include "xls/CellValue.h"
 #include "xls/CompoundFile.h"
 #include "xls/Record.h"
 #include "xls/SharedStrings.h"
 #include "xls/Worksheet.h"
 
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace xls {
+
+class WorkbookScan;
 
 class Workbook {
 public:
@@ -25,6 +32,8 @@ public:
     const std::u16string& sheetName(int position) const;
     // The position (from 1) of the sheet of that name, without regard to case; throws SheetNotFound.
     int sheetPosition(const std::u16string& name) const;
+    // The worksheet at the position; throws Unsupported for a chart or macro sheet.
+    const Worksheet& worksheet(int position) const;
 
     // Appends a copy of the worksheet at `position` after the last sheet, named like "Name (2)";
     // the copy is not selected. Returns its position.
@@ -33,34 +42,55 @@ public:
     // regard to case.
     void renameSheet(int position, const std::u16string& name);
     void setCell(int position, const std::string& address, const CellValue& value);
+    // Whether a date written into the cell goes in as a date serial (its format shows dates).
+    bool cellShowsDates(int position, const std::string& address) const;
 
     bool date1904() const { return date1904_; }
     Bytes saveToBytes() const;
     void save(const std::string& path) const;
+
+    // Reads `saved` (this workbook's saveToBytes) back and compares: the sheets' names and order;
+    // every cell written, with its value and XF; every other cell against the workbook this one
+    // was opened from; no address held twice; the shared-string counts. The differences, each
+    // naming its sheet and cell; empty when the bytes hold what was meant.
+    std::vector<std::string> verify(ByteView saved) const;
 
 private:
     struct Sheet {
         std::u16string name;
         Bytes boundSheet;  // BOUNDSHEET data as read (lbPlyPos is rewritten on save)
         std::optional<Worksheet> worksheet;
-        std::vector<Record> other;  // a chart, macro or dialog sheet, kept as it is
+        std::vector<Record> other;                     // a chart, macro or dialog sheet, kept as it is
+        std::size_t origin = 0;                        // the sheet of the opened workbook this one is or copies
+        std::map<std::uint32_t, CellReading> written;  // what each written cell must read as
     };
     struct XfInfo {
         std::uint16_t format = 0;
         bool style = false;
     };
 
+    void openContainer(ByteView bytes);
+    std::size_t readGlobals(std::vector<Record>& records, std::vector<Bytes>& bounds);
+    void readGlobal(std::vector<Record>& globals, std::size_t& k, std::vector<Bytes>& bounds);
+    void readSheets(std::vector<Record>& records, std::size_t globalsEnd, const std::vector<Bytes>& bounds);
+
     Sheet& sheetAt(int position);
     const Sheet& sheetAt(int position) const;
     void validateName(const std::u16string& name, int except) const;
+    std::u16string copyName(const std::u16string& source) const;
+    static void copyDrawing(std::vector<Record>& globals, Worksheet& copy);
+    static void registerNewSheet(std::vector<Record>& globals, int sheets);
+    static void renameCopiedNames(std::vector<Record>& globals, int from, int to, Sheet& copy);
+
     std::uint16_t cellXfFor(const Worksheet& ws, std::uint16_t row, std::uint16_t col) const;
     // The code of the XF's number format when the workbook defines it (a FORMAT record).
     std::optional<std::u16string> customFormat(std::uint16_t xf) const;
     bool isDateFormat(std::uint16_t xf) const;
     bool isTextFormat(std::uint16_t xf) const;
-    // Copies the sheet-local names of `from` to `to`; returns pairs of old and new 1-based name indexes.
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> copyLocalNames(int from, int to);
+    void writeCell(Sheet& sheet, std::uint16_t row, std::uint16_t col, Record record, CellReading reading);
+
     Bytes serializeGlobals(std::vector<std::size_t>& boundSheetAt) const;
+    void compareSheet(std::size_t index, const WorkbookScan& saved, std::vector<std::string>& differences) const;
 
     CompoundFile container_;
     int workbookStream_ = -1;
@@ -71,6 +101,7 @@ private:
     std::vector<XfInfo> xfs_;
     std::vector<std::pair<std::uint16_t, std::u16string>> formats_;
     bool date1904_ = false;
+    std::shared_ptr<const WorkbookScan> opened_;  // the workbook as read, for verify()
 };
 
 // Sheet names compare without regard to case.

@@ -6,395 +6,277 @@ namespace xls {
 
 namespace {
 
-bool isFollower(std::uint16_t type)
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+std::size_t findType(const std::vector<Record>& records, std::uint16_t type)
 {
-    return type == rt::String || type == rt::ShrFmla || type == rt::Array || type == rt::Table || type == rt::Continue;
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (records[i].type == type)
+            return i;
+    return kNone;
 }
 
-bool isMulti(std::uint16_t type)
-{
-    return type == rt::MulRk || type == rt::MulBlank;
-}
-
-Worksheet::Cell makeCell(Record record)
-{
-    Worksheet::Cell cell;
-    const ByteView d = record.data;
-    cell.firstCol = u16(d, 2);
-    if (isMulti(record.type)) {
-        if (d.size() < 6)
-            throw Error(ErrorCode::DamagedRecord, record.offset, "MULRK/MULBLANK too short");
-        cell.lastCol = u16(d, d.size() - 2);
-        const std::size_t each = record.type == rt::MulRk ? 6 : 2;
-        if (cell.lastCol < cell.firstCol || (d.size() - 6) != (cell.lastCol - cell.firstCol + 1u) * each)
-            throw Error(ErrorCode::DamagedRecord, record.offset,
-                        "MULRK/MULBLANK column range does not match its length");
-    } else {
-        cell.lastCol = cell.firstCol;
-    }
-    cell.record = std::move(record);
-    return cell;
-}
-
-// The part of a MULRK/MULBLANK run from column `from` to `to`, as a run or a single cell.
-Record runPart(const Record& run, std::uint16_t row, std::uint16_t first, std::uint16_t from, std::uint16_t to)
-{
-    const bool rk = run.type == rt::MulRk;
-    const std::size_t each = rk ? 6 : 2;
-    Record r;
-    put16(r.data, row);
-    put16(r.data, from);
-    const auto begin = run.data.begin() + static_cast<std::ptrdiff_t>(4 + (from - first) * each);
-    const auto end = run.data.begin() + static_cast<std::ptrdiff_t>(4 + (to - first + 1) * each);
-    r.data.insert(r.data.end(), begin, end);
-    if (from == to) {
-        r.type = rk ? rt::Rk : rt::Blank;
-    } else {
-        r.type = run.type;
-        put16(r.data, to);
-    }
-    return r;
-}
-
-}  // namespace
-
-bool isCellRecord(std::uint16_t type)
+// The records Excel writes before the cell table: calculation settings, page setup, protection,
+// the default column width, COLINFO and DIMENSIONS. The table goes right after the last of them, so
+// that a reader which applies column formats in stream order meets the columns before the cells.
+bool precedesTable(std::uint16_t type)
 {
     switch (type) {
-    case rt::Blank:
-    case rt::Number:
-    case rt::Rk:
-    case rt::LabelSst:
-    case rt::Label:
-    case rt::BoolErr:
-    case rt::Formula:
-    case rt::MulRk:
-    case rt::MulBlank:
-    case rt::RString: return true;
+    case rt::Index:
+    case 0x000D:  // CALCMODE
+    case rt::CalcCount:
+    case 0x000F:  // REFMODE
+    case 0x0011:  // ITERATION
+    case 0x0010:  // DELTA
+    case 0x005F:  // SAVERECALC
+    case 0x002A:  // PRINTHEADERS
+    case 0x002B:  // PRINTGRIDLINES
+    case 0x0082:  // GRIDSET
+    case 0x0080:  // GUTS
+    case rt::DefaultRowHeight:
+    case 0x0081:  // WSBOOL
+    case 0x001B:  // HORIZONTALPAGEBREAKS
+    case 0x001A:  // VERTICALPAGEBREAKS
+    case 0x0014:  // HEADER
+    case 0x0015:  // FOOTER
+    case 0x0083:  // HCENTER
+    case 0x0084:  // VCENTER
+    case 0x0026:  // LEFTMARGIN
+    case 0x0027:  // RIGHTMARGIN
+    case 0x0028:  // TOPMARGIN
+    case 0x0029:  // BOTTOMMARGIN
+    case 0x004D:  // PLS
+    case 0x00A1:  // SETUP
+    case 0x089C:  // HEADERFOOTER
+    case 0x00E9:  // BACKGROUND
+    case 0x0012:  // PROTECT
+    case 0x00DD:  // SCENPROTECT
+    case 0x0063:  // OBJPROTECT
+    case 0x0013:  // PASSWORD
+    case 0x009B:  // FILTERMODE
+    case 0x009D:  // AUTOFILTERINFO
+    case 0x009E:  // AUTOFILTER
+    case 0x0090:  // SORT
+    case rt::DefColWidth:
+    case rt::ColInfo:
+    case rt::Dimensions: return true;
     default: return false;
     }
 }
 
-Worksheet::Worksheet(std::vector<Record> records)
+}  // namespace
+
+Worksheet::Worksheet(std::vector<Record> substream)
 {
-    std::size_t i = 0;
-    // Everything up to the first row or cell record; DIMENSIONS comes last before the cell table.
-    for (; i < records.size(); ++i) {
-        const std::uint16_t t = records[i].type;
-        if (t == rt::Row || isCellRecord(t) || t == rt::DbCell)
-            break;
-        if (t == rt::Index)
-            indexed_ = true;
-        head_.push_back(std::move(records[i]));
-        // A sheet without cells: the table would start right after DIMENSIONS.
-        if (t == rt::Dimensions && i + 1 < records.size()) {
-            const std::uint16_t next = records[i + 1].type;
-            if (next != rt::Row && !isCellRecord(next) && next != rt::DbCell) {
-                ++i;
-                break;
-            }
-        }
-    }
-    Cell* last = nullptr;
-    for (; i < records.size(); ++i) {
-        Record& r = records[i];
-        if (r.type == rt::Row) {
-            if (r.data.size() < 16)
-                throw Error(ErrorCode::DamagedRecord, r.offset, "ROW record too short");
-            rows_[u16(r.data, 0)].rowRecord = r.data;
-            last = nullptr;
-        } else if (r.type == rt::DbCell) {
-            indexed_ = true;
-            last = nullptr;
-        } else if (isCellRecord(r.type)) {
-            if (r.data.size() < 6)
-                throw Error(ErrorCode::DamagedRecord, r.offset, "cell record too short");
-            auto& cells = rows_[u16(r.data, 0)].cells;
-            cells.push_back(makeCell(std::move(r)));
-            last = &cells.back();
-        } else if (isFollower(r.type) && last) {
-            last->followers.push_back(std::move(r));
-        } else {
-            break;
-        }
-    }
-    for (; i < records.size(); ++i)
-        tail_.push_back(std::move(records[i]));
-    if (tail_.empty() && rows_.empty()) {
-        // No cell table and nothing after it: the table goes after DIMENSIONS, or before WINDOW2
-        // or EOF, never after the end of the substream.
-        std::size_t split = head_.size();
-        for (std::size_t k = 0; k < head_.size(); ++k) {
-            const std::uint16_t t = head_[k].type;
-            if (t == rt::Dimensions) {
-                split = k + 1;
-                break;
-            }
-            if ((t == rt::Window2 || t == rt::Eof) && split == head_.size())
-                split = k;
-        }
-        tail_.assign(std::make_move_iterator(head_.begin() + static_cast<std::ptrdiff_t>(split)),
-                     std::make_move_iterator(head_.end()));
-        head_.resize(split);
-    }
-    for (auto& [row, data] : rows_) {
-        std::stable_sort(data.cells.begin(), data.cells.end(),
-                         [](const Cell& a, const Cell& b) { return a.firstCol < b.firstCol; });
-    }
-    if (head_.empty() || head_.front().type != rt::Bof)
+    if (substream.empty() || substream.front().type != rt::Bof)
         throw Error(ErrorCode::DamagedRecord, "worksheet does not start with BOF");
+    split(std::move(substream));
 }
 
-std::optional<std::uint16_t> Worksheet::cellXf(std::uint16_t row, std::uint16_t col) const
+// ---------------------------------------------------------------------------------------------
+// Reading: the cell table out of the substream, wherever its records lie
+// ---------------------------------------------------------------------------------------------
+
+void Worksheet::split(std::vector<Record> substream)
 {
-    const auto it = rows_.find(row);
-    if (it == rows_.end())
-        return std::nullopt;
-    for (const Cell& c : it->second.cells) {
-        if (col < c.firstCol || col > c.lastCol)
-            continue;
-        if (c.record.type == rt::MulRk)
-            return u16(c.record.data, 4 + (col - c.firstCol) * 6u);
-        if (c.record.type == rt::MulBlank)
-            return u16(c.record.data, 4 + (col - c.firstCol) * 2u);
-        return u16(c.record.data, 4);
+    std::size_t firstTableRecord = kNone;  // where, among the other records, the table stood
+    CellTable::Cell* lastCell = nullptr;   // the cell that followers and CONTINUEs attach to
+    int depth = 0;
+    for (Record& r : substream) {
+        const std::uint16_t t = r.type;
+        // Records of an embedded chart's substream are the chart's, whatever their type.
+        const bool own = depth == 1 && t != rt::Bof;
+        if (t == rt::Bof)
+            ++depth;
+        else if (t == rt::Eof)
+            --depth;
+        const bool table = own && (t == rt::Row || t == rt::DbCell || isCellRecord(t));
+        if (table && firstTableRecord == kNone)
+            firstTableRecord = records_.size();
+        if (own && t == rt::Row) {
+            table_.putRow(std::move(r.data));
+            lastCell = nullptr;
+        } else if (own && isCellRecord(t)) {
+            lastCell = &table_.place(std::move(r), CellTable::Overlap::Refuse);
+        } else if (own && t == rt::DbCell) {
+            lastCell = nullptr;  // recomputed on save
+        } else if (own && lastCell &&
+                   (t == rt::Continue || (isFormulaFollower(t) && lastCell->record.type == rt::Formula))) {
+            lastCell->followers.push_back(std::move(r));
+        } else {
+            records_.push_back(std::move(r));
+            lastCell = nullptr;
+        }
     }
-    return std::nullopt;
+    placeTable(firstTableRecord);
 }
+
+// Decides where the table goes: right after the last record Excel writes before it (with that
+// record's CONTINUEs); without any, where the writer's table began, else before WINDOW2 or EOF.
+// A sheet without INDEX gets one right after BOF, as Excel writes it.
+void Worksheet::placeTable(std::size_t firstTableRecord)
+{
+    std::size_t lastBefore = kNone;
+    int depth = 0;  // an embedded chart's records are its own, its page setup included
+    for (std::size_t i = 0; i < records_.size(); ++i) {
+        const std::uint16_t t = records_[i].type;
+        if (t == rt::Bof)
+            ++depth;
+        else if (t == rt::Eof)
+            --depth;
+        else if (depth == 1 && precedesTable(t))
+            lastBefore = i;
+    }
+    if (lastBefore != kNone) {
+        tableAt_ = lastBefore + 1;
+        while (tableAt_ < records_.size() && records_[tableAt_].type == rt::Continue)
+            ++tableAt_;
+    } else if (firstTableRecord != kNone) {
+        tableAt_ = firstTableRecord;
+    } else {
+        tableAt_ = records_.size() - 1;
+        for (std::size_t i = 1; i < records_.size(); ++i)
+            if (records_[i].type == rt::Window2 || records_[i].type == rt::Eof) {
+                tableAt_ = i;
+                break;
+            }
+    }
+    if (findType(records_, rt::Index) == kNone) {
+        records_.insert(records_.begin() + 1, Record{rt::Index, Bytes(field::kIndexDbCells, 0), 0});
+        ++tableAt_;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Cells
+// ---------------------------------------------------------------------------------------------
 
 std::optional<std::uint16_t> Worksheet::inheritedXf(std::uint16_t row, std::uint16_t col) const
 {
-    if (const auto it = rows_.find(row); it != rows_.end() && it->second.rowRecord) {
-        const Bytes& r = *it->second.rowRecord;
-        if (u16(r, 12) & 0x0080)  // fGhostDirty: the row has a format of its own
-            return static_cast<std::uint16_t>(u16(r, 14) & 0x0FFF);
-    }
-    for (const Record& r : head_) {
-        if (r.type == rt::ColInfo && r.data.size() >= 8 && col >= u16(r.data, 0) && col <= u16(r.data, 2))
-            return u16(r.data, 6);
+    if (const auto& r = table_.rowRecord(row); r && (u16(*r, field::kRowFlags) & field::kRowHasFormat))
+        return static_cast<std::uint16_t>(u16(*r, field::kRowXf) & 0x0FFF);
+    for (const Record& r : records_) {
+        if (r.type == rt::ColInfo && r.data.size() >= 8 && col >= u16(r.data, field::kColInfoFirst) &&
+            col <= u16(r.data, field::kColInfoLast))
+            return u16(r.data, field::kColInfoXf);
     }
     return std::nullopt;
 }
 
 void Worksheet::requireWritable(std::uint16_t row, std::uint16_t col) const
 {
-    const auto it = rows_.find(row);
-    if (it == rows_.end())
+    const CellTable::Cell* c = table_.find(row, col);
+    if (!c || c->record.type != rt::Formula)
         return;
-    for (const Cell& c : it->second.cells) {
-        if (col < c.firstCol || col > c.lastCol || c.record.type != rt::Formula)
-            continue;
-        const bool shared = c.record.data.size() >= 16 && (u16(c.record.data, 14) & 0x0008);
-        const bool anchor = std::any_of(c.followers.begin(), c.followers.end(), [](const Record& f) {
-            return f.type == rt::ShrFmla || f.type == rt::Array || f.type == rt::Table;
-        });
-        if (shared || anchor)
-            throw Error(ErrorCode::FormulaCell,
-                        "row " + std::to_string(row + 1) + ", column " + std::to_string(col + 1));
-    }
-}
-
-void Worksheet::splitAround(RowData& row, std::uint16_t col)
-{
-    for (std::size_t i = 0; i < row.cells.size(); ++i) {
-        Cell& c = row.cells[i];
-        if (col < c.firstCol || col > c.lastCol || !isMulti(c.record.type))
-            continue;
-        const Record run = c.record;
-        const std::uint16_t rw = u16(run.data, 0);
-        std::vector<Cell> parts;
-        if (col > c.firstCol)
-            parts.push_back(makeCell(runPart(run, rw, c.firstCol, c.firstCol, static_cast<std::uint16_t>(col - 1))));
-        parts.push_back(makeCell(runPart(run, rw, c.firstCol, col, col)));
-        if (col < c.lastCol)
-            parts.push_back(makeCell(runPart(run, rw, c.firstCol, static_cast<std::uint16_t>(col + 1), c.lastCol)));
-        row.cells.erase(row.cells.begin() + static_cast<std::ptrdiff_t>(i));
-        row.cells.insert(row.cells.begin() + static_cast<std::ptrdiff_t>(i), parts.begin(), parts.end());
-        return;
-    }
+    const Bytes& d = c->record.data;
+    const bool shared = u16(d, field::kFormulaFlags) & field::kFormulaShared;
+    const bool anchor = std::any_of(c->followers.begin(), c->followers.end(), [](const Record& f) {
+        return f.type == rt::ShrFmla || f.type == rt::Array || f.type == rt::Table;
+    });
+    // A formula that is only PtgExp or PtgTbl is a member of a shared, array or table formula.
+    const bool member = d.size() > 22 && u16(d, 20) >= 1 && (d[22] == 0x01 || d[22] == 0x02);
+    if (shared || anchor || member)
+        throw Error(ErrorCode::FormulaCell, "row " + std::to_string(row + 1) + ", column " + std::to_string(col + 1));
 }
 
 Bytes Worksheet::newRowRecord(std::uint16_t row) const
 {
     std::uint16_t height = 255;
-    for (const Record& r : head_)
+    for (const Record& r : records_)
         if (r.type == rt::DefaultRowHeight && r.data.size() >= 4)
             height = u16(r.data, 2);
     Bytes d;
     put16(d, row);
-    put16(d, 0);
+    put16(d, 0);  // colMic == colMac: no cells yet
     put16(d, 0);
     put16(d, height);
     put16(d, 0);
     put16(d, 0);
-    put16(d, 0x0100);
+    put16(d, 0x0100);  // the flags and XF Excel writes for a plain row
     put16(d, 0x000F);
     return d;
 }
 
-void Worksheet::extendDimensions(std::uint16_t row, std::uint16_t col)
+void Worksheet::extendDimensions(std::uint16_t row, std::uint16_t col, bool firstCell)
 {
-    for (Record& r : head_) {
+    for (Record& r : records_) {
         if (r.type != rt::Dimensions || r.data.size() < 12)
             continue;
-        set32(r.data, 0, std::min<std::uint32_t>(u32(r.data, 0), row));
-        set32(r.data, 4, std::max<std::uint32_t>(u32(r.data, 4), row + 1u));
-        set16(r.data, 8, std::min<std::uint16_t>(u16(r.data, 8), col));
-        set16(r.data, 10, std::max<std::uint16_t>(u16(r.data, 10), static_cast<std::uint16_t>(col + 1)));
+        // A sheet without cells has DIMENSIONS 0..0: the first cell sets where it starts.
+        if (firstCell && u32(r.data, field::kDimRowMac) == 0) {
+            set32(r.data, field::kDimRowMic, row);
+            set16(r.data, field::kDimColMic, col);
+        }
+        set32(r.data, field::kDimRowMic, std::min<std::uint32_t>(u32(r.data, field::kDimRowMic), row));
+        set32(r.data, field::kDimRowMac, std::max<std::uint32_t>(u32(r.data, field::kDimRowMac), row + 1u));
+        set16(r.data, field::kDimColMic, std::min<std::uint16_t>(u16(r.data, field::kDimColMic), col));
+        set16(r.data, field::kDimColMac,
+              std::max<std::uint16_t>(u16(r.data, field::kDimColMac), static_cast<std::uint16_t>(col + 1)));
     }
 }
 
 void Worksheet::setCell(std::uint16_t row, std::uint16_t col, Record record)
 {
-    const bool empty = rows_.empty();
-    RowData& data = rows_[row];
-    if (!data.rowRecord)
-        data.rowRecord = newRowRecord(row);
-    splitAround(data, col);
-    auto it = std::find_if(data.cells.begin(), data.cells.end(), [col](const Cell& c) { return c.firstCol == col; });
-    Cell cell = makeCell(std::move(record));
-    if (it != data.cells.end() && it->lastCol == col) {
-        *it = std::move(cell);
-    } else {
-        const auto at = std::lower_bound(data.cells.begin(), data.cells.end(), col,
-                                         [](const Cell& c, std::uint16_t v) { return c.firstCol < v; });
-        data.cells.insert(at, std::move(cell));
-    }
-    Bytes& rr = *data.rowRecord;
-    const std::uint16_t colMic = u16(rr, 2), colMac = u16(rr, 4);
-    set16(rr, 2, colMic == colMac ? col : std::min(colMic, col));
-    set16(rr, 4, colMic == colMac ? static_cast<std::uint16_t>(col + 1) : std::max<std::uint16_t>(colMac, col + 1));
-    if (empty) {
-        for (Record& r : head_)
-            if (r.type == rt::Dimensions && r.data.size() >= 12 && u32(r.data, 4) == 0) {
-                set32(r.data, 0, row);
-                set16(r.data, 8, col);
-            }
-    }
-    extendDimensions(row, col);
+    const bool firstCell = table_.empty();
+    table_.ensureRow(row, [&] { return newRowRecord(row); });
+    table_.place(std::move(record), CellTable::Overlap::Replace);
+    table_.coverColumn(row, col);
+    extendDimensions(row, col, firstCell);
 }
 
-void Worksheet::clearCell(std::uint16_t row, std::uint16_t col)
+std::vector<CellRange> Worksheet::mergedRanges() const
 {
-    const auto it = rows_.find(row);
-    if (it == rows_.end())
-        return;
-    splitAround(it->second, col);
-    auto& cells = it->second.cells;
-    cells.erase(std::remove_if(cells.begin(), cells.end(),
-                               [col](const Cell& c) { return c.firstCol == col && c.lastCol == col; }),
-                cells.end());
-}
-
-std::size_t Worksheet::labelSstCount() const
-{
-    std::size_t n = 0;
-    for (const auto& [row, data] : rows_)
-        for (const Cell& c : data.cells)
-            n += c.record.type == rt::LabelSst;
-    return n;
+    std::vector<CellRange> ranges;
+    for (const Record& r : records_) {
+        if (r.type != rt::MergeCells || r.data.size() < 2)
+            continue;
+        const std::size_t count = std::min<std::size_t>(u16(r.data, 0), (r.data.size() - 2) / 8);
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::size_t at = 2 + 8 * k;
+            ranges.push_back({u16(r.data, at), u16(r.data, at + 2), u16(r.data, at + 4), u16(r.data, at + 6)});
+        }
+    }
+    return ranges;
 }
 
 bool Worksheet::hasEmbeddedCharts() const
 {
-    return std::any_of(tail_.begin(), tail_.end(), [](const Record& r) { return r.type == rt::Bof; });
+    return std::any_of(records_.begin() + 1, records_.end(), [](const Record& r) { return r.type == rt::Bof; });
 }
+
+// ---------------------------------------------------------------------------------------------
+// Writing
+// ---------------------------------------------------------------------------------------------
 
 Bytes Worksheet::serialize(std::size_t streamOffset) const
 {
-    // Row blocks as Excel makes them: each spans 32 rows from its first row.
-    std::map<std::uint16_t, std::vector<std::uint16_t>> blocks;
-    std::uint32_t blockStart = 0;
-    bool open = false;
-    for (const auto& [row, data] : rows_) {
-        if (!data.rowRecord && data.cells.empty())
-            continue;
-        if (!open || row >= blockStart + 32) {
-            blockStart = row;
-            open = true;
-        }
-        blocks[static_cast<std::uint16_t>(blockStart)].push_back(row);
-    }
-
     Bytes out;
     out.reserve(64 * 1024);
-    std::size_t indexAt = 0;        // offset of the INDEX record's data in out
+    std::size_t indexAt = kNone;    // offset of the INDEX record's data in out
     std::size_t defColWidthAt = 0;  // stream offset of DEFCOLWIDTH
-    std::vector<std::uint32_t> dbcells;
-    for (const Record& r : head_) {
+    CellTable::Layout table;
+    for (std::size_t i = 0; i < records_.size(); ++i) {
+        if (i == tableAt_) {
+            table = table_.serialize(streamOffset + out.size());
+            out.insert(out.end(), table.bytes.begin(), table.bytes.end());
+        }
+        const Record& r = records_[i];
         if (r.type == rt::Index) {
-            if (!indexed_)
-                continue;
-            // Same fixed fields, one offset per row block; filled in below.
+            // Its fixed fields and one offset per row block, filled in once the table is laid out.
             indexAt = out.size() + 4;
-            Bytes d(16 + 4 * blocks.size(), 0);
-            appendRecord(out, rt::Index, d);
+            appendRecord(out, rt::Index, Bytes(field::kIndexDbCells + 4 * table_.blockCount(), 0));
             continue;
         }
         if (r.type == rt::DefColWidth)
             defColWidthAt = streamOffset + out.size();
         appendRecord(out, r.type, r.data);
     }
-    for (const auto& [block, rows] : blocks) {
-        const std::size_t firstRowAt = out.size();
-        std::vector<std::size_t> rowRecordsAt;
-        for (std::uint16_t row : rows)
-            if (const auto& rr = rows_.at(row).rowRecord) {
-                rowRecordsAt.push_back(out.size());
-                appendRecord(out, rt::Row, *rr);
-            }
-        std::vector<std::size_t> firstCellAt;
-        for (std::uint16_t row : rows) {
-            const RowData& data = rows_.at(row);
-            firstCellAt.push_back(data.cells.empty() ? std::size_t(-1) : out.size());
-            for (const Cell& c : data.cells) {
-                appendRecord(out, c.record.type, c.record.data);
-                for (const Record& f : c.followers)
-                    appendRecord(out, f.type, f.data);
-            }
-        }
-        if (!indexed_)
-            continue;
-        // DBCELL: back to the first ROW, then each row's first cell from the previous reference.
-        const std::size_t dbcellAt = out.size();
-        Bytes d;
-        put32(d, static_cast<std::uint32_t>(dbcellAt - firstRowAt));
-        std::size_t reference = rowRecordsAt.empty() ? firstRowAt : rowRecordsAt.front() + 20;
-        std::size_t k = 0;
-        for (std::uint16_t row : rows) {
-            const bool hasRow = rows_.at(row).rowRecord.has_value();
-            std::size_t at = firstCellAt[k++];
-            if (!hasRow)
-                continue;
-            if (at == std::size_t(-1)) {
-                // A row without cells takes the next cell record after it (or the DBCELL itself).
-                at = dbcellAt;
-                for (std::size_t j = k; j < firstCellAt.size(); ++j)
-                    if (firstCellAt[j] != std::size_t(-1)) {
-                        at = firstCellAt[j];
-                        break;
-                    }
-            }
-            put16(d, static_cast<std::uint16_t>(at - reference));
-            reference = at;
-        }
-        dbcells.push_back(static_cast<std::uint32_t>(streamOffset + dbcellAt));
-        appendRecord(out, rt::DbCell, d);
-    }
-    for (const Record& r : tail_)
-        appendRecord(out, r.type, r.data);
-
-    if (indexAt) {
-        std::uint32_t rwMic = 0, rwMac = 0;
-        if (!blocks.empty()) {
-            rwMic = blocks.begin()->second.front();
-            rwMac = blocks.rbegin()->second.back() + 1u;
-        }
-        set32(out, indexAt + 4, rwMic);
-        set32(out, indexAt + 8, rwMac);
-        set32(out, indexAt + 12, static_cast<std::uint32_t>(defColWidthAt));
-        for (std::size_t i = 0; i < dbcells.size(); ++i)
-            set32(out, indexAt + 16 + 4 * i, dbcells[i]);
+    if (indexAt != kNone) {
+        set32(out, indexAt + field::kIndexRowMic, table.rwMic);
+        set32(out, indexAt + field::kIndexRowMac, table.rwMac);
+        set32(out, indexAt + field::kIndexDefColWidth, static_cast<std::uint32_t>(defColWidthAt));
+        for (std::size_t i = 0; i < table.dbcells.size(); ++i)
+            set32(out, indexAt + field::kIndexDbCells + 4 * i, table.dbcells[i]);
     }
     return out;
 }

@@ -1,79 +1,61 @@
-// Worksheet: one worksheet substream. The records before and after the cell table are kept as
-// they were; the cell table is held by row, so that a cell can be written (a MULRK or MULBLANK run
-// split around it) and the ROW, DBCELL, INDEX and DIMENSIONS records stay right on save.
+// Worksheet: one worksheet substream. Its cells are held by address in a CellTable, wherever the
+// writer put them between BOF and EOF; every other record is kept as it was, in its order. On save
+// the cell table goes where the writer's first cell-table record stood (after DIMENSIONS when the
+// sheet had none) and INDEX, DBCELL and DIMENSIONS are made right for it.
 #pragma once
 
+#include "xls/CellTable.h"
 #include "xls/Record.h"
 
-#include <map>
 #include <optional>
 #include <vector>
 
 namespace xls {
 
-class Worksheet {
-public:
-    explicit Worksheet(std::vector<Record> records);
-
-    // A cell record as it stands in the table, with the records that belong to it (STRING,
-    // SHRFMLA, ARRAY, TABLE, CONTINUE).
-    struct Cell {
-        std::uint16_t firstCol = 0;
-        std::uint16_t lastCol = 0;
-        Record record;
-        std::vector<Record> followers;
-    };
-
-    // The XF of the cell at (row, col) if a record holds it.
-    std::optional<std::uint16_t> cellXf(std::uint16_t row, std::uint16_t col) const;
-    // The XF a new cell there would take: its row's (when the row is formatted), its column's, or
-    // nothing (the default).
-    std::optional<std::uint16_t> inheritedXf(std::uint16_t row, std::uint16_t col) const;
-    // Throws when the cell belongs to a shared or array formula, which other cells depend on.
-    void requireWritable(std::uint16_t row, std::uint16_t col) const;
-    // Puts the record in place of whatever holds (row, col); the record's own row and column
-    // fields must be set.
-    void setCell(std::uint16_t row, std::uint16_t col, Record record);
-    // Removes any record for the cell (it becomes absent).
-    void clearCell(std::uint16_t row, std::uint16_t col);
-
-    // The substream with the cell table, DBCELL and INDEX laid out from streamOffset.
-    Bytes serialize(std::size_t streamOffset) const;
-
-    // Records outside the cell table, for the workbook's sheet copy and checks.
-    std::vector<Record>& head() { return head_; }
-    std::vector<Record>& tail() { return tail_; }
-    const std::vector<Record>& head() const { return head_; }
-    const std::vector<Record>& tail() const { return tail_; }
-    std::size_t labelSstCount() const;
-    // Every cell record and its followers, for edits that keep their size (formula tokens).
-    template <typename F>
-    void forEachCellRecord(F&& f)
+// A rectangle of cells, 0-based and inclusive.
+struct CellRange {
+    std::uint16_t firstRow = 0, lastRow = 0, firstCol = 0, lastCol = 0;
+    bool contains(std::uint16_t row, std::uint16_t col) const
     {
-        for (auto& [row, data] : rows_)
-            for (Cell& c : data.cells) {
-                f(c.record);
-                for (Record& r : c.followers)
-                    f(r);
-            }
+        return row >= firstRow && row <= lastRow && col >= firstCol && col <= lastCol;
     }
-    bool hasEmbeddedCharts() const;
-
-private:
-    struct RowData {
-        std::optional<Bytes> rowRecord;
-        std::vector<Cell> cells;  // ascending columns, runs not overlapping
-    };
-    void splitAround(RowData& row, std::uint16_t col);
-    void extendDimensions(std::uint16_t row, std::uint16_t col);
-    Bytes newRowRecord(std::uint16_t row) const;
-
-    std::vector<Record> head_;
-    std::map<std::uint16_t, RowData> rows_;
-    std::vector<Record> tail_;
-    bool indexed_ = false;  // the sheet had INDEX/DBCELL records, so it gets them again
 };
 
-bool isCellRecord(std::uint16_t type);
+class Worksheet {
+public:
+    // The records of the substream, BOF to EOF.
+    explicit Worksheet(std::vector<Record> substream);
+
+    const CellTable& cells() const { return table_; }
+    CellTable& cells() { return table_; }
+    // The XF a new cell at (row, col) would take: its row's (when the row is formatted), its
+    // column's, or nothing (the default).
+    std::optional<std::uint16_t> inheritedXf(std::uint16_t row, std::uint16_t col) const;
+    // Throws FormulaCell when the cell belongs to a shared, array or table formula, which other
+    // cells depend on.
+    void requireWritable(std::uint16_t row, std::uint16_t col) const;
+    // Puts the record (its row and column fields set) in place of whatever holds (row, col).
+    void setCell(std::uint16_t row, std::uint16_t col, Record record);
+    // The merged ranges of the sheet (MERGECELLS).
+    std::vector<CellRange> mergedRanges() const;
+
+    // The records outside the cell table, in their order (INDEX among them, rebuilt on save).
+    std::vector<Record>& records() { return records_; }
+    const std::vector<Record>& records() const { return records_; }
+    bool hasEmbeddedCharts() const;
+
+    // The substream laid out from streamOffset.
+    Bytes serialize(std::size_t streamOffset) const;
+
+private:
+    void split(std::vector<Record> substream);
+    void placeTable(std::size_t firstTableRecord);
+    Bytes newRowRecord(std::uint16_t row) const;
+    void extendDimensions(std::uint16_t row, std::uint16_t col, bool firstCell);
+
+    std::vector<Record> records_;
+    std::size_t tableAt_ = 0;  // the cell table is written before records_[tableAt_]
+    CellTable table_;
+};
 
 }  // namespace xls

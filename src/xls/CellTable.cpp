@@ -1,0 +1,305 @@
+#include "xls/CellTable.h"
+
+#include <algorithm>
+
+namespace xls {
+
+namespace {
+
+bool isRun(std::uint16_t type)
+{
+    return type == rt::MulRk || type == rt::MulBlank;
+}
+
+// The bytes a cell record needs at least, after which its value can be read.
+std::size_t minimumLength(std::uint16_t type)
+{
+    switch (type) {
+    case rt::Blank: return 6;
+    case rt::BoolErr: return 8;
+    case rt::Rk: return 10;
+    case rt::LabelSst: return 10;
+    case rt::Label:
+    case rt::RString: return 9;
+    case rt::Number: return 14;
+    case rt::Formula: return 22;
+    default: return 6;
+    }
+}
+
+CellTable::Cell makeCell(Record record)
+{
+    const ByteView d = record.data;
+    if (d.size() < minimumLength(record.type))
+        throw Error(ErrorCode::DamagedRecord, record.offset, "cell record " + hex(record.type) + " too short");
+    CellTable::Cell cell;
+    cell.firstCol = u16(d, field::kCellCol);
+    cell.lastCol = cell.firstCol;
+    if (isRun(record.type)) {
+        cell.lastCol = u16(d, d.size() - 2);
+        const std::size_t each = record.type == rt::MulRk ? 6 : 2;
+        if (cell.lastCol < cell.firstCol || (d.size() - 6) != (cell.lastCol - cell.firstCol + 1u) * each)
+            throw Error(ErrorCode::DamagedRecord, record.offset,
+                        "MULRK/MULBLANK column range does not match its length");
+    }
+    cell.record = std::move(record);
+    return cell;
+}
+
+// The part of a MULRK/MULBLANK run from column `from` to `to`, as a run or, for one column, a
+// single RK or BLANK record.
+CellTable::Cell runPart(const CellTable::Cell& run, std::uint16_t from, std::uint16_t to)
+{
+    const bool rk = run.record.type == rt::MulRk;
+    const std::size_t each = rk ? 6 : 2;
+    const Bytes& data = run.record.data;
+    Record r;
+    put16(r.data, u16(data, field::kCellRow));
+    put16(r.data, from);
+    const auto begin = data.begin() + static_cast<std::ptrdiff_t>(4 + (from - run.firstCol) * each);
+    const auto end = data.begin() + static_cast<std::ptrdiff_t>(4 + (to - run.firstCol + 1) * each);
+    r.data.insert(r.data.end(), begin, end);
+    if (from == to) {
+        r.type = rk ? rt::Rk : rt::Blank;
+    } else {
+        r.type = run.record.type;
+        put16(r.data, to);
+    }
+    r.offset = run.record.offset;
+    return makeCell(std::move(r));
+}
+
+}  // namespace
+
+std::string cellName(std::uint16_t row, std::uint16_t col)
+{
+    std::string letters;
+    for (std::uint32_t c = col + 1u; c > 0; c = (c - 1) / 26)
+        letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
+    return letters + std::to_string(row + 1u);
+}
+
+bool isCellRecord(std::uint16_t type)
+{
+    switch (type) {
+    case rt::Blank:
+    case rt::Number:
+    case rt::Rk:
+    case rt::LabelSst:
+    case rt::Label:
+    case rt::BoolErr:
+    case rt::Formula:
+    case rt::MulRk:
+    case rt::MulBlank:
+    case rt::RString: return true;
+    default: return false;
+    }
+}
+
+bool isFormulaFollower(std::uint16_t type)
+{
+    return type == rt::String || type == rt::ShrFmla || type == rt::Array || type == rt::Table;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Placing records
+// ---------------------------------------------------------------------------------------------
+
+void CellTable::putRow(Bytes rowData)
+{
+    if (rowData.size() < 16)
+        throw Error(ErrorCode::DamagedRecord, "ROW record too short");
+    rows_[u16(rowData, field::kRowRow)].rowRecord = std::move(rowData);
+}
+
+void CellTable::vacate(Row& row, std::uint16_t first, std::uint16_t last)
+{
+    std::vector<Cell> kept;
+    kept.reserve(row.cells.size() + 1);
+    for (Cell& c : row.cells) {
+        if (c.lastCol < first || c.firstCol > last) {
+            kept.push_back(std::move(c));
+            continue;
+        }
+        if (!isRun(c.record.type))
+            continue;
+        if (c.firstCol < first)
+            kept.push_back(runPart(c, c.firstCol, static_cast<std::uint16_t>(first - 1)));
+        if (c.lastCol > last)
+            kept.push_back(runPart(c, static_cast<std::uint16_t>(last + 1), c.lastCol));
+    }
+    row.cells = std::move(kept);
+}
+
+CellTable::Cell& CellTable::place(Record record, Overlap overlap)
+{
+    Cell cell = makeCell(std::move(record));
+    // A run of one cell is that cell's own record, as the format wants it.
+    if (isRun(cell.record.type) && cell.firstCol == cell.lastCol)
+        cell = runPart(cell, cell.firstCol, cell.firstCol);
+    Row& row = rows_[u16(cell.record.data, field::kCellRow)];
+    // Cells in column order, as most writers store them, go to the end.
+    if (row.cells.empty() || row.cells.back().lastCol < cell.firstCol) {
+        row.cells.push_back(std::move(cell));
+        return row.cells.back();
+    }
+    if (overlap == Overlap::Refuse) {
+        for (std::uint32_t col = cell.firstCol; col <= cell.lastCol; ++col)
+            if (find(u16(cell.record.data, field::kCellRow), static_cast<std::uint16_t>(col)))
+                throw Error(ErrorCode::Unsupported, cell.record.offset,
+                            "cell " +
+                                cellName(u16(cell.record.data, field::kCellRow), static_cast<std::uint16_t>(col)) +
+                                " is held by two records (save the template again in a spreadsheet program)");
+    }
+    vacate(row, cell.firstCol, cell.lastCol);
+    const auto at = std::lower_bound(row.cells.begin(), row.cells.end(), cell.firstCol,
+                                     [](const Cell& c, std::uint16_t col) { return c.firstCol < col; });
+    return *row.cells.insert(at, std::move(cell));
+}
+
+void CellTable::ensureRow(std::uint16_t row, const std::function<Bytes()>& make)
+{
+    Row& r = rows_[row];
+    if (!r.rowRecord)
+        r.rowRecord = make();
+}
+
+void CellTable::coverColumn(std::uint16_t row, std::uint16_t col)
+{
+    const auto it = rows_.find(row);
+    if (it == rows_.end() || !it->second.rowRecord)
+        return;
+    Bytes& r = *it->second.rowRecord;
+    const std::uint16_t colMic = u16(r, field::kRowColMic), colMac = u16(r, field::kRowColMac);
+    const auto next = static_cast<std::uint16_t>(col + 1);
+    // colMic == colMac: the row had no cells.
+    set16(r, field::kRowColMic, colMic == colMac ? col : std::min(colMic, col));
+    set16(r, field::kRowColMac, colMic == colMac ? next : std::max(colMac, next));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Lookups
+// ---------------------------------------------------------------------------------------------
+
+const CellTable::Cell* CellTable::find(std::uint16_t row, std::uint16_t col) const
+{
+    const auto it = rows_.find(row);
+    if (it == rows_.end())
+        return nullptr;
+    const std::vector<Cell>& cells = it->second.cells;
+    auto after = std::upper_bound(cells.begin(), cells.end(), col,
+                                  [](std::uint16_t c, const Cell& cell) { return c < cell.firstCol; });
+    if (after == cells.begin())
+        return nullptr;
+    const Cell& c = *--after;
+    return col <= c.lastCol ? &c : nullptr;
+}
+
+const std::optional<Bytes>& CellTable::rowRecord(std::uint16_t row) const
+{
+    static const std::optional<Bytes> none;
+    const auto it = rows_.find(row);
+    return it == rows_.end() ? none : it->second.rowRecord;
+}
+
+std::optional<std::uint16_t> CellTable::xfAt(std::uint16_t row, std::uint16_t col) const
+{
+    const Cell* c = find(row, col);
+    if (!c)
+        return std::nullopt;
+    if (c->record.type == rt::MulRk)
+        return u16(c->record.data, 4 + (col - c->firstCol) * 6u);
+    if (c->record.type == rt::MulBlank)
+        return u16(c->record.data, 4 + (col - c->firstCol) * 2u);
+    return u16(c->record.data, field::kCellXf);
+}
+
+std::size_t CellTable::labelSstCount() const
+{
+    std::size_t n = 0;
+    for (const auto& [row, data] : rows_)
+        for (const Cell& c : data.cells)
+            n += c.record.type == rt::LabelSst;
+    return n;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Writing the table
+// ---------------------------------------------------------------------------------------------
+
+std::vector<std::vector<std::uint16_t>> CellTable::rowBlocks() const
+{
+    // Row blocks as Excel makes them: each spans 32 rows from its first row.
+    std::vector<std::vector<std::uint16_t>> blocks;
+    for (const auto& [row, data] : rows_) {
+        if (!data.rowRecord && data.cells.empty())
+            continue;
+        if (blocks.empty() || row >= blocks.back().front() + 32u)
+            blocks.emplace_back();
+        blocks.back().push_back(row);
+    }
+    return blocks;
+}
+
+std::size_t CellTable::blockCount() const
+{
+    return rowBlocks().size();
+}
+
+CellTable::Layout CellTable::serialize(std::size_t streamOffset) const
+{
+    const std::vector<std::vector<std::uint16_t>> blocks = rowBlocks();
+
+    Layout layout;
+    Bytes& out = layout.bytes;
+    out.reserve(64 * 1024);
+    constexpr std::size_t none = static_cast<std::size_t>(-1);
+    for (const std::vector<std::uint16_t>& rows : blocks) {
+        const std::size_t blockAt = out.size();
+        std::size_t firstRowRecordEnd = none;
+        for (std::uint16_t row : rows)
+            if (const auto& rr = rows_.at(row).rowRecord) {
+                appendRecord(out, rt::Row, *rr);
+                if (firstRowRecordEnd == none)
+                    firstRowRecordEnd = out.size();
+            }
+        std::vector<std::size_t> firstCellAt;
+        for (std::uint16_t row : rows) {
+            const Row& data = rows_.at(row);
+            firstCellAt.push_back(data.cells.empty() ? none : out.size());
+            for (const Cell& c : data.cells) {
+                appendRecord(out, c.record.type, c.record.data);
+                for (const Record& f : c.followers)
+                    appendRecord(out, f.type, f.data);
+            }
+        }
+        // DBCELL: back to the block's first record, then for each ROW record the offset of its
+        // row's first cell from the previous reference (the end of the first ROW record at
+        // first). A row without cells takes the next cell after it, or the DBCELL itself.
+        const std::size_t dbcellAt = out.size();
+        Bytes d;
+        put32(d, static_cast<std::uint32_t>(dbcellAt - blockAt));
+        std::size_t reference = firstRowRecordEnd == none ? blockAt : firstRowRecordEnd;
+        for (std::size_t k = 0; k < rows.size(); ++k) {
+            if (!rows_.at(rows[k]).rowRecord)
+                continue;
+            std::size_t at = dbcellAt;
+            for (std::size_t j = k; j < rows.size(); ++j)
+                if (firstCellAt[j] != none) {
+                    at = firstCellAt[j];
+                    break;
+                }
+            put16(d, static_cast<std::uint16_t>(at - reference));
+            reference = at;
+        }
+        layout.dbcells.push_back(static_cast<std::uint32_t>(streamOffset + dbcellAt));
+        appendRecord(out, rt::DbCell, d);
+    }
+    if (!blocks.empty()) {
+        layout.rwMic = blocks.front().front();
+        layout.rwMac = blocks.back().back() + 1u;
+    }
+    return layout;
+}
+
+}  // namespace xls

@@ -1,0 +1,86 @@
+// CellTable: the cells of one worksheet by address, whatever order and place the writer stored
+// them in. Each address is held by at most one record (or one part of a MULRK/MULBLANK run): a
+// cell written takes the address over, cutting a run around it. A file read that holds two records
+// for one address is refused, because the readers disagree on which one counts (a BLANK after a
+// value clears it for some, not for others). Written out, the table is in the order Excel uses:
+// rows ascending in blocks of up to 32 rows, each block's ROW records, then its cells row by row in
+// column order, then its DBCELL.
+#pragma once
+
+#include "xls/Record.h"
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace xls {
+
+class CellTable {
+public:
+    // A cell record, or a MULRK/MULBLANK run, with the records that belong to it (STRING, SHRFMLA,
+    // ARRAY, TABLE and CONTINUE after a FORMULA).
+    struct Cell {
+        std::uint16_t firstCol = 0;
+        std::uint16_t lastCol = 0;
+        Record record;
+        std::vector<Record> followers;
+    };
+
+    bool empty() const { return rows_.empty(); }
+    // A ROW record (its data); a later one for the same row replaces it.
+    void putRow(Bytes rowData);
+    // What placing a record on an address already held does.
+    enum class Overlap { Replace, Refuse };
+    // Places a cell record on its addresses; returns the stored cell, for its followers. Refuse
+    // throws Unsupported naming the address.
+    Cell& place(Record record, Overlap overlap);
+    // Gives a row without a ROW record one, made by `make`, before a cell is written into it.
+    void ensureRow(std::uint16_t row, const std::function<Bytes()>& make);
+    // Widens the row's ROW record (colMic, colMac) to cover the column.
+    void coverColumn(std::uint16_t row, std::uint16_t col);
+
+    // The record that holds (row, col), with the column's position in it; nullptr when none.
+    const Cell* find(std::uint16_t row, std::uint16_t col) const;
+    const std::optional<Bytes>& rowRecord(std::uint16_t row) const;
+    std::optional<std::uint16_t> xfAt(std::uint16_t row, std::uint16_t col) const;
+
+    std::size_t labelSstCount() const;
+    template <typename F>
+    void forEachCell(F&& f)
+    {
+        for (auto& [row, data] : rows_)
+            for (Cell& c : data.cells)
+                f(c);
+    }
+
+    // The number of row blocks (and so of DBCELL records) the table is written in.
+    std::size_t blockCount() const;
+    // The table laid out from streamOffset (the offset of its first byte in the stream).
+    struct Layout {
+        Bytes bytes;
+        std::vector<std::uint32_t> dbcells;  // stream offsets of the DBCELL records
+        std::uint32_t rwMic = 0, rwMac = 0;  // first row and last row + 1 (0, 0 when empty)
+    };
+    Layout serialize(std::size_t streamOffset) const;
+
+private:
+    struct Row {
+        std::optional<Bytes> rowRecord;
+        std::vector<Cell> cells;  // ascending columns, runs not overlapping
+    };
+    std::vector<std::vector<std::uint16_t>> rowBlocks() const;
+    // Frees the columns first..last of the row: records inside go, runs around them are cut.
+    void vacate(Row& row, std::uint16_t first, std::uint16_t last);
+
+    std::map<std::uint16_t, Row> rows_;
+};
+
+bool isCellRecord(std::uint16_t type);
+// "BC57" of a 0-based row and column.
+std::string cellName(std::uint16_t row, std::uint16_t col);
+// STRING, SHRFMLA, ARRAY and TABLE: the records that belong to the FORMULA before them.
+bool isFormulaFollower(std::uint16_t type);
+
+}  // namespace xls
