@@ -1,11 +1,16 @@
 #include "xls/CompoundFile.h"
 
+#include "xls/Text.h"
+
 #include <algorithm>
-#include <map>
 
 namespace xls {
 
 namespace {
+
+// ---------------------------------------------------------------------------------------------
+// The format's constants ([MS-CFB] 2.2 and 2.6)
+// ---------------------------------------------------------------------------------------------
 
 constexpr std::uint32_t kFree = 0xFFFFFFFF;
 constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
@@ -14,24 +19,40 @@ constexpr std::uint32_t kDifSect = 0xFFFFFFFC;
 constexpr std::uint32_t kMaxRegSect = 0xFFFFFFFA;
 constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
 constexpr std::uint32_t kMiniCutoff = 4096;
+constexpr std::size_t kMiniSector = 64;
+constexpr std::size_t kHeaderDifatEntries = 109;
 constexpr std::size_t kMaxFileSize = std::size_t(1) << 31;
 const std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+
+// The header's fields, by offset.
+namespace header {
+constexpr std::size_t kMinorVersion = 0x18, kMajorVersion = 0x1A, kByteOrder = 0x1C, kSectorShift = 0x1E,
+                      kMiniSectorShift = 0x20, kDirectorySectors = 0x28, kFatSectors = 0x2C, kFirstDirectory = 0x30,
+                      kMiniCutoffField = 0x38, kFirstMiniFat = 0x3C, kMiniFatSectors = 0x40, kFirstDifat = 0x44,
+                      kDifatSectors = 0x48, kDifat = 0x4C;
+}  // namespace header
+
+// A directory entry's fields, by offset within its 128 bytes.
+namespace entry {
+constexpr std::size_t kSize = 128, kName = 0, kNameLength = 64, kType = 66, kLeft = 68, kRight = 72, kChild = 76,
+                      kStart = 116, kStreamSize = 120, kStreamSizeHigh = 124;
+constexpr std::uint8_t kStream = 2, kRoot = 5;
+}  // namespace entry
 
 [[noreturn]] void damaged(const std::string& what, std::size_t offset = Error::npos)
 {
     throw Error(ErrorCode::DamagedCompoundFile, offset, what);
 }
 
-char16_t upper(char16_t c)
-{
-    return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
-}
-
+// Stream names compare as the format compares them: without regard to case.
 bool sameName(const std::u16string& a, const std::u16string& b)
 {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) { return upper(x) == upper(y); });
+    return sameText(a, b);
 }
+
+// ---------------------------------------------------------------------------------------------
+// Reading
+// ---------------------------------------------------------------------------------------------
 
 // Sector reader over the file: sector n starts at (n + 1) * size.
 struct Sectors {
@@ -86,51 +107,57 @@ Bytes readChain(const Sectors& sectors, const std::vector<std::uint32_t>& fat, s
     return out;
 }
 
-}  // namespace
-
-CompoundFile CompoundFile::parse(ByteView file)
+// The header's checks; the sector size and the file's sectors.
+Sectors readHeader(ByteView file)
 {
     if (file.size() < 512 || !std::equal(kSignature, kSignature + 8, file.begin()))
         throw Error(ErrorCode::NotCompoundFile, "");
     if (file.size() > kMaxFileSize)
         damaged("file larger than 2 GiB");
-    if (u16(file, 0x1C) != 0xFFFE)
-        damaged("byte order mark", 0x1C);
-    const std::uint16_t shift = u16(file, 0x1E);
+    if (u16(file, header::kByteOrder) != 0xFFFE)
+        damaged("byte order mark", header::kByteOrder);
+    const std::uint16_t shift = u16(file, header::kSectorShift);
     if (shift != 9 && shift != 12)
-        damaged("sector size 2^" + std::to_string(shift), 0x1E);
-    if (u16(file, 0x20) != 6)
-        damaged("mini sector size", 0x20);
-    const std::size_t sectorSize = std::size_t(1) << shift;
-    if (file.size() < sectorSize)
+        damaged("sector size 2^" + std::to_string(shift), header::kSectorShift);
+    if (u16(file, header::kMiniSectorShift) != 6)
+        damaged("mini sector size", header::kMiniSectorShift);
+    const std::size_t size = std::size_t(1) << shift;
+    if (file.size() < size)
         damaged("header sector truncated");
-    Sectors sectors{file, sectorSize,
-                    static_cast<std::uint32_t>((file.size() - sectorSize + sectorSize - 1) / sectorSize)};
-    const std::size_t perSector = sectorSize / 4;
+    return {file, size, static_cast<std::uint32_t>((file.size() - size + size - 1) / size)};
+}
 
-    // DIFAT: 109 entries in the header, then a chain of DIFAT sectors.
+// The FAT sectors: 109 in the header, then a chain of DIFAT sectors, each ending in the next one's.
+std::vector<std::uint32_t> readDifat(const Sectors& sectors)
+{
     std::vector<std::uint32_t> fatSectors;
-    for (std::size_t i = 0; i < 109; ++i) {
-        const std::uint32_t s = u32(file, 0x4C + 4 * i);
+    for (std::size_t i = 0; i < kHeaderDifatEntries; ++i) {
+        const std::uint32_t s = u32(sectors.file, header::kDifat + 4 * i);
         if (s != kFree)
             fatSectors.push_back(s);
     }
-    std::uint32_t difat = u32(file, 0x44);
-    std::vector<bool> seenDifat(sectors.count, false);
-    for (std::uint32_t n = 0; difat != kEndOfChain && difat != kFree; ++n) {
-        if (difat >= sectors.count || seenDifat[difat])
+    const std::size_t perSector = sectors.size / 4;
+    std::vector<bool> seen(sectors.count, false);
+    for (std::uint32_t difat = u32(sectors.file, header::kFirstDifat); difat != kEndOfChain && difat != kFree;) {
+        if (difat >= sectors.count || seen[difat])
             damaged("DIFAT chain");
-        seenDifat[difat] = true;
+        seen[difat] = true;
         const ByteView d = sectors.sector(difat);
         for (std::size_t i = 0; i + 1 < perSector; ++i) {
             const std::uint32_t s = u32(d, 4 * i);
             if (s != kFree)
                 fatSectors.push_back(s);
         }
-        difat = u32(d, sectorSize - 4);
+        difat = u32(d, sectors.size - 4);
     }
     if (fatSectors.size() > sectors.count)
         damaged("more FAT sectors than sectors");
+    return fatSectors;
+}
+
+std::vector<std::uint32_t> readFat(const Sectors& sectors, const std::vector<std::uint32_t>& fatSectors)
+{
+    const std::size_t perSector = sectors.size / 4;
     std::vector<std::uint32_t> fat;
     fat.reserve(fatSectors.size() * perSector);
     for (std::uint32_t s : fatSectors) {
@@ -139,74 +166,94 @@ CompoundFile CompoundFile::parse(ByteView file)
             fat.push_back(i * 4 + 4 <= d.size() ? u32(d, 4 * i) : kFree);
     }
     fat.resize(std::min<std::size_t>(fat.size(), sectors.count));
+    return fat;
+}
 
-    // Directory.
+// A stream below the cutoff, from the mini stream through the mini FAT.
+Bytes readMiniStream(const Bytes& ministream, const std::vector<std::uint32_t>& minifat, std::uint32_t start,
+                     std::uint32_t size)
+{
+    Bytes out;
+    if (size == 0)
+        return out;
+    for (std::uint32_t s : chain(minifat, start, size / kMiniSector + 2, "mini stream")) {
+        const std::size_t begin = static_cast<std::size_t>(s) * kMiniSector;
+        requireRange(ministream, begin, kMiniSector, ErrorCode::DamagedCompoundFile);
+        out.insert(out.end(), ministream.begin() + static_cast<std::ptrdiff_t>(begin),
+                   ministream.begin() + static_cast<std::ptrdiff_t>(begin + kMiniSector));
+        if (out.size() >= size)
+            break;
+    }
+    if (out.size() < size)
+        damaged("mini stream entry shorter than its size");
+    out.resize(size);
+    return out;
+}
+
+}  // namespace
+
+CompoundFile CompoundFile::parse(ByteView file)
+{
+    const Sectors sectors = readHeader(file);
+    const std::vector<std::uint32_t> fat = readFat(sectors, readDifat(sectors));
     CompoundFile cf;
-    const std::vector<std::uint32_t> dirChain = chain(fat, u32(file, 0x30), sectors.count, "directory");
-    for (std::uint32_t s : dirChain) {
+    cf.readDirectory(sectors.file, fat, sectors.size, sectors.count);
+    cf.readStreams(file, fat, sectors.size, sectors.count);
+    return cf;
+}
+
+void CompoundFile::readDirectory(ByteView file, const std::vector<std::uint32_t>& fat, std::size_t sectorSize,
+                                 std::uint32_t sectorCount)
+{
+    const Sectors sectors{file, sectorSize, sectorCount};
+    for (std::uint32_t s : chain(fat, u32(file, header::kFirstDirectory), sectorCount, "directory")) {
         const ByteView d = sectors.sector(s);
-        for (std::size_t off = 0; off + 128 <= d.size(); off += 128) {
+        for (std::size_t off = 0; off + entry::kSize <= d.size(); off += entry::kSize) {
             Entry e;
-            std::copy(d.begin() + static_cast<std::ptrdiff_t>(off), d.begin() + static_cast<std::ptrdiff_t>(off + 128),
-                      e.raw.begin());
-            const std::uint16_t nameBytes = std::min<std::uint16_t>(u16(e.raw, 64), 64);
+            std::copy_n(d.begin() + static_cast<std::ptrdiff_t>(off), entry::kSize, e.raw.begin());
+            const std::uint16_t nameBytes = std::min<std::uint16_t>(u16(e.raw, entry::kNameLength), 64);
             for (std::size_t i = 0; i + 1 < nameBytes; i += 2) {
-                const char16_t c = static_cast<char16_t>(u16(e.raw, i));
+                const auto c = static_cast<char16_t>(u16(e.raw, entry::kName + i));
                 if (c == 0)
                     break;
                 e.name.push_back(c);
             }
-            e.type = e.raw[66];
-            cf.entries_.push_back(e);
+            e.type = e.raw[entry::kType];
+            entries_.push_back(e);
         }
     }
-    if (cf.entries_.empty() || cf.entries_[0].type != 5)
+    if (entries_.empty() || entries_[0].type != entry::kRoot)
         damaged("no root entry");
+}
 
-    // Mini stream and mini FAT.
-    const Entry& root = cf.entries_[0];
-    const Bytes ministream = readChain(sectors, fat, u32(root.raw, 116), u32(root.raw, 120), "mini stream");
+void CompoundFile::readStreams(ByteView file, const std::vector<std::uint32_t>& fat, std::size_t sectorSize,
+                               std::uint32_t sectorCount)
+{
+    const Sectors sectors{file, sectorSize, sectorCount};
+    // The root entry's chain is the mini stream; the mini FAT has a chain of its own.
+    const Entry& root = entries_[0];
+    const Bytes ministream =
+        readChain(sectors, fat, u32(root.raw, entry::kStart), u32(root.raw, entry::kStreamSize), "mini stream");
     std::vector<std::uint32_t> minifat;
-    {
-        const std::uint32_t count = u32(file, 0x40);
-        const Bytes raw = readChain(sectors, fat, u32(file, 0x3C),
-                                    std::min<std::size_t>(count, sectors.count) * sectorSize, "mini FAT");
-        for (std::size_t i = 0; i + 4 <= raw.size(); i += 4)
-            minifat.push_back(u32(raw, i));
-    }
+    const Bytes rawMinifat =
+        readChain(sectors, fat, u32(file, header::kFirstMiniFat),
+                  std::min<std::size_t>(u32(file, header::kMiniFatSectors), sectorCount) * sectorSize, "mini FAT");
+    for (std::size_t i = 0; i + 4 <= rawMinifat.size(); i += 4)
+        minifat.push_back(u32(rawMinifat, i));
 
-    cf.streams_.resize(cf.entries_.size());
-    for (std::size_t i = 0; i < cf.entries_.size(); ++i) {
-        const Entry& e = cf.entries_[i];
-        if (e.type != 2)
+    streams_.resize(entries_.size());
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        const Entry& e = entries_[i];
+        if (e.type != entry::kStream)
             continue;
         // Version 3 files carry junk in the high size word; only the low one counts.
-        const std::uint32_t size = u32(e.raw, 120);
-        const std::uint32_t start = u32(e.raw, 116);
+        const std::uint32_t size = u32(e.raw, entry::kStreamSize);
+        const std::uint32_t start = u32(e.raw, entry::kStart);
         if (size > file.size())
             damaged("stream larger than the file");
-        if (size < kMiniCutoff) {
-            Bytes out;
-            const std::size_t limit = size / 64 + 2;
-            if (size > 0) {
-                for (std::uint32_t s : chain(minifat, start, limit, "mini stream")) {
-                    const std::size_t begin = static_cast<std::size_t>(s) * 64;
-                    requireRange(ministream, begin, 64, ErrorCode::DamagedCompoundFile);
-                    out.insert(out.end(), ministream.begin() + static_cast<std::ptrdiff_t>(begin),
-                               ministream.begin() + static_cast<std::ptrdiff_t>(begin + 64));
-                    if (out.size() >= size)
-                        break;
-                }
-                if (out.size() < size)
-                    damaged("mini stream entry shorter than its size");
-                out.resize(size);
-            }
-            cf.streams_[i] = std::move(out);
-        } else {
-            cf.streams_[i] = readChain(sectors, fat, start, size, "stream");
-        }
+        streams_[i] = size < kMiniCutoff ? readMiniStream(ministream, minifat, start, size)
+                                         : readChain(sectors, fat, start, size, "stream");
     }
-    return cf;
 }
 
 int CompoundFile::findRootStream(const std::u16string& name) const
@@ -215,7 +262,7 @@ int CompoundFile::findRootStream(const std::u16string& name) const
     // so walk the root's child tree iteratively with a visited set.
     if (entries_.empty())
         return -1;
-    std::vector<std::uint32_t> todo{u32(entries_[0].raw, 76)};
+    std::vector<std::uint32_t> todo{u32(entries_[0].raw, entry::kChild)};
     std::vector<bool> seen(entries_.size(), false);
     while (!todo.empty()) {
         const std::uint32_t id = todo.back();
@@ -224,10 +271,10 @@ int CompoundFile::findRootStream(const std::u16string& name) const
             continue;
         seen[id] = true;
         const Entry& e = entries_[id];
-        if (e.type == 2 && sameName(e.name, name))
+        if (e.type == entry::kStream && sameName(e.name, name))
             return static_cast<int>(id);
-        todo.push_back(u32(e.raw, 68));
-        todo.push_back(u32(e.raw, 72));
+        todo.push_back(u32(e.raw, entry::kLeft));
+        todo.push_back(u32(e.raw, entry::kRight));
     }
     return -1;
 }
@@ -238,143 +285,189 @@ bool CompoundFile::hasEntry(const std::u16string& name) const
                        [&](const Entry& e) { return e.type != 0 && sameName(e.name, name); });
 }
 
-Bytes CompoundFile::serialize(int sectorShift) const
-{
-    if (sectorShift != 9 && sectorShift != 12)
-        throw Error(ErrorCode::Unsupported, "sector size 2^" + std::to_string(sectorShift));
-    const std::size_t kSector = std::size_t(1) << sectorShift;
-    const std::size_t kPer = kSector / 4;
-    std::vector<std::uint32_t> fat;  // grows as sectors are laid out
-    std::vector<Bytes> body;         // the sectors after the header, in order
+// ---------------------------------------------------------------------------------------------
+// Writing
+// ---------------------------------------------------------------------------------------------
 
-    auto place = [&](ByteView data) -> std::uint32_t {
+namespace {
+
+// The sectors of the new file as they are laid out, with the FAT that chains them.
+struct Layout {
+    std::size_t sector;
+    std::vector<std::uint32_t> fat;
+    std::vector<Bytes> body;  // the sectors after the header, in order
+
+    // Appends the data in whole sectors, chained; returns its first sector.
+    std::uint32_t place(ByteView data)
+    {
         if (data.empty())
             return kEndOfChain;
         const auto first = static_cast<std::uint32_t>(body.size());
-        for (std::size_t off = 0; off < data.size(); off += kSector) {
-            Bytes s(kSector, 0);
-            std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(off), std::min(kSector, data.size() - off),
+        for (std::size_t off = 0; off < data.size(); off += sector) {
+            Bytes s(sector, 0);
+            std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(off), std::min(sector, data.size() - off),
                         s.begin());
             body.push_back(std::move(s));
             fat.push_back(static_cast<std::uint32_t>(body.size()));
         }
         fat.back() = kEndOfChain;
         return first;
-    };
-
-    std::vector<Entry> entries = entries_;
-    Bytes ministream;
-    std::vector<std::uint32_t> minifat;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (entries[i].type != 2)
-            continue;
-        const Bytes& data = streams_[i];
-        std::uint32_t start = kEndOfChain;
-        if (data.size() >= kMiniCutoff) {
-            start = place(data);
-        } else if (!data.empty()) {
-            start = static_cast<std::uint32_t>(minifat.size());
-            for (std::size_t off = 0; off < data.size(); off += 64) {
-                Bytes granule(64, 0);
-                std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(off),
-                            std::min<std::size_t>(64, data.size() - off), granule.begin());
-                ministream.insert(ministream.end(), granule.begin(), granule.end());
-                minifat.push_back(static_cast<std::uint32_t>(minifat.size() + 1));
-            }
-            minifat.back() = kEndOfChain;
-        }
-        Bytes raw(entries[i].raw.begin(), entries[i].raw.end());
-        set32(raw, 116, start);
-        set32(raw, 120, static_cast<std::uint32_t>(data.size()));
-        set32(raw, 124, 0);
-        std::copy(raw.begin(), raw.end(), entries[i].raw.begin());
     }
+};
+
+// The mini stream and mini FAT that hold the small streams.
+struct MiniLayout {
+    Bytes stream;
+    std::vector<std::uint32_t> fat;
+
+    std::uint32_t place(const Bytes& data)
     {
-        Bytes raw(entries[0].raw.begin(), entries[0].raw.end());
-        set32(raw, 116, place(ministream));
-        set32(raw, 120, static_cast<std::uint32_t>(ministream.size()));
-        set32(raw, 124, 0);
-        std::copy(raw.begin(), raw.end(), entries[0].raw.begin());
+        const auto start = static_cast<std::uint32_t>(fat.size());
+        for (std::size_t off = 0; off < data.size(); off += kMiniSector) {
+            Bytes granule(kMiniSector, 0);
+            std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(off), std::min(kMiniSector, data.size() - off),
+                        granule.begin());
+            stream.insert(stream.end(), granule.begin(), granule.end());
+            fat.push_back(static_cast<std::uint32_t>(fat.size() + 1));
+        }
+        fat.back() = kEndOfChain;
+        return start;
     }
-    Bytes minifatBytes;
-    for (std::uint32_t v : minifat)
-        put32(minifatBytes, v);
-    const std::uint32_t minifatStart = place(minifatBytes);
-    const auto minifatSectors = static_cast<std::uint32_t>((minifatBytes.size() + kSector - 1) / kSector);
+};
 
-    Bytes directory;
-    for (const Entry& e : entries)
-        directory.insert(directory.end(), e.raw.begin(), e.raw.end());
-    while (directory.size() % kSector != 0) {
-        Bytes unused(128, 0);
-        set32(unused, 68, kNoStream);
-        set32(unused, 72, kNoStream);
-        set32(unused, 76, kNoStream);
-        directory.insert(directory.end(), unused.begin(), unused.end());
-    }
-    const std::uint32_t directoryStart = place(directory);
+void setPlacement(std::array<std::uint8_t, 128>& raw, std::uint32_t start, std::size_t size)
+{
+    Bytes bytes(raw.begin(), raw.end());
+    set32(bytes, entry::kStart, start);
+    set32(bytes, entry::kStreamSize, static_cast<std::uint32_t>(size));
+    set32(bytes, entry::kStreamSizeHigh, 0);
+    std::copy(bytes.begin(), bytes.end(), raw.begin());
+}
 
-    // FAT and DIFAT sectors map themselves too: iterate until the counts settle.
-    const std::size_t dataSectors = body.size();
-    std::size_t fatCount = 0;
-    std::size_t difatCount = 0;
+// FAT and DIFAT sectors map themselves too: their counts grow until they settle.
+struct FatSectors {
+    std::vector<std::uint32_t> fat;
+    std::vector<std::uint32_t> difat;
+};
+
+FatSectors appendFat(Layout& l)
+{
+    const std::size_t per = l.sector / 4;
+    const std::size_t dataSectors = l.body.size();
+    std::size_t fatCount = 0, difatCount = 0;
     for (;;) {
         const std::size_t total = dataSectors + fatCount + difatCount;
-        const std::size_t needFat = (total + kPer - 1) / kPer;
-        const std::size_t needDifat = needFat > 109 ? (needFat - 109 + kPer - 2) / (kPer - 1) : 0;
+        const std::size_t needFat = (total + per - 1) / per;
+        const std::size_t needDifat =
+            needFat > kHeaderDifatEntries ? (needFat - kHeaderDifatEntries + per - 2) / (per - 1) : 0;
         if (needFat == fatCount && needDifat == difatCount)
             break;
         fatCount = needFat;
         difatCount = needDifat;
     }
-    std::vector<std::uint32_t> fatSectorIds;
+    FatSectors ids;
     for (std::size_t i = 0; i < fatCount; ++i) {
-        fatSectorIds.push_back(static_cast<std::uint32_t>(body.size()));
-        body.emplace_back(kSector, 0);
-        fat.push_back(kFatSect);
-    }
-    std::vector<std::uint32_t> difatSectorIds;
-    for (std::size_t i = 0; i < difatCount; ++i) {
-        difatSectorIds.push_back(static_cast<std::uint32_t>(body.size()));
-        body.emplace_back(kSector, 0);
-        fat.push_back(kDifSect);
-    }
-    fat.resize(fatCount * kPer, kFree);
-    for (std::size_t i = 0; i < fatCount; ++i) {
-        Bytes& s = body[fatSectorIds[i]];
-        for (std::size_t k = 0; k < kPer; ++k)
-            set32(s, 4 * k, fat[i * kPer + k]);
+        ids.fat.push_back(static_cast<std::uint32_t>(l.body.size()));
+        l.body.emplace_back(l.sector, 0);
+        l.fat.push_back(kFatSect);
     }
     for (std::size_t i = 0; i < difatCount; ++i) {
-        Bytes& s = body[difatSectorIds[i]];
-        for (std::size_t k = 0; k + 1 < kPer; ++k) {
-            const std::size_t n = 109 + i * (kPer - 1) + k;
-            set32(s, 4 * k, n < fatCount ? fatSectorIds[n] : kFree);
+        ids.difat.push_back(static_cast<std::uint32_t>(l.body.size()));
+        l.body.emplace_back(l.sector, 0);
+        l.fat.push_back(kDifSect);
+    }
+    l.fat.resize(fatCount * per, kFree);
+    for (std::size_t i = 0; i < fatCount; ++i)
+        for (std::size_t k = 0; k < per; ++k)
+            set32(l.body[ids.fat[i]], 4 * k, l.fat[i * per + k]);
+    for (std::size_t i = 0; i < difatCount; ++i) {
+        Bytes& s = l.body[ids.difat[i]];
+        for (std::size_t k = 0; k + 1 < per; ++k) {
+            const std::size_t n = kHeaderDifatEntries + i * (per - 1) + k;
+            set32(s, 4 * k, n < fatCount ? ids.fat[n] : kFree);
         }
-        set32(s, kSector - 4, i + 1 < difatCount ? difatSectorIds[i + 1] : kEndOfChain);
+        set32(s, l.sector - 4, i + 1 < difatCount ? ids.difat[i + 1] : kEndOfChain);
     }
+    return ids;
+}
 
-    // The header fills the whole first sector (4096 bytes in version 4, the rest zero).
-    Bytes out(kSector, 0);
+struct HeaderFields {
+    std::uint32_t directoryStart;
+    std::size_t directorySectors;
+    std::uint32_t minifatStart;
+    std::uint32_t minifatSectors;
+};
+
+// The header fills the whole first sector (4096 bytes in version 4, the rest zero).
+Bytes headerSector(int sectorShift, std::size_t sector, const HeaderFields& h, const FatSectors& ids)
+{
+    Bytes out(sector, 0);
     std::copy(kSignature, kSignature + 8, out.begin());
-    set16(out, 0x18, 0x003E);
-    set16(out, 0x1A, sectorShift == 9 ? 3 : 4);
-    set16(out, 0x1C, 0xFFFE);
-    set16(out, 0x1E, static_cast<std::uint16_t>(sectorShift));
+    set16(out, header::kMinorVersion, 0x003E);
+    set16(out, header::kMajorVersion, sectorShift == 9 ? 3 : 4);
+    set16(out, header::kByteOrder, 0xFFFE);
+    set16(out, header::kSectorShift, static_cast<std::uint16_t>(sectorShift));
     if (sectorShift == 12)
-        set32(out, 0x28, static_cast<std::uint32_t>(directory.size() / kSector));
-    set16(out, 0x20, 6);
-    set32(out, 0x2C, static_cast<std::uint32_t>(fatCount));
-    set32(out, 0x30, directoryStart);
-    set32(out, 0x38, kMiniCutoff);
-    set32(out, 0x3C, minifatSectors ? minifatStart : kEndOfChain);
-    set32(out, 0x40, minifatSectors);
-    set32(out, 0x44, difatCount ? difatSectorIds[0] : kEndOfChain);
-    set32(out, 0x48, static_cast<std::uint32_t>(difatCount));
-    for (std::size_t i = 0; i < 109; ++i)
-        set32(out, 0x4C + 4 * i, i < fatCount ? fatSectorIds[i] : kFree);
-    out.reserve(kSector * (body.size() + 1));
-    for (const Bytes& s : body)
+        set32(out, header::kDirectorySectors, static_cast<std::uint32_t>(h.directorySectors));
+    set16(out, header::kMiniSectorShift, 6);
+    set32(out, header::kFatSectors, static_cast<std::uint32_t>(ids.fat.size()));
+    set32(out, header::kFirstDirectory, h.directoryStart);
+    set32(out, header::kMiniCutoffField, kMiniCutoff);
+    set32(out, header::kFirstMiniFat, h.minifatSectors ? h.minifatStart : kEndOfChain);
+    set32(out, header::kMiniFatSectors, h.minifatSectors);
+    set32(out, header::kFirstDifat, ids.difat.empty() ? kEndOfChain : ids.difat[0]);
+    set32(out, header::kDifatSectors, static_cast<std::uint32_t>(ids.difat.size()));
+    for (std::size_t i = 0; i < kHeaderDifatEntries; ++i)
+        set32(out, header::kDifat + 4 * i, i < ids.fat.size() ? ids.fat[i] : kFree);
+    return out;
+}
+
+}  // namespace
+
+Bytes CompoundFile::serialize(int sectorShift) const
+{
+    if (sectorShift != 9 && sectorShift != 12)
+        throw Error(ErrorCode::Unsupported, "sector size 2^" + std::to_string(sectorShift));
+    Layout layout{std::size_t(1) << sectorShift, {}, {}};
+
+    // The streams: large ones in sectors of their own, small ones in the mini stream.
+    std::vector<Entry> entries = entries_;
+    MiniLayout mini;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].type != entry::kStream)
+            continue;
+        const Bytes& data = streams_[i];
+        const std::uint32_t start = data.size() >= kMiniCutoff ? layout.place(data)
+                                    : data.empty()             ? kEndOfChain
+                                                               : mini.place(data);
+        setPlacement(entries[i].raw, start, data.size());
+    }
+    setPlacement(entries[0].raw, layout.place(mini.stream), mini.stream.size());
+    Bytes minifatBytes;
+    for (std::uint32_t v : mini.fat)
+        put32(minifatBytes, v);
+    HeaderFields h{};
+    h.minifatStart = layout.place(minifatBytes);
+    h.minifatSectors = static_cast<std::uint32_t>((minifatBytes.size() + layout.sector - 1) / layout.sector);
+
+    // The directory as it was, unused slots filling its last sector.
+    Bytes directory;
+    for (const Entry& e : entries)
+        directory.insert(directory.end(), e.raw.begin(), e.raw.end());
+    while (directory.size() % layout.sector != 0) {
+        Bytes unused(entry::kSize, 0);
+        set32(unused, entry::kLeft, kNoStream);
+        set32(unused, entry::kRight, kNoStream);
+        set32(unused, entry::kChild, kNoStream);
+        directory.insert(directory.end(), unused.begin(), unused.end());
+    }
+    h.directoryStart = layout.place(directory);
+    h.directorySectors = directory.size() / layout.sector;
+
+    const FatSectors ids = appendFat(layout);
+    Bytes out = headerSector(sectorShift, layout.sector, h, ids);
+    out.reserve(layout.sector * (layout.body.size() + 1));
+    for (const Bytes& s : layout.body)
         out.insert(out.end(), s.begin(), s.end());
     return out;
 }

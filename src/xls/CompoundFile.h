@@ -27,6 +27,11 @@ public:
     void setStream(int entry, Bytes data) { streams_.at(static_cast<std::size_t>(entry)) = std::move(data); }
 
 private:
+    void readDirectory(ByteView file, const std::vector<std::uint32_t>& fat, std::size_t sectorSize,
+                       std::uint32_t sectorCount);
+    void readStreams(ByteView file, const std::vector<std::uint32_t>& fat, std::size_t sectorSize,
+                     std::uint32_t sectorCount);
+
     struct Entry {
         std::array<std::uint8_t, 128> raw{};
         std::u16string name;

@@ -10,10 +10,12 @@ constexpr std::uint16_t kDggContainer = 0xF000, kBStoreContainer = 0xF001, kFdgg
                         kFdg = 0xF008, kFsp = 0xF00A, kOpt = 0xF00B, kTertiaryOpt = 0xF122, kConnectorRule = 0xF012,
                         kArcRule = 0xF014, kCalloutRule = 0xF017;
 
+}  // namespace
+
 // The bytes of several records seen as one sequence, patched in place.
-class Joined {
+class JoinedRecords {
 public:
-    explicit Joined(std::vector<Record*> records) : records_(std::move(records))
+    explicit JoinedRecords(std::vector<Record*> records) : records_(std::move(records))
     {
         for (Record* r : records_)
             size_ += r->data.size();
@@ -45,8 +47,6 @@ private:
     std::vector<Record*> records_;
     std::size_t size_ = 0;
 };
-
-}  // namespace
 
 DrawingGroup::DrawingGroup(const std::vector<Record>& globals)
 {
@@ -89,88 +89,96 @@ DrawingGroup::DrawingGroup(const std::vector<Record>& globals)
                     "drawing group without FDGG");
 }
 
+// Renumbers one shape record of the copied drawing in place; keeps what the group needs to know.
+void DrawingGroup::renumberRecord(JoinedRecords& d, std::size_t p, const Renumbering& r, CopiedDrawing& seen)
+{
+    const std::uint32_t verInst = d.read(p, 2);
+    const std::uint32_t type = d.read(p + 2, 2);
+    const std::uint32_t length = d.read(p + 4, 4);
+    const std::size_t body = p + 8;
+    switch (type) {
+    case kFdg:
+        seen.oldDgid = verInst >> 4;
+        d.write(p, (verInst & 0x000F) | (r.newDgid << 4), 2);
+        seen.csp = d.read(body, 4);
+        d.write(body + 4, r.rebase(d.read(body + 4, 4)), 4);
+        seen.highest = std::max(seen.highest, r.rebase(d.read(body + 4, 4)));
+        break;
+    case kFsp: {
+        const std::uint32_t spid = r.rebase(d.read(body, 4));
+        d.write(body, spid, 4);
+        seen.highest = std::max(seen.highest, spid);
+        break;
+    }
+    case kOpt:
+    case kTertiaryOpt: {
+        const std::uint32_t count = verInst >> 4;
+        for (std::uint32_t k = 0; k < count && 6 * (k + 1) <= length; ++k) {
+            const std::size_t at = body + 6 * k;
+            const std::uint32_t id = d.read(at, 2) & 0x3FFF;
+            const std::uint32_t value = d.read(at + 2, 4);
+            if (id == 0x0104 && value >= 1 && value <= blipRefAt_.size()) {  // pib: a picture
+                const std::size_t ref = blipRefAt_[value - 1];
+                set32(data_, ref, u32(data_, ref) + 1);
+            } else if (id == 0x0301 && value) {  // hspMaster
+                d.write(at + 2, r.rebase(value), 4);
+            }
+        }
+        break;
+    }
+    case kConnectorRule:
+        for (std::size_t k = 1; k <= 3; ++k)
+            d.write(body + 4 * k, r.rebase(d.read(body + 4 * k, 4)), 4);
+        break;
+    case kArcRule:
+    case kCalloutRule: d.write(body + 4, r.rebase(d.read(body + 4, 4)), 4); break;
+    default: break;
+    }
+}
+
 void DrawingGroup::adoptCopy(std::vector<Record*> drawingRecords)
 {
     if (!present())
         throw Error(ErrorCode::Unsupported, "sheet drawing without a drawing group");
-    Joined d(std::move(drawingRecords));
+    JoinedRecords d(std::move(drawingRecords));
     std::uint32_t maxDgid = 0;
     for (const Idcl& c : clusters_)
         maxDgid = std::max(maxDgid, c.dgid);
-    const std::uint32_t newDgid = maxDgid + 1;
-    if (newDgid > 0xFFE)
+    const Renumbering renumbering{maxDgid + 1, static_cast<std::uint32_t>(clusters_.size() + 1) * 1024};
+    if (renumbering.newDgid > 0xFFE)
         throw Error(ErrorCode::Unsupported, "too many drawings in the workbook");
-    const std::uint32_t base = static_cast<std::uint32_t>(clusters_.size() + 1) * 1024;
-    auto rebase = [base](std::uint32_t spid) { return spid == 0 ? 0 : base + (spid % 1024); };
 
-    std::uint32_t oldDgid = 0, csp = 0, highest = base;
+    CopiedDrawing seen{0, 0, renumbering.base};
     for (std::size_t p = 0; p + 8 <= d.size();) {
-        const std::uint32_t verInst = d.read(p, 2);
-        const std::uint32_t type = d.read(p + 2, 2);
-        const std::uint32_t length = d.read(p + 4, 4);
-        const std::size_t body = p + 8;
-        switch (type) {
-        case kFdg:
-            oldDgid = verInst >> 4;
-            d.write(p, (verInst & 0x000F) | (newDgid << 4), 2);
-            csp = d.read(body, 4);
-            d.write(body + 4, rebase(d.read(body + 4, 4)), 4);
-            highest = std::max(highest, rebase(d.read(body + 4, 4)));
-            break;
-        case kFsp: {
-            const std::uint32_t spid = rebase(d.read(body, 4));
-            d.write(body, spid, 4);
-            highest = std::max(highest, spid);
-            break;
-        }
-        case kOpt:
-        case kTertiaryOpt: {
-            const std::uint32_t count = verInst >> 4;
-            for (std::uint32_t k = 0; k < count && 6 * (k + 1) <= length; ++k) {
-                const std::size_t at = body + 6 * k;
-                const std::uint32_t id = d.read(at, 2) & 0x3FFF;
-                const std::uint32_t value = d.read(at + 2, 4);
-                if (id == 0x0104 && value >= 1 && value <= blipRefAt_.size()) {  // pib: a picture
-                    const std::size_t ref = blipRefAt_[value - 1];
-                    set32(data_, ref, u32(data_, ref) + 1);
-                } else if (id == 0x0301 && value) {  // hspMaster
-                    d.write(at + 2, rebase(value), 4);
-                }
-            }
-            break;
-        }
-        case kConnectorRule:
-            for (int k = 1; k <= 3; ++k)
-                d.write(body + 4 * static_cast<std::size_t>(k),
-                        rebase(d.read(body + 4 * static_cast<std::size_t>(k), 4)), 4);
-            break;
-        case kArcRule:
-        case kCalloutRule: d.write(body + 4, rebase(d.read(body + 4, 4)), 4); break;
-        default: break;
-        }
-        p += ((verInst & 0x000F) == 0x000F) ? 8 : 8 + length;
+        renumberRecord(d, p, renumbering, seen);
+        // A container's children follow its header; an atom is skipped whole.
+        p += (d.read(p, 2) & 0x000F) == 0x000F ? 8 : 8 + d.read(p + 4, 4);
     }
-    const auto source =
-        std::find_if(clusters_.begin(), clusters_.end(), [&](const Idcl& c) { return c.dgid == oldDgid; });
-    if (std::count_if(clusters_.begin(), clusters_.end(), [&](const Idcl& c) { return c.dgid == oldDgid; }) > 1)
+    if (std::count_if(clusters_.begin(), clusters_.end(), [&](const Idcl& c) { return c.dgid == seen.oldDgid; }) > 1)
         throw Error(ErrorCode::Unsupported, "a drawing of more than 1024 shapes");
-    const std::uint32_t cspidCur = source != clusters_.end() ? source->cspidCur : highest - base + 1;
+    addCluster(renumbering, seen);
+}
 
-    // FDGG: one more cluster (8 bytes), the saved counts, the highest id.
+// FDGG: one more cluster (8 bytes), the saved counts, the highest id.
+void DrawingGroup::addCluster(const Renumbering& r, const CopiedDrawing& seen)
+{
+    const auto source =
+        std::find_if(clusters_.begin(), clusters_.end(), [&](const Idcl& c) { return c.dgid == seen.oldDgid; });
+    const std::uint32_t cspidCur = source != clusters_.end() ? source->cspidCur : seen.highest - r.base + 1;
     Bytes idcl;
-    put32(idcl, newDgid);
+    put32(idcl, r.newDgid);
     put32(idcl, cspidCur);
     const std::size_t insertAt = fdggAt_ + 24 + 8 * clusters_.size();
     data_.insert(data_.begin() + static_cast<std::ptrdiff_t>(insertAt), idcl.begin(), idcl.end());
-    clusters_.push_back({newDgid, cspidCur});
+    clusters_.push_back({r.newDgid, cspidCur});
     set32(data_, fdggAt_ + 4, u32(data_, fdggAt_ + 4) + 8);
     set32(data_, dggAt_ + 4, u32(data_, dggAt_ + 4) + 8);
     for (std::size_t& ref : blipRefAt_)
         if (ref > insertAt)
             ref += 8;
-    set32(data_, fdggAt_ + 8, std::max(u32(data_, fdggAt_ + 8), highest + 1));
+    set32(data_, fdggAt_ + 8, std::max(u32(data_, fdggAt_ + 8), seen.highest + 1));
     set32(data_, fdggAt_ + 12, static_cast<std::uint32_t>(clusters_.size() + 1));
-    set32(data_, fdggAt_ + 16, u32(data_, fdggAt_ + 16) + csp);
+    set32(data_, fdggAt_ + 16, u32(data_, fdggAt_ + 16) + seen.csp);
     set32(data_, fdggAt_ + 20, u32(data_, fdggAt_ + 20) + 1);
 }
 

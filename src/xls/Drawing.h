@@ -10,6 +10,8 @@
 
 namespace xls {
 
+class JoinedRecords;
+
 class DrawingGroup {
 public:
     // globals: the workbook's globals records; the group is read from its MSODRAWINGGROUP chain.
@@ -23,6 +25,21 @@ public:
     void writeBack(std::vector<Record>& globals) const;
 
 private:
+    // The new drawing id and the first shape id of its cluster; rebase maps an old shape id.
+    struct Renumbering {
+        std::uint32_t newDgid;
+        std::uint32_t base;
+        std::uint32_t rebase(std::uint32_t spid) const { return spid == 0 ? 0 : base + (spid % 1024); }
+    };
+    // What the walk over the copied drawing found: its old id, its shape count, its highest id.
+    struct CopiedDrawing {
+        std::uint32_t oldDgid;
+        std::uint32_t csp;
+        std::uint32_t highest;
+    };
+    void renumberRecord(JoinedRecords& d, std::size_t p, const Renumbering& r, CopiedDrawing& seen);
+    void addCluster(const Renumbering& r, const CopiedDrawing& seen);
+
     struct Idcl {
         std::uint32_t dgid;
         std::uint32_t cspidCur;
