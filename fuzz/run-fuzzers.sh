@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Runs every libFuzzer target of a fuzz build for a while, each on a fresh copy of the seeds (the
-# workbooks in tests/data/xls and the regression files). A crash, a hang or a sanitizer report
+# Runs every libFuzzer target of a fuzz build for a while, each on a fresh copy of the seeds: the
+# workbooks in tests/data/xls, the project's template, the regression files and, when the suite has
+# made them, the templates other programs saved (build/tests/template-writers-work). A crash, a
+# hang or a sanitizer report
 # leaves its input in DIR/artifacts/ and fails the run: add it to fuzz/regressions/, named after
 # its cause, once it is mended.
 #   run-fuzzers.sh BUILD_DIR SECONDS_PER_TARGET
@@ -9,7 +11,8 @@ dir=${1:?fuzz build folder}
 seconds=${2:-30}
 top=$(cd "$(dirname "$0")/.." && pwd)
 shopt -s nullglob
-seeds=("$top"/tests/data/xls/*.xls "$top"/fuzz/regressions/*.xls "$top"/fuzz/regressions/*.bin)
+seeds=("$top"/tests/data/xls/*.xls "$top"/assets/MST_PO.xls "$top"/fuzz/regressions/*.xls "$top"/fuzz/regressions/*.bin
+       "$top"/build/tests/template-writers-work/templates/*.xls)
 [ ${#seeds[@]} -gt 0 ] || { echo "no seed inputs in tests/data/xls or fuzz/regressions"; exit 1; }
 targets=("$dir"/fuzz/fuzz_*)
 [ ${#targets[@]} -gt 0 ] || { echo "no fuzz targets in $dir/fuzz (build the 'fuzzers' target)"; exit 1; }
@@ -19,7 +22,8 @@ for target in "${targets[@]}"; do
   name=$(basename "$target")
   corpus="$dir/corpus/$name"
   rm -rf "$corpus" && mkdir -p "$corpus"
-  cp "${seeds[@]}" "$corpus/"
+  i=0
+  for s in "${seeds[@]}"; do cp "$s" "$corpus/$((i++))-$(basename "$s")"; done
   echo "-- $name for $seconds s"
   if ! "$target" -max_total_time="$seconds" -max_len=131072 -timeout=10 -rss_limit_mb=2048 \
        -artifact_prefix="$dir/artifacts/$name-" "$corpus" > "$dir/$name.log" 2>&1; then

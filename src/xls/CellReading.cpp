@@ -35,17 +35,28 @@ std::u16string inlineText(ByteView d)
 
 CellReading CellReading::number(double v, std::uint16_t xf)
 {
-    return {Kind::Number, xf, bitsOf(v), {}};
+    return {Kind::Number, xf, kNoText, bitsOf(v)};
 }
 
-CellReading CellReading::label(std::u16string t, std::uint16_t xf)
+CellReading CellReading::label(std::uint32_t text, std::uint16_t xf)
 {
-    return {Kind::Text, xf, 0, std::move(t)};
+    return {Kind::Text, xf, text, 0};
 }
 
 CellReading CellReading::blank(std::uint16_t xf)
 {
-    return {Kind::Blank, xf, 0, {}};
+    return {Kind::Blank, xf, kNoText, 0};
+}
+
+bool sameReading(const CellReading& a, const Texts& aTexts, const CellReading& b, const Texts& bTexts)
+{
+    if (a.kind != b.kind || a.xf != b.xf || a.value != b.value)
+        return false;
+    const bool aText = a.text != CellReading::kNoText && a.text < aTexts.size();
+    const bool bText = b.text != CellReading::kNoText && b.text < bTexts.size();
+    if (!aText || !bText)
+        return aText == bText;
+    return aTexts[a.text] == bTexts[b.text];
 }
 
 double rkValue(std::uint32_t rk)
@@ -58,8 +69,10 @@ double rkValue(std::uint32_t rk)
     return (rk & 0x01) ? v / 100 : v;
 }
 
-std::string describe(const CellReading& r)
+std::string describe(const CellReading& r, const Texts& texts)
 {
+    const std::u16string none;
+    const std::u16string& t = r.text != CellReading::kNoText && r.text < texts.size() ? texts[r.text] : none;
     char number[64];
     std::string text;
     switch (r.kind) {
@@ -68,7 +81,7 @@ std::string describe(const CellReading& r)
         std::snprintf(number, sizeof number, "number %.17g", doubleOf(r.value));
         text = number;
         break;
-    case CellReading::Kind::Text: text = "text \"" + utf8(r.text) + "\""; break;
+    case CellReading::Kind::Text: text = "text \"" + utf8(t) + "\""; break;
     case CellReading::Kind::Boolean: text = r.value ? "TRUE" : "FALSE"; break;
     case CellReading::Kind::Error: text = "error " + hex(static_cast<std::uint32_t>(r.value), 2); break;
     case CellReading::Kind::Formula: text = "a formula"; break;
@@ -76,27 +89,38 @@ std::string describe(const CellReading& r)
     return text + " (XF " + std::to_string(r.xf) + ")";
 }
 
-void readCells(std::uint16_t type, ByteView data, ByteView stringResult,
-               const std::function<const std::u16string&(std::uint32_t)>& sharedString,
-               const std::function<void(std::uint16_t col, CellReading reading)>& emit)
+void readCells(std::uint16_t type, ByteView data, ByteView stringResult, std::size_t sharedStrings, Texts& texts,
+               std::vector<std::pair<std::uint16_t, CellReading>>& out)
 {
     const ByteView d = data;
     const std::uint16_t col = u16(d, field::kCellCol);
     const std::uint16_t xf = u16(d, field::kCellXf);
+    auto own = [&](std::u16string text) {
+        texts.push_back(std::move(text));
+        return static_cast<std::uint32_t>(texts.size() - 1);
+    };
     switch (type) {
-    case rt::Blank: emit(col, CellReading::blank(xf)); break;
-    case rt::Number: emit(col, CellReading::number(f64(d, field::kNumberValue), xf)); break;
-    case rt::Rk: emit(col, CellReading::number(rkValue(u32(d, field::kRkValue)), xf)); break;
-    case rt::LabelSst: emit(col, CellReading::label(sharedString(u32(d, field::kLabelSstIndex)), xf)); break;
+    case rt::Blank: out.emplace_back(col, CellReading::blank(xf)); break;
+    case rt::Number: out.emplace_back(col, CellReading::number(f64(d, field::kNumberValue), xf)); break;
+    case rt::Rk: out.emplace_back(col, CellReading::number(rkValue(u32(d, field::kRkValue)), xf)); break;
+    case rt::LabelSst: {
+        const std::uint32_t index = u32(d, field::kLabelSstIndex);
+        if (index >= sharedStrings)
+            throw Error(ErrorCode::DamagedRecord,
+                        "shared string " + std::to_string(index) + " of " + std::to_string(sharedStrings));
+        out.emplace_back(col, CellReading::label(index, xf));
+        break;
+    }
     case rt::Label:
-    case rt::RString: emit(col, CellReading::label(inlineText(d), xf)); break;
+    case rt::RString: out.emplace_back(col, CellReading::label(own(inlineText(d)), xf)); break;
     case rt::BoolErr: {
         const bool error = u8(d, 7) != 0;
-        emit(col, {error ? CellReading::Kind::Error : CellReading::Kind::Boolean, xf, u8(d, 6), {}});
+        out.emplace_back(col, CellReading{error ? CellReading::Kind::Error : CellReading::Kind::Boolean, xf,
+                                          CellReading::kNoText, u8(d, 6)});
         break;
     }
     case rt::Formula: {
-        CellReading r{CellReading::Kind::Formula, xf, 0, {}};
+        CellReading r{CellReading::Kind::Formula, xf, CellReading::kNoText, 0};
         requireRange(d, field::kFormulaResult, 8);
         std::memcpy(&r.value, d.data() + field::kFormulaResult, 8);
         if (stringResult.size() >= 3) {
@@ -104,9 +128,9 @@ void readCells(std::uint16_t type, ByteView data, ByteView stringResult,
             const bool high = stringResult[2] & 0x01;
             const std::size_t cch =
                 std::min<std::size_t>(u16(stringResult, 0), (stringResult.size() - 3) / (high ? 2 : 1));
-            r.text = readChars(stringResult, 3, cch, high);
+            r.text = own(readChars(stringResult, 3, cch, high));
         }
-        emit(col, std::move(r));
+        out.emplace_back(col, r);
         break;
     }
     case rt::MulRk:
@@ -117,7 +141,8 @@ void readCells(std::uint16_t type, ByteView data, ByteView stringResult,
             const std::size_t at = 4 + (c - col) * (rk ? 6u : 2u);
             const std::uint16_t cellXf = u16(d, at);
             const auto column = static_cast<std::uint16_t>(c);
-            emit(column, rk ? CellReading::number(rkValue(u32(d, at + 2)), cellXf) : CellReading::blank(cellXf));
+            out.emplace_back(column,
+                             rk ? CellReading::number(rkValue(u32(d, at + 2)), cellXf) : CellReading::blank(cellXf));
         }
         break;
     }

@@ -246,13 +246,11 @@ std::size_t CellTable::blockCount() const
     return rowBlocks().size();
 }
 
-CellTable::Layout CellTable::serialize(std::size_t streamOffset) const
+CellTable::Layout CellTable::serialize(Bytes& out) const
 {
     const std::vector<std::vector<std::uint16_t>> blocks = rowBlocks();
 
     Layout layout;
-    Bytes& out = layout.bytes;
-    out.reserve(64 * 1024);
     constexpr std::size_t none = static_cast<std::size_t>(-1);
     for (const std::vector<std::uint16_t>& rows : blocks) {
         const std::size_t blockAt = out.size();
@@ -292,7 +290,7 @@ CellTable::Layout CellTable::serialize(std::size_t streamOffset) const
             put16(d, static_cast<std::uint16_t>(at - reference));
             reference = at;
         }
-        layout.dbcells.push_back(static_cast<std::uint32_t>(streamOffset + dbcellAt));
+        layout.dbcells.push_back(static_cast<std::uint32_t>(dbcellAt));
         appendRecord(out, rt::DbCell, d);
     }
     if (!blocks.empty()) {

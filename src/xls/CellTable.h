@@ -57,13 +57,12 @@ public:
 
     // The number of row blocks (and so of DBCELL records) the table is written in.
     std::size_t blockCount() const;
-    // The table laid out from streamOffset (the offset of its first byte in the stream).
+    // Appends the table to the stream; the offsets of its DBCELL records are stream offsets.
     struct Layout {
-        Bytes bytes;
         std::vector<std::uint32_t> dbcells;  // stream offsets of the DBCELL records
         std::uint32_t rwMic = 0, rwMac = 0;  // first row and last row + 1 (0, 0 when empty)
     };
-    Layout serialize(std::size_t streamOffset) const;
+    Layout serialize(Bytes& stream) const;
 
 private:
     struct Row {

@@ -94,6 +94,7 @@ Bytes readChain(const Sectors& sectors, const std::vector<std::uint32_t>& fat, s
     Bytes out;
     if (start == kEndOfChain || wanted == 0)
         return out;
+    out.reserve(std::min(wanted, sectors.file.size()));
     const std::size_t limit = std::min<std::size_t>(sectors.count, wanted / sectors.size + 2);
     for (std::uint32_t s : chain(fat, start, limit, what)) {
         const ByteView data = sectors.sector(s);
@@ -291,28 +292,37 @@ bool CompoundFile::hasEntry(const std::u16string& name) const
 
 namespace {
 
-// The sectors of the new file as they are laid out, with the FAT that chains them.
+// The new file as it is laid out: the header sector first, then each sector at (n + 1) * size,
+// with the FAT that chains them.
 struct Layout {
     std::size_t sector;
     std::vector<std::uint32_t> fat;
-    std::vector<Bytes> body;  // the sectors after the header, in order
+    Bytes file;
+
+    explicit Layout(std::size_t sectorSize) : sector(sectorSize), file(sectorSize, 0) {}
+    std::uint32_t sectors() const { return static_cast<std::uint32_t>(file.size() / sector - 1); }
 
     // Appends the data in whole sectors, chained; returns its first sector.
     std::uint32_t place(ByteView data)
     {
         if (data.empty())
             return kEndOfChain;
-        const auto first = static_cast<std::uint32_t>(body.size());
-        for (std::size_t off = 0; off < data.size(); off += sector) {
-            Bytes s(sector, 0);
-            std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(off), std::min(sector, data.size() - off),
-                        s.begin());
-            body.push_back(std::move(s));
-            fat.push_back(static_cast<std::uint32_t>(body.size()));
-        }
-        fat.back() = kEndOfChain;
+        const std::uint32_t first = sectors();
+        file.insert(file.end(), data.begin(), data.end());
+        file.resize((file.size() + sector - 1) / sector * sector, 0);
+        for (std::uint32_t s = first + 1; s < sectors(); ++s)
+            fat.push_back(s);
+        fat.push_back(kEndOfChain);
         return first;
     }
+    std::uint32_t addEmpty(std::uint32_t mark)
+    {
+        const std::uint32_t n = sectors();
+        file.resize(file.size() + sector, 0);
+        fat.push_back(mark);
+        return n;
+    }
+    std::size_t offsetOf(std::uint32_t n) const { return (static_cast<std::size_t>(n) + 1) * sector; }
 };
 
 // The mini stream and mini FAT that hold the small streams.
@@ -323,13 +333,10 @@ struct MiniLayout {
     std::uint32_t place(const Bytes& data)
     {
         const auto start = static_cast<std::uint32_t>(fat.size());
-        for (std::size_t off = 0; off < data.size(); off += kMiniSector) {
-            Bytes granule(kMiniSector, 0);
-            std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(off), std::min(kMiniSector, data.size() - off),
-                        granule.begin());
-            stream.insert(stream.end(), granule.begin(), granule.end());
+        stream.insert(stream.end(), data.begin(), data.end());
+        stream.resize((stream.size() + kMiniSector - 1) / kMiniSector * kMiniSector, 0);
+        while (fat.size() < stream.size() / kMiniSector)
             fat.push_back(static_cast<std::uint32_t>(fat.size() + 1));
-        }
         fat.back() = kEndOfChain;
         return start;
     }
@@ -353,7 +360,7 @@ struct FatSectors {
 FatSectors appendFat(Layout& l)
 {
     const std::size_t per = l.sector / 4;
-    const std::size_t dataSectors = l.body.size();
+    const std::size_t dataSectors = l.sectors();
     std::size_t fatCount = 0, difatCount = 0;
     for (;;) {
         const std::size_t total = dataSectors + fatCount + difatCount;
@@ -366,27 +373,21 @@ FatSectors appendFat(Layout& l)
         difatCount = needDifat;
     }
     FatSectors ids;
-    for (std::size_t i = 0; i < fatCount; ++i) {
-        ids.fat.push_back(static_cast<std::uint32_t>(l.body.size()));
-        l.body.emplace_back(l.sector, 0);
-        l.fat.push_back(kFatSect);
-    }
-    for (std::size_t i = 0; i < difatCount; ++i) {
-        ids.difat.push_back(static_cast<std::uint32_t>(l.body.size()));
-        l.body.emplace_back(l.sector, 0);
-        l.fat.push_back(kDifSect);
-    }
+    for (std::size_t i = 0; i < fatCount; ++i)
+        ids.fat.push_back(l.addEmpty(kFatSect));
+    for (std::size_t i = 0; i < difatCount; ++i)
+        ids.difat.push_back(l.addEmpty(kDifSect));
     l.fat.resize(fatCount * per, kFree);
     for (std::size_t i = 0; i < fatCount; ++i)
         for (std::size_t k = 0; k < per; ++k)
-            set32(l.body[ids.fat[i]], 4 * k, l.fat[i * per + k]);
+            set32(l.file, l.offsetOf(ids.fat[i]) + 4 * k, l.fat[i * per + k]);
     for (std::size_t i = 0; i < difatCount; ++i) {
-        Bytes& s = l.body[ids.difat[i]];
+        const std::size_t at = l.offsetOf(ids.difat[i]);
         for (std::size_t k = 0; k + 1 < per; ++k) {
             const std::size_t n = kHeaderDifatEntries + i * (per - 1) + k;
-            set32(s, 4 * k, n < fatCount ? ids.fat[n] : kFree);
+            set32(l.file, at + 4 * k, n < fatCount ? ids.fat[n] : kFree);
         }
-        set32(s, l.sector - 4, i + 1 < difatCount ? ids.difat[i + 1] : kEndOfChain);
+        set32(l.file, at + l.sector - 4, i + 1 < difatCount ? ids.difat[i + 1] : kEndOfChain);
     }
     return ids;
 }
@@ -399,9 +400,8 @@ struct HeaderFields {
 };
 
 // The header fills the whole first sector (4096 bytes in version 4, the rest zero).
-Bytes headerSector(int sectorShift, std::size_t sector, const HeaderFields& h, const FatSectors& ids)
+void writeHeader(Bytes& out, int sectorShift, const HeaderFields& h, const FatSectors& ids)
 {
-    Bytes out(sector, 0);
     std::copy(kSignature, kSignature + 8, out.begin());
     set16(out, header::kMinorVersion, 0x003E);
     set16(out, header::kMajorVersion, sectorShift == 9 ? 3 : 4);
@@ -419,7 +419,6 @@ Bytes headerSector(int sectorShift, std::size_t sector, const HeaderFields& h, c
     set32(out, header::kDifatSectors, static_cast<std::uint32_t>(ids.difat.size()));
     for (std::size_t i = 0; i < kHeaderDifatEntries; ++i)
         set32(out, header::kDifat + 4 * i, i < ids.fat.size() ? ids.fat[i] : kFree);
-    return out;
 }
 
 }  // namespace
@@ -428,7 +427,11 @@ Bytes CompoundFile::serialize(int sectorShift) const
 {
     if (sectorShift != 9 && sectorShift != 12)
         throw Error(ErrorCode::Unsupported, "sector size 2^" + std::to_string(sectorShift));
-    Layout layout{std::size_t(1) << sectorShift, {}, {}};
+    Layout layout(std::size_t(1) << sectorShift);
+    std::size_t total = 0;
+    for (const Bytes& b : streams_)
+        total += b.size();
+    layout.file.reserve(total + total / 64 + 8 * layout.sector);
 
     // The streams: large ones in sectors of their own, small ones in the mini stream.
     std::vector<Entry> entries = entries_;
@@ -465,11 +468,8 @@ Bytes CompoundFile::serialize(int sectorShift) const
     h.directorySectors = directory.size() / layout.sector;
 
     const FatSectors ids = appendFat(layout);
-    Bytes out = headerSector(sectorShift, layout.sector, h, ids);
-    out.reserve(layout.sector * (layout.body.size() + 1));
-    for (const Bytes& s : layout.body)
-        out.insert(out.end(), s.begin(), s.end());
-    return out;
+    writeHeader(layout.file, sectorShift, h, ids);
+    return std::move(layout.file);
 }
 
 }  // namespace xls

@@ -116,30 +116,54 @@ void renameNames(Record& record, const NameRenames& renames, const std::string& 
     rewrite(record, where, [&](Bytes& d, std::size_t at, const formula::Token& t) { renameTokens(d, at, t, renames); });
 }
 
-NameRenames copyLocalNames(std::vector<Record>& globals, int from, int to)
+namespace {
+
+// The positions in globals of the names scoped to sheet `from`, and how many names there are.
+std::vector<std::size_t> localNames(const std::vector<Record>& globals, int from, std::uint32_t& nameCount)
 {
-    std::vector<std::size_t> local;  // positions in globals of the source's names
-    NameRenames renames;
-    std::size_t lastName = 0;
-    std::uint32_t nameCount = 0;
+    std::vector<std::size_t> local;
+    nameCount = 0;
     for (std::size_t k = 0; k < globals.size(); ++k) {
         if (globals[k].type != rt::Name)
             continue;
-        lastName = k;
         ++nameCount;
-        if (globals[k].data.size() >= field::kNameChars && u16(globals[k].data, field::kNameSheet) == from + 1) {
-            if (k + 1 < globals.size() && globals[k + 1].type == rt::Continue)
-                throw Error(ErrorCode::Unsupported, globals[k].offset, nameOf(globals[k]) + " continues over records");
+        if (globals[k].data.size() >= field::kNameChars && u16(globals[k].data, field::kNameSheet) == from + 1)
             local.push_back(k);
-            renames.emplace_back(nameCount, 0);
-        }
     }
-    // The copies are appended after the last name, in order: the k-th gets index nameCount + 1 + k.
-    for (std::size_t k = 0; k < renames.size(); ++k)
-        renames[k].second = nameCount + 1 + static_cast<std::uint32_t>(k);
-    if (local.empty())
-        return renames;
+    return local;
+}
 
+}  // namespace
+
+NameRenames planLocalNames(const std::vector<Record>& globals, int from)
+{
+    std::uint32_t nameCount = 0;
+    NameRenames renames;
+    std::uint32_t index = 0;
+    const std::vector<std::size_t> local = localNames(globals, from, nameCount);
+    for (std::size_t k = 0, next = 0; k < globals.size() && next < local.size(); ++k) {
+        if (globals[k].type != rt::Name)
+            continue;
+        ++index;
+        if (k != local[next])
+            continue;
+        if (k + 1 < globals.size() && globals[k + 1].type == rt::Continue)
+            throw Error(ErrorCode::Unsupported, globals[k].offset, nameOf(globals[k]) + " continues over records");
+        Record probe = globals[k];
+        rewrite(probe, nameOf(probe), [](Bytes&, std::size_t, const formula::Token&) {});
+        // The copies are appended after the last name, in order.
+        renames.emplace_back(index, nameCount + 1 + static_cast<std::uint32_t>(next));
+        ++next;
+    }
+    return renames;
+}
+
+void copyLocalNames(std::vector<Record>& globals, int from, int to, const NameRenames& renames)
+{
+    if (renames.empty())
+        return;
+    std::uint32_t nameCount = 0;
+    const std::vector<std::size_t> local = localNames(globals, from, nameCount);
     ExternSheets xti(globals);
     const int sourceXti = xti.find(from);
     std::vector<Record> added;
@@ -153,8 +177,11 @@ NameRenames copyLocalNames(std::vector<Record>& globals, int from, int to)
         });
         added.push_back(std::move(r));
     }
+    std::size_t lastName = 0;
+    for (std::size_t k = 0; k < globals.size(); ++k)
+        if (globals[k].type == rt::Name)
+            lastName = k;
     globals.insert(globals.begin() + static_cast<std::ptrdiff_t>(lastName + 1), added.begin(), added.end());
-    return renames;
 }
 
 }  // namespace xls

@@ -21,6 +21,7 @@ public:
     std::uint32_t count() const { return static_cast<std::uint32_t>(texts_.size()); }
     // The text of the string at the index; throws DamagedRecord for an index beyond the table.
     const std::u16string& text(std::uint32_t index) const;
+    const std::vector<std::u16string>& texts() const { return texts_; }
     // cstTotal and cstUnique as the SST record states them.
     std::uint32_t statedTotal() const;
     std::uint32_t statedUnique() const;

@@ -319,24 +319,10 @@ std::u16string Workbook::copyName(const std::u16string& source) const
     }
 }
 
-// A copied drawing gets its own drawing id and shape ids in the workbook's drawing group.
-void Workbook::copyDrawing(std::vector<Record>& globals, Worksheet& copy)
-{
-    std::vector<Record*> drawing;
-    for (Record& r : copy.records())
-        if (r.type == rt::MsoDrawing)
-            drawing.push_back(&r);
-    if (drawing.empty())
-        return;
-    DrawingGroup group(globals);
-    group.adoptCopy(drawing);
-    group.writeBack(globals);
-}
-
 // TABID gets an id for the new sheet; the workbook's own SUPBOOK counts it.
-void Workbook::registerNewSheet(std::vector<Record>& globals, int sheets)
+void Workbook::registerNewSheet()
 {
-    for (Record& r : globals) {
+    for (Record& r : globals_) {
         if (r.type == rt::TabId) {
             std::uint16_t top = 0;
             for (std::size_t k = 0; k + 1 < r.data.size(); k += 2)
@@ -344,22 +330,19 @@ void Workbook::registerNewSheet(std::vector<Record>& globals, int sheets)
             put16(r.data, static_cast<std::uint16_t>(top + 1));
         } else if (r.type == rt::SupBook && r.data.size() >= 4 &&
                    u16(r.data, field::kSupBookKind) == field::kSupBookSelf) {
-            set16(r.data, field::kSupBookSheets, static_cast<std::uint16_t>(sheets));
+            set16(r.data, field::kSupBookSheets, static_cast<std::uint16_t>(sheetCount()));
         }
     }
 }
 
 // The copy's formulas that name a sheet-local name of the source name the copy's own.
-void Workbook::renameCopiedNames(std::vector<Record>& globals, int from, int to, Sheet& copy)
+void Workbook::renameCopiedNames(Sheet& copy, const NameRenames& renames)
 {
-    const NameRenames renames = copyLocalNames(globals, from, to);
     if (renames.empty())
         return;
     copy.worksheet->cells().forEachCell([&](CellTable::Cell& c) {
-        const std::string where =
-            "the formula of cell " +
-            WorkbookScan::address(WorkbookScan::key(u16(c.record.data, field::kCellRow), c.firstCol)) + " on sheet " +
-            quoted(copy.name);
+        const std::string where = "the formula of cell " + cellName(u16(c.record.data, field::kCellRow), c.firstCol) +
+                                  " on sheet " + quoted(copy.name);
         renameNames(c.record, renames, where);
         for (Record& f : c.followers)
             renameNames(f, renames, where);
@@ -373,26 +356,37 @@ int Workbook::copySheetToEnd(int position)
         throw Error(ErrorCode::Unsupported, "sheet " + quoted(source.name) + " is not a worksheet");
     if (source.worksheet->hasEmbeddedCharts())
         throw Error(ErrorCode::Unsupported, "sheet " + quoted(source.name) + " holds an embedded chart");
-    // The copy and the globals are made apart and taken over at the end, so that a refusal
-    // part-way leaves the workbook as it was.
     Sheet copy = source;
-    std::vector<Record> globals = globals_;
     Worksheet& ws = *copy.worksheet;
     for (Record& r : ws.records())
         if (r.type == rt::Window2 && r.data.size() >= 2)  // one sheet stays the selected one
             set16(r.data, 0, u16(r.data, 0) & ~field::kWindowSelected);
     // A code name belongs to one sheet only.
     std::erase_if(ws.records(), [](const Record& r) { return r.type == rt::CodeName; });
-    copyDrawing(globals, ws);
     copy.name = copyName(source.name);
     copy.boundSheet =
         boundSheetData(source.boundSheet[field::kSheetState], source.boundSheet[field::kSheetType], copy.name);
-    const int to = sheetCount() + 1;
-    registerNewSheet(globals, to);
-    renameCopiedNames(globals, position - 1, to - 1, copy);
-    globals_ = std::move(globals);
+
+    // Whatever can refuse the copy happens on the copy and on a drawing group of its own; the
+    // workbook takes the changes over only when nothing has, so a refusal leaves it as it was.
+    std::vector<Record*> drawing;
+    for (Record& r : ws.records())
+        if (r.type == rt::MsoDrawing)
+            drawing.push_back(&r);
+    std::optional<DrawingGroup> group;
+    if (!drawing.empty()) {
+        group.emplace(globals_);
+        group->adoptCopy(drawing);
+    }
+    const NameRenames renames = planLocalNames(globals_, position - 1);
+    renameCopiedNames(copy, renames);
+
+    if (group)
+        group->writeBack(globals_);
     sheets_.push_back(std::move(copy));
-    return to;
+    registerNewSheet();
+    copyLocalNames(globals_, position - 1, sheetCount() - 1, renames);
+    return sheetCount();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -473,8 +467,9 @@ void Workbook::setCell(int position, const std::string& address, const CellValue
         if (t.size() > 32767)
             throw Error(ErrorCode::InvalidValue, "text longer than 32 767 characters");
         Record r = cellRecord(rt::LabelSst, a.row, a.col, xf);
-        put32(r.data, strings_.add(t));
-        writeCell(sheet, a.row, a.col, std::move(r), CellReading::label(t, xf));
+        const std::uint32_t index = strings_.add(t);
+        put32(r.data, index);
+        writeCell(sheet, a.row, a.col, std::move(r), CellReading::label(index, xf));
     };
     // An empty value leaves a cell that has no record as it is; one that has becomes blank.
     auto blank = [&] {
@@ -567,8 +562,7 @@ Bytes Workbook::saveToBytes() const
         const std::size_t at = stream.size();
         set32(stream, boundSheetAt.at(i), static_cast<std::uint32_t>(at));
         if (sheets_[i].worksheet) {
-            const Bytes sheet = sheets_[i].worksheet->serialize(at);
-            stream.insert(stream.end(), sheet.begin(), sheet.end());
+            sheets_[i].worksheet->serialize(stream);
         } else {
             for (const Record& r : sheets_[i].other)
                 appendRecord(stream, r.type, r.data);
@@ -598,47 +592,53 @@ void Workbook::save(const std::string& path) const
 // The self-check
 // ---------------------------------------------------------------------------------------------
 
-void Workbook::compareSheet(std::size_t index, const WorkbookScan& saved, std::vector<std::string>& differences) const
+void Workbook::compareSheet(std::size_t index, const WorkbookScan::Sheet& out, const Texts& outTexts,
+                            std::vector<std::string>& differences) const
 {
     const Sheet& sheet = sheets_[index];
-    const WorkbookScan::Sheet& out = saved.sheets[index];
     const std::string name = "sheet " + quoted(sheet.name);
     for (std::uint32_t key : out.heldTwice)
         differences.push_back(name + " cell " + WorkbookScan::address(key) + " is held by more than one record");
 
     // What each address must read as: the written value, else the opened workbook's cell.
-    std::vector<std::pair<std::uint32_t, const CellReading*>> meant;
+    struct Meant {
+        std::uint32_t key;
+        const CellReading* reading;
+        const Texts* texts;
+    };
+    std::vector<Meant> meant;
     const std::vector<WorkbookScan::Cell>& original = opened_->sheets[sheet.origin].cells;
+    meant.reserve(original.size() + sheet.written.size());
     auto o = original.begin();
     auto w = sheet.written.begin();
     while (o != original.end() || w != sheet.written.end()) {
         if (w == sheet.written.end() || (o != original.end() && o->key < w->first)) {
-            meant.emplace_back(o->key, &o->reading);
+            meant.push_back({o->key, &o->reading, &opened_->texts});
             ++o;
         } else {
             if (o != original.end() && o->key == w->first)
                 ++o;
-            meant.emplace_back(w->first, &w->second);
+            meant.push_back({w->first, &w->second, &strings_.texts()});
             ++w;
         }
     }
-    auto report = [&](std::uint32_t key, const CellReading* found, const CellReading* wanted) {
+    auto report = [&](std::uint32_t key, const CellReading* found, const Meant* wanted) {
         differences.push_back(name + " cell " + WorkbookScan::address(key) + " reads " +
-                              (found ? describe(*found) : "nothing") + ", meant " +
-                              (wanted ? describe(*wanted) : "nothing"));
+                              (found ? describe(*found, outTexts) : "nothing") + ", meant " +
+                              (wanted ? describe(*wanted->reading, *wanted->texts) : "nothing"));
     };
     auto m = meant.begin();
     auto s = out.cells.begin();
     while (m != meant.end() || s != out.cells.end()) {
-        if (s == out.cells.end() || (m != meant.end() && m->first < s->key)) {
-            report(m->first, nullptr, m->second);
+        if (s == out.cells.end() || (m != meant.end() && m->key < s->key)) {
+            report(m->key, nullptr, &*m);
             ++m;
-        } else if (m == meant.end() || s->key < m->first) {
+        } else if (m == meant.end() || s->key < m->key) {
             report(s->key, &s->reading, nullptr);
             ++s;
         } else {
-            if (!(*m->second == s->reading))
-                report(s->key, &s->reading, m->second);
+            if (!sameReading(*m->reading, *m->texts, s->reading, outTexts))
+                report(s->key, &s->reading, &*m);
             ++m;
             ++s;
         }
@@ -650,22 +650,25 @@ std::vector<std::string> Workbook::verify(ByteView saved) const
     std::vector<std::string> differences;
     WorkbookScan out;
     try {
-        out = WorkbookScan::read(saved);
+        out = WorkbookScan::read(
+            saved, WorkbookScan::Offsets::Exact,
+            [&](std::size_t i, const WorkbookScan::Sheet& sheet, const Texts& texts) {
+                if (i >= sheets_.size())
+                    return;
+                if (sheet.name != sheets_[i].name)
+                    differences.push_back("sheet " + std::to_string(i + 1) + " is named " + quoted(sheet.name) +
+                                          ", meant " + quoted(sheets_[i].name));
+                else if (sheets_[i].worksheet && sheet.worksheet)
+                    compareSheet(i, sheet, texts, differences);
+                else if (sheets_[i].worksheet)
+                    differences.push_back("sheet " + quoted(sheets_[i].name) + " is no longer a worksheet");
+            });
     } catch (const Error& e) {
         return {std::string("the saved workbook cannot be read: ") + e.what()};
     }
     if (out.sheets.size() != sheets_.size())
         return {"the saved workbook has " + std::to_string(out.sheets.size()) + " sheets, meant " +
                 std::to_string(sheets_.size())};
-    for (std::size_t i = 0; i < sheets_.size(); ++i) {
-        if (out.sheets[i].name != sheets_[i].name)
-            differences.push_back("sheet " + std::to_string(i + 1) + " is named " + quoted(out.sheets[i].name) +
-                                  ", meant " + quoted(sheets_[i].name));
-        else if (sheets_[i].worksheet && out.sheets[i].worksheet)
-            compareSheet(i, out, differences);
-        else if (sheets_[i].worksheet)
-            differences.push_back("sheet " + quoted(sheets_[i].name) + " is no longer a worksheet");
-    }
     if (out.sstTotal != out.labelSstCells)
         differences.push_back("the shared string table counts " + std::to_string(out.sstTotal) +
                               " uses, the cells make " + std::to_string(out.labelSstCells));

@@ -9,8 +9,10 @@
 #include "xls/CellReading.h"
 #include "xls/CellValue.h"
 #include "xls/CompoundFile.h"
+#include "xls/LocalNames.h"
 #include "xls/Record.h"
 #include "xls/SharedStrings.h"
+#include "xls/WorkbookScan.h"
 #include "xls/Worksheet.h"
 
 #include <map>
@@ -20,8 +22,6 @@
 #include <vector>
 
 namespace xls {
-
-class WorkbookScan;
 
 class Workbook {
 public:
@@ -78,9 +78,8 @@ private:
     const Sheet& sheetAt(int position) const;
     void validateName(const std::u16string& name, int except) const;
     std::u16string copyName(const std::u16string& source) const;
-    static void copyDrawing(std::vector<Record>& globals, Worksheet& copy);
-    static void registerNewSheet(std::vector<Record>& globals, int sheets);
-    static void renameCopiedNames(std::vector<Record>& globals, int from, int to, Sheet& copy);
+    void registerNewSheet();
+    static void renameCopiedNames(Sheet& copy, const NameRenames& renames);
 
     std::uint16_t cellXfFor(const Worksheet& ws, std::uint16_t row, std::uint16_t col) const;
     // The code of the XF's number format when the workbook defines it (a FORMAT record).
@@ -90,7 +89,8 @@ private:
     void writeCell(Sheet& sheet, std::uint16_t row, std::uint16_t col, Record record, CellReading reading);
 
     Bytes serializeGlobals(std::vector<std::size_t>& boundSheetAt) const;
-    void compareSheet(std::size_t index, const WorkbookScan& saved, std::vector<std::string>& differences) const;
+    void compareSheet(std::size_t index, const WorkbookScan::Sheet& saved, const Texts& savedTexts,
+                      std::vector<std::string>& differences) const;
 
     CompoundFile container_;
     int workbookStream_ = -1;

@@ -6,7 +6,6 @@
 #include "xls/Text.h"
 
 #include <algorithm>
-#include <map>
 
 namespace xls {
 
@@ -14,81 +13,143 @@ namespace {
 
 // A record seen in place, without copying its data.
 struct View {
-    std::uint16_t type;
+    std::uint16_t type = 0;
     ByteView data;
-    std::size_t offset;
+    std::size_t offset = 0;
 };
 
-std::vector<View> records(ByteView stream)
-{
-    std::vector<View> out;
-    std::size_t pos = 0;
-    int depth = 0;
-    while (pos + 4 <= stream.size()) {
-        const std::uint16_t type = u16(stream, pos);
-        const std::uint16_t length = u16(stream, pos + 2);
-        if (type == 0 && length == 0 && depth == 0)
-            break;
-        requireRange(stream, pos + 4, length);
-        out.push_back({type, stream.subspan(pos + 4, length), pos});
-        if (type == rt::Bof)
-            ++depth;
-        else if (type == rt::Eof && depth > 0)
-            --depth;
-        pos += 4 + length;
+// Walks the records of a stream from an offset; next() is false past the end or at the padding
+// after the last substream.
+class Cursor {
+public:
+    Cursor(ByteView stream, std::size_t at) : stream_(stream), at_(at) {}
+    bool next(View& v)
+    {
+        if (at_ + 4 > stream_.size())
+            return false;
+        v.type = u16(stream_, at_);
+        const std::uint16_t length = u16(stream_, at_ + 2);
+        if (v.type == 0 && length == 0)
+            return false;
+        requireRange(stream_, at_ + 4, length);
+        v.data = stream_.subspan(at_ + 4, length);
+        v.offset = at_;
+        at_ += 4 + length;
+        return true;
     }
-    return out;
-}
+    std::size_t at() const { return at_; }
+
+private:
+    ByteView stream_;
+    std::size_t at_;
+};
 
 Record copyOf(const View& v)
 {
     return Record{v.type, Bytes(v.data.begin(), v.data.end()), v.offset};
 }
 
-// The cells of one worksheet substream, from its BOF at `start`.
-void readSheet(const std::vector<View>& all, std::size_t start, const SharedStrings& strings, WorkbookScan& scan,
-               WorkbookScan::Sheet& sheet)
+struct Bound {
+    std::uint32_t offset;
+    std::u16string name;
+    bool worksheet;
+};
+
+// The globals: the sheets' BOUNDSHEET records and the shared strings. Returns where they end.
+std::size_t readGlobals(ByteView stream, std::vector<Bound>& bounds, SharedStrings& strings)
 {
-    auto shared = [&](std::uint32_t index) -> const std::u16string& { return strings.text(index); };
-    int depth = 0;
-    for (std::size_t i = start; i < all.size(); ++i) {
-        const View& v = all[i];
-        if (v.type == rt::Bof) {
-            ++depth;
+    Cursor c(stream, 0);
+    View v;
+    bool more = c.next(v);
+    while (more && v.type != rt::Eof) {
+        if (v.type == rt::BoundSheet) {
+            requireRange(v.data, 0, field::kSheetName + 1);
+            bounds.push_back({u32(v.data, field::kSheetOffset),
+                              readChars(v.data, field::kSheetName + 1, v.data[field::kSheetNameLength],
+                                        v.data[field::kSheetName] & 0x01),
+                              v.data[field::kSheetType] == 0});
+        }
+        if (v.type == rt::Sst) {
+            std::vector<Record> chain{copyOf(v)};
+            while ((more = c.next(v)) && v.type == rt::Continue)
+                chain.push_back(copyOf(v));
+            strings = SharedStrings(std::move(chain));
             continue;
         }
-        if (v.type == rt::Eof && --depth == 0)
+        more = c.next(v);
+    }
+    if (!more)
+        throw Error(ErrorCode::DamagedRecord, "the workbook globals have no EOF");
+    return c.at();
+}
+
+// The stream offsets of the top-level BOF records after the globals, in order.
+std::vector<std::size_t> substreams(ByteView stream, std::size_t from)
+{
+    std::vector<std::size_t> starts;
+    Cursor c(stream, from);
+    View v;
+    int depth = 0;
+    while (c.next(v)) {
+        if (v.type == rt::Bof && depth++ == 0)
+            starts.push_back(v.offset);
+        else if (v.type == rt::Eof && depth > 0)
+            --depth;
+    }
+    return starts;
+}
+
+// The cells of one worksheet substream, from its BOF.
+void readSheet(ByteView stream, std::size_t start, WorkbookScan& scan, WorkbookScan::Sheet& sheet)
+{
+    std::vector<std::pair<std::uint16_t, CellReading>> read;
+    Cursor c(stream, start);
+    View v;
+    int depth = 0;
+    bool more = c.next(v);
+    while (more) {
+        if (v.type == rt::Bof)
+            ++depth;
+        else if (v.type == rt::Eof && --depth == 0)
             break;
-        if (depth != 1 || !isCellRecord(v.type))
+        if (depth != 1 || !isCellRecord(v.type)) {
+            more = c.next(v);
             continue;
-        if (v.data.size() < 6)
-            throw Error(ErrorCode::DamagedRecord, v.offset, "cell record too short");
+        }
+        const View cell = v;
         // A FORMULA with a text result has its STRING after it (past SHRFMLA, ARRAY or TABLE).
         ByteView stringResult;
-        for (std::size_t j = i + 1; v.type == rt::Formula && j < all.size(); ++j) {
-            if (all[j].type == rt::String)
-                stringResult = all[j].data;
-            if (!isFormulaFollower(all[j].type) && all[j].type != rt::Continue)
-                break;
-        }
-        scan.labelSstCells += v.type == rt::LabelSst;
-        const std::uint16_t row = u16(v.data, field::kCellRow);
-        readCells(v.type, v.data, stringResult, shared, [&](std::uint16_t col, CellReading reading) {
+        while ((more = c.next(v)) && cell.type == rt::Formula && (isFormulaFollower(v.type) || v.type == rt::Continue))
+            if (v.type == rt::String)
+                stringResult = v.data;
+        if (cell.data.size() < 6)
+            throw Error(ErrorCode::DamagedRecord, cell.offset, "cell record too short");
+        scan.labelSstCells += cell.type == rt::LabelSst;
+        const std::uint16_t row = u16(cell.data, field::kCellRow);
+        read.clear();
+        readCells(cell.type, cell.data, stringResult, scan.sstStrings, scan.texts, read);
+        for (auto& [col, reading] : read)
             sheet.cells.push_back({WorkbookScan::key(row, col), std::move(reading)});
-        });
     }
-    // By address; of two records for one address the later one counts.
-    std::stable_sort(sheet.cells.begin(), sheet.cells.end(),
-                     [](const WorkbookScan::Cell& a, const WorkbookScan::Cell& b) { return a.key < b.key; });
+    // By address; of two records for one address the later one counts. A table in Excel's order
+    // is sorted already.
+    auto byKey = [](const WorkbookScan::Cell& a, const WorkbookScan::Cell& b) { return a.key < b.key; };
+    if (!std::is_sorted(sheet.cells.begin(), sheet.cells.end(), byKey))
+        std::stable_sort(sheet.cells.begin(), sheet.cells.end(), byKey);
+    const auto twice =
+        std::adjacent_find(sheet.cells.begin(), sheet.cells.end(),
+                           [](const WorkbookScan::Cell& a, const WorkbookScan::Cell& b) { return a.key == b.key; });
+    if (twice == sheet.cells.end())
+        return;
     std::vector<WorkbookScan::Cell> unique;
     unique.reserve(sheet.cells.size());
-    for (WorkbookScan::Cell& c : sheet.cells) {
-        if (!unique.empty() && unique.back().key == c.key) {
-            if (sheet.heldTwice.empty() || sheet.heldTwice.back() != c.key)
-                sheet.heldTwice.push_back(c.key);
-            unique.back() = std::move(c);
+    for (WorkbookScan::Cell& cellReading : sheet.cells) {
+        if (!unique.empty() && unique.back().key == cellReading.key) {
+            if (sheet.heldTwice.empty() || sheet.heldTwice.back() != cellReading.key)
+                sheet.heldTwice.push_back(cellReading.key);
+            unique.back() = std::move(cellReading);
         } else {
-            unique.push_back(std::move(c));
+            unique.push_back(std::move(cellReading));
         }
     }
     sheet.cells = std::move(unique);
@@ -96,76 +157,55 @@ void readSheet(const std::vector<View>& all, std::size_t start, const SharedStri
 
 }  // namespace
 
-WorkbookScan WorkbookScan::read(ByteView file, Offsets offsets)
+WorkbookScan WorkbookScan::read(ByteView file, Offsets offsets, const EachSheet& each)
 {
     const CompoundFile cf = CompoundFile::parse(file);
     const int stream = cf.findRootStream(u"Workbook");
     if (stream < 0)
         throw Error(ErrorCode::NoWorkbookStream, "");
-    return fromStream(cf.stream(stream), offsets);
+    return fromStream(cf.stream(stream), offsets, each);
 }
 
-WorkbookScan WorkbookScan::fromStream(ByteView stream, Offsets offsets)
+WorkbookScan WorkbookScan::fromStream(ByteView stream, Offsets offsets, const EachSheet& each)
 {
-    const std::vector<View> all = records(stream);
-
     WorkbookScan scan;
     SharedStrings strings;
-    struct Bound {
-        std::uint32_t offset;
-        std::u16string name;
-        bool worksheet;
-    };
     std::vector<Bound> bounds;
-    std::size_t i = 0;
-    for (; i < all.size() && all[i].type != rt::Eof; ++i) {
-        const View& v = all[i];
-        if (v.type == rt::BoundSheet) {
-            requireRange(v.data, 0, field::kSheetName + 1);
-            bounds.push_back({u32(v.data, field::kSheetOffset),
-                              readChars(v.data, field::kSheetName + 1, v.data[field::kSheetNameLength],
-                                        v.data[field::kSheetName] & 0x01),
-                              v.data[field::kSheetType] == 0});
-        } else if (v.type == rt::Sst) {
-            std::vector<Record> chain{copyOf(v)};
-            while (i + 1 < all.size() && all[i + 1].type == rt::Continue)
-                chain.push_back(copyOf(all[++i]));
-            strings = SharedStrings(std::move(chain));
-        }
-    }
+    const std::size_t globalsEnd = readGlobals(stream, bounds, strings);
     scan.sstTotal = strings.statedTotal();
     scan.sstUnique = strings.statedUnique();
     scan.sstStrings = strings.count();
 
-    std::map<std::size_t, std::size_t> bofAt;  // stream offset of each top-level BOF -> record
-    std::vector<std::size_t> bofs;             // the same in stream order
-    int depth = 0;
-    for (std::size_t k = i + 1; k < all.size(); ++k) {
-        if (all[k].type == rt::Bof && depth++ == 0) {
-            bofAt[all[k].offset] = k;
-            bofs.push_back(k);
-        } else if (all[k].type == rt::Eof && depth > 0) {
-            --depth;
-        }
-    }
+    scan.texts = strings.texts();
+
+    const std::vector<std::size_t> starts = substreams(stream, globalsEnd);
     std::size_t nextInOrder = 0;
+    Sheet reused;  // one sheet's cells at a time when each sheet is handed on
     for (const Bound& b : bounds) {
+        const auto exact = std::lower_bound(starts.begin(), starts.end(), b.offset);
         std::size_t start;
-        if (const auto at = bofAt.find(b.offset); at != bofAt.end())
-            start = at->second;
-        else if (offsets == Offsets::InOrderWhenWrong && nextInOrder < bofs.size())
-            start = bofs[nextInOrder];
+        if (exact != starts.end() && *exact == b.offset)
+            start = b.offset;
+        else if (offsets == Offsets::InOrderWhenWrong && nextInOrder < starts.size())
+            start = starts[nextInOrder];
         else
             throw Error(ErrorCode::DamagedRecord, b.offset,
                         "sheet \"" + utf8(b.name) + "\" has no substream at its offset");
-        nextInOrder = static_cast<std::size_t>(std::upper_bound(bofs.begin(), bofs.end(), start) - bofs.begin());
-        Sheet sheet;
+        nextInOrder = static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), start) - starts.begin());
+        Sheet& sheet = each ? reused : scan.sheets.emplace_back();
+        sheet.cells.clear();
+        sheet.heldTwice.clear();
         sheet.name = b.name;
-        const ByteView bof = all[start].data;
+        const ByteView bof =
+            stream.subspan(start + 4, std::min<std::size_t>(u16(stream, start + 2), stream.size() - start - 4));
         sheet.worksheet = b.worksheet && bof.size() >= 4 && u16(bof, field::kBofType) == field::kBofWorksheet;
         if (sheet.worksheet)
-            readSheet(all, start, strings, scan, sheet);
-        scan.sheets.push_back(std::move(sheet));
+            readSheet(stream, start, scan, sheet);
+        if (each) {
+            each(scan.sheets.size(), sheet, scan.texts);
+            scan.sheets.push_back(Sheet{sheet.name, sheet.worksheet, {}, {}});
+            scan.texts.resize(scan.sstStrings);  // the sheet's own texts go with its cells
+        }
     }
     return scan;
 }

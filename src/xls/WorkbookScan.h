@@ -7,6 +7,7 @@
 
 #include "xls/CellReading.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,13 +15,17 @@ namespace xls {
 
 class WorkbookScan {
 public:
+    struct Sheet;
     // Whether each sheet must start exactly where its BOUNDSHEET says (a file the engine wrote), or
     // is taken in stream order where the offset is wrong, as some readers take it (a file opened).
     enum class Offsets { Exact, InOrderWhenWrong };
+    // Given, it sees each sheet with its cells, which are then dropped from the scan: a large
+    // workbook is read a sheet at a time.
+    using EachSheet = std::function<void(std::size_t index, const Sheet& sheet, const Texts& texts)>;
     // Throws an Error when the file cannot be read.
-    static WorkbookScan read(ByteView file, Offsets offsets = Offsets::Exact);
+    static WorkbookScan read(ByteView file, Offsets offsets = Offsets::Exact, const EachSheet& each = {});
     // The same from the Workbook stream alone.
-    static WorkbookScan fromStream(ByteView stream, Offsets offsets = Offsets::Exact);
+    static WorkbookScan fromStream(ByteView stream, Offsets offsets = Offsets::Exact, const EachSheet& each = {});
 
     struct Cell {
         std::uint32_t key;  // row << 16 | column
@@ -33,6 +38,7 @@ public:
         std::vector<std::uint32_t> heldTwice;  // addresses that more than one record held
     };
     std::vector<Sheet> sheets;
+    Texts texts;                   // the shared strings, then the texts of the cells that keep their own
     std::uint32_t sstTotal = 0;    // cstTotal as stated
     std::uint32_t sstUnique = 0;   // cstUnique as stated
     std::uint32_t sstStrings = 0;  // strings actually in the table

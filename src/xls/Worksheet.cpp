@@ -248,18 +248,14 @@ bool Worksheet::hasEmbeddedCharts() const
 // Writing
 // ---------------------------------------------------------------------------------------------
 
-Bytes Worksheet::serialize(std::size_t streamOffset) const
+void Worksheet::serialize(Bytes& out) const
 {
-    Bytes out;
-    out.reserve(64 * 1024);
-    std::size_t indexAt = kNone;    // offset of the INDEX record's data in out
+    std::size_t indexAt = kNone;    // offset of the INDEX record's data in the stream
     std::size_t defColWidthAt = 0;  // stream offset of DEFCOLWIDTH
     CellTable::Layout table;
     for (std::size_t i = 0; i < records_.size(); ++i) {
-        if (i == tableAt_) {
-            table = table_.serialize(streamOffset + out.size());
-            out.insert(out.end(), table.bytes.begin(), table.bytes.end());
-        }
+        if (i == tableAt_)
+            table = table_.serialize(out);
         const Record& r = records_[i];
         if (r.type == rt::Index) {
             // Its fixed fields and one offset per row block, filled in once the table is laid out.
@@ -268,7 +264,7 @@ Bytes Worksheet::serialize(std::size_t streamOffset) const
             continue;
         }
         if (r.type == rt::DefColWidth)
-            defColWidthAt = streamOffset + out.size();
+            defColWidthAt = out.size();
         appendRecord(out, r.type, r.data);
     }
     if (indexAt != kNone) {
@@ -278,7 +274,6 @@ Bytes Worksheet::serialize(std::size_t streamOffset) const
         for (std::size_t i = 0; i < table.dbcells.size(); ++i)
             set32(out, indexAt + field::kIndexDbCells + 4 * i, table.dbcells[i]);
     }
-    return out;
 }
 
 }  // namespace xls

@@ -44,8 +44,8 @@ public:
     const std::vector<Record>& records() const { return records_; }
     bool hasEmbeddedCharts() const;
 
-    // The substream laid out from streamOffset.
-    Bytes serialize(std::size_t streamOffset) const;
+    // Appends the substream to the stream.
+    void serialize(Bytes& stream) const;
 
 private:
     void split(std::vector<Record> substream);

@@ -1,6 +1,6 @@
 // The workbook engine on its own: cell addresses, value rules, dates, sheet names, cell writes and
 // damaged input.
-#include "support/TestSupport.h"
+#include "unit/XlsTestSupport.h"
 #include "xls/CellValue.h"
 #include "xls/CompoundFile.h"
 #include "xls/Record.h"
@@ -11,28 +11,10 @@
 #include <functional>
 
 using namespace xls;
+using tolvar::test::codeOf;
+using tolvar::test::xlsBytes;
 
 namespace {
-
-Bytes fixtureBytes(const char* name)
-{
-    const QString path = QStringLiteral(TOLVAR_XLS_DATA_DIR "/") + QString::fromLatin1(name);
-    const QByteArray b = tolvar::test::readFile(path);
-    // A missing workbook is a broken checkout, not a file the engine should refuse.
-    if (b.isEmpty())
-        ADD_FAILURE() << "test workbook missing: " << path.toStdString();
-    return Bytes(b.begin(), b.end());
-}
-
-ErrorCode codeOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.code();
-    }
-    return static_cast<ErrorCode>(0);
-}
 
 // The records of a sheet's substream in the saved workbook.
 std::vector<Record> sheetRecords(const Bytes& file, int position)
@@ -100,7 +82,7 @@ TEST(xls_values, date_serials_in_both_systems)
 
 TEST(xls_workbook, sheets_by_position_and_name_and_the_naming_rules)
 {
-    Workbook wb = Workbook::fromBytes(fixtureBytes("poi-DrawingAndComments.xls"));
+    Workbook wb = Workbook::fromBytes(xlsBytes("poi-DrawingAndComments.xls"));
     ASSERT_EQ(wb.sheetCount(), 3);
     EXPECT_EQ(wb.sheetName(1), u"Sheet1");
     EXPECT_EQ(wb.sheetPosition(u"sHEET2"), 2);
@@ -123,7 +105,7 @@ TEST(xls_workbook, sheets_by_position_and_name_and_the_naming_rules)
 TEST(xls_workbook, cell_writes_keep_formats_and_split_runs)
 {
     // 12561-1 holds MULRK and MULBLANK runs.
-    Workbook wb = Workbook::fromBytes(fixtureBytes("poi-12561-1.xls"));
+    Workbook wb = Workbook::fromBytes(xlsBytes("poi-12561-1.xls"));
     const Bytes before = wb.saveToBytes();
     const std::vector<Record> original = sheetRecords(before, 1);
     const Record* run = nullptr;
@@ -170,7 +152,7 @@ TEST(xls_workbook, cell_writes_keep_formats_and_split_runs)
 TEST(xls_compound_file, reads_4096_byte_sectors_and_the_mini_stream)
 {
     for (const char* name : {"poi-SimpleWithImages.xls", "sheetjs-defined_names_unicode.xls"}) {
-        const Bytes original = fixtureBytes(name);
+        const Bytes original = xlsBytes(name);
         const CompoundFile v3 = CompoundFile::parse(original);
         const Bytes v4bytes = v3.serialize(12);
         EXPECT_EQ(u16(v4bytes, 0x1A), 4);
@@ -191,25 +173,18 @@ TEST(xls_compound_file, reads_4096_byte_sectors_and_the_mini_stream)
 
 TEST(xls_workbook, refuses_what_it_cannot_keep_intact)
 {
-    EXPECT_EQ(codeOf([] { Workbook::fromBytes(fixtureBytes("parseexcel-Test97J.xls")); }), ErrorCode::Unsupported);
+    EXPECT_EQ(codeOf([] { Workbook::fromBytes(xlsBytes("parseexcel-Test97J.xls")); }), ErrorCode::Unsupported);
     EXPECT_EQ(codeOf([] { Workbook::fromBytes(Bytes(600, 0)); }), ErrorCode::NotCompoundFile);
     EXPECT_EQ(codeOf([] { Workbook::fromBytes(Bytes()); }), ErrorCode::NotCompoundFile);
-    Workbook wb = Workbook::fromBytes(fixtureBytes("poi-WithConditionalFormatting.xls"));
+    Workbook wb = Workbook::fromBytes(xlsBytes("poi-WithConditionalFormatting.xls"));
     EXPECT_EQ(codeOf([&] { wb.setCell(1, "A1", CellValue::fromNumber(1.0 / 0.0)); }), ErrorCode::InvalidValue);
 }
 
 TEST(xls_workbook, names_the_problem_of_a_file_it_cannot_read)
 {
-    const Bytes good = fixtureBytes("poi-WithConditionalFormatting.xls");
+    const Bytes good = xlsBytes("poi-WithConditionalFormatting.xls");
     // The same container with the Workbook stream's first records changed.
-    auto withStream = [&](const std::function<void(Bytes&)>& change) {
-        CompoundFile cf = CompoundFile::parse(good);
-        const int id = cf.findRootStream(u"Workbook");
-        Bytes stream = cf.stream(id);
-        change(stream);
-        cf.setStream(id, stream);
-        return cf.serialize();
-    };
+    auto withStream = [&](const std::function<void(Bytes&)>& change) { return tolvar::test::withStream(good, change); };
     const Bytes biff5 = withStream([](Bytes& s) { set16(s, 4, 0x0500); });
     EXPECT_EQ(codeOf([&] { Workbook::fromBytes(biff5); }), ErrorCode::OldFormat);
     const Bytes encrypted = withStream([](Bytes& s) {
@@ -250,7 +225,7 @@ TEST(xls_workbook, damaged_copies_of_every_fixture_fail_cleanly)
     const char* files[] = {"poi-12561-1.xls", "poi-SimpleWithImages.xls", "phpspreadsheet-30template.xls",
                            "parseexcel-long_string8.xls", "xlrd-namesdemo.xls"};
     for (const char* name : files) {
-        const Bytes good = fixtureBytes(name);
+        const Bytes good = xlsBytes(name);
         // Truncated at many lengths, and one byte flipped at many places.
         for (std::size_t cut = 0; cut < good.size(); cut += good.size() / 37 + 1) {
             Bytes bad(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut));

@@ -1,0 +1,300 @@
+// Cells by address whatever their order, the cell table where Excel writes it, and the self-check
+// that reads a saved workbook back: it finds what a faulty save would leave.
+#include "pofile/TemplateCheck.h"
+#include "unit/XlsTestSupport.h"
+#include "xls/CellTable.h"
+#include "xls/Workbook.h"
+#include "xls/Worksheet.h"
+
+#include <gtest/gtest.h>
+#include <algorithm>
+
+using namespace xls;
+using tolvar::test::codeOf;
+using tolvar::test::withStream;
+using tolvar::test::xlsBytes;
+
+namespace {
+
+Record cell(std::uint16_t type, std::uint16_t row, std::uint16_t col, std::uint16_t xf, Bytes rest = {})
+{
+    Record r{type, {}, 0};
+    put16(r.data, row);
+    put16(r.data, col);
+    put16(r.data, xf);
+    r.data.insert(r.data.end(), rest.begin(), rest.end());
+    return r;
+}
+
+Record mulBlank(std::uint16_t row, std::uint16_t first, std::vector<std::uint16_t> xfs)
+{
+    Record r{rt::MulBlank, {}, 0};
+    put16(r.data, row);
+    put16(r.data, first);
+    for (std::uint16_t xf : xfs)
+        put16(r.data, xf);
+    put16(r.data, static_cast<std::uint16_t>(first + xfs.size() - 1));
+    return r;
+}
+
+Record rowRecord(std::uint16_t row)
+{
+    Record r{rt::Row, {}, 0};
+    for (std::uint16_t v : {row, std::uint16_t(0), std::uint16_t(8), std::uint16_t(300), std::uint16_t(0),
+                            std::uint16_t(0), std::uint16_t(0x0100), std::uint16_t(15)})
+        put16(r.data, v);
+    return r;
+}
+
+Record plain(std::uint16_t type, Bytes data = {})
+{
+    return Record{type, std::move(data), 0};
+}
+
+// The record types of a serialized sheet, in order.
+std::vector<std::uint16_t> typesOf(const Bytes& substream)
+{
+    std::vector<std::uint16_t> out;
+    for (const Record& r : parseRecords(substream))
+        out.push_back(r.type);
+    return out;
+}
+
+std::size_t positionOf(const std::vector<std::uint16_t>& types, std::uint16_t type)
+{
+    return static_cast<std::size_t>(std::find(types.begin(), types.end(), type) - types.begin());
+}
+
+}  // namespace
+
+TEST(xls_cell_table, cells_are_held_by_address_whatever_their_order)
+{
+    CellTable t;
+    t.place(cell(rt::Blank, 5, 3, 21), CellTable::Overlap::Refuse);
+    t.place(mulBlank(5, 0, {20, 20, 20}), CellTable::Overlap::Refuse);
+    t.place(cell(rt::Blank, 1, 0, 22), CellTable::Overlap::Refuse);
+    t.putRow(rowRecord(5).data);
+    EXPECT_EQ(t.xfAt(5, 1), std::optional<std::uint16_t>(20));
+    EXPECT_EQ(t.xfAt(5, 3), std::optional<std::uint16_t>(21));
+    EXPECT_EQ(t.xfAt(5, 4), std::nullopt);
+    // Written out: row 1 before row 5, the run before the cell at column 3, then a DBCELL.
+    Bytes bytes;
+    const CellTable::Layout l = t.serialize(bytes);
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> order;
+    for (const Record& r : parseRecords(bytes))
+        order.emplace_back(r.type, isCellRecord(r.type) ? u16(r.data, 2) : 0xFFFF);
+    EXPECT_EQ(order, (std::vector<std::pair<std::uint16_t, std::uint16_t>>{
+                         {rt::Row, 0xFFFF}, {rt::Blank, 0}, {rt::MulBlank, 0}, {rt::Blank, 3}, {rt::DbCell, 0xFFFF}}));
+    EXPECT_EQ(l.rwMic, 1u);
+    EXPECT_EQ(l.rwMac, 6u);
+}
+
+TEST(xls_cell_table, a_written_cell_cuts_a_run_and_a_run_of_one_is_a_single_cell)
+{
+    CellTable t;
+    t.place(mulBlank(2, 4, {30, 31, 32, 33}), CellTable::Overlap::Refuse);
+    t.place(cell(rt::Number, 2, 5, 31, Bytes(8, 0)), CellTable::Overlap::Replace);
+    ASSERT_NE(t.find(2, 4), nullptr);
+    EXPECT_EQ(t.find(2, 4)->record.type, rt::Blank);  // the left part: one cell
+    EXPECT_EQ(t.find(2, 5)->record.type, rt::Number);
+    EXPECT_EQ(t.find(2, 6)->record.type, rt::MulBlank);  // the right part: still a run
+    EXPECT_EQ(t.xfAt(2, 7), std::optional<std::uint16_t>(33));
+    t.place(mulBlank(9, 1, {40}), CellTable::Overlap::Refuse);
+    EXPECT_EQ(t.find(9, 1)->record.type, rt::Blank);
+}
+
+TEST(xls_cell_table, two_records_for_one_address_in_a_file_are_refused)
+{
+    CellTable t;
+    t.place(mulBlank(3, 0, {15, 15, 15}), CellTable::Overlap::Refuse);
+    try {
+        t.place(cell(rt::Number, 3, 2, 15, Bytes(8, 0)), CellTable::Overlap::Refuse);
+        ADD_FAILURE() << "a second record for C4 was taken";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.code(), ErrorCode::Unsupported);
+        EXPECT_NE(std::string(e.what()).find("C4"), std::string::npos) << e.what();
+    }
+    // Damaged runs are refused as such.
+    Record bad = mulBlank(3, 5, {15, 15});
+    set16(bad.data, bad.data.size() - 2, 9);
+    EXPECT_EQ(codeOf([&] { t.place(bad, CellTable::Overlap::Refuse); }), ErrorCode::DamagedRecord);
+    EXPECT_EQ(codeOf([&] { t.place(plain(rt::Number, Bytes(10, 0)), CellTable::Overlap::Refuse); }),
+              ErrorCode::DamagedRecord);
+}
+
+TEST(xls_worksheet, the_table_goes_where_excel_writes_it_whatever_the_writer_did)
+{
+    // A script-made layout: DIMENSIONS first, a cell before the column widths and one after,
+    // a merge after the last cell, no INDEX.
+    std::vector<Record> sub = {plain(rt::Bof, {0, 6, 0x10, 0}),
+                               plain(rt::Dimensions, Bytes(14, 0)),
+                               plain(0x00A1, Bytes(34, 0)),  // SETUP
+                               rowRecord(0),
+                               cell(rt::Blank, 0, 0, 15),
+                               plain(rt::DefColWidth, {8, 0}),
+                               plain(rt::ColInfo, Bytes(12, 0)),
+                               cell(rt::Blank, 0, 1, 15),
+                               plain(rt::MergeCells, {1, 0, 0, 0, 0, 0, 0, 0, 1, 0}),
+                               plain(rt::Window2, Bytes(18, 0)),
+                               plain(rt::Eof)};
+    Bytes bytes(1000, 0);  // where the globals would be
+    Worksheet(sub).serialize(bytes);
+    const std::vector<std::uint16_t> types = typesOf(Bytes(bytes.begin() + 1000, bytes.end()));
+    EXPECT_EQ(types[1], rt::Index);  // given one, right after BOF
+    const std::size_t row = positionOf(types, rt::Row);
+    EXPECT_GT(row, positionOf(types, rt::ColInfo));  // after the column widths
+    EXPECT_LT(positionOf(types, rt::DbCell), positionOf(types, rt::MergeCells));
+    EXPECT_EQ(std::count(types.begin(), types.end(), rt::Blank), 2);
+    EXPECT_EQ(types[row + 1], rt::Blank);
+    EXPECT_EQ(types[row + 2], rt::Blank);
+}
+
+TEST(xls_worksheet, an_embedded_charts_page_setup_does_not_draw_the_table_into_it)
+{
+    std::vector<Record> sub = {plain(rt::Bof, {0, 6, 0x10, 0}),
+                               plain(rt::Dimensions, Bytes(14, 0)),
+                               rowRecord(0),
+                               cell(rt::Blank, 0, 0, 15),
+                               plain(rt::Bof, {0, 6, 0x20, 0}),
+                               plain(0x00A1, Bytes(34, 0)),
+                               plain(rt::Eof),
+                               plain(rt::Window2, Bytes(18, 0)),
+                               plain(rt::Eof)};
+    Bytes bytes;
+    Worksheet(sub).serialize(bytes);
+    const std::vector<std::uint16_t> types = typesOf(bytes);
+    EXPECT_LT(positionOf(types, rt::DbCell), 6u);  // before the chart's BOF
+}
+
+TEST(xls_workbook, excel_files_round_trip_byte_for_byte)
+{
+    // Every Excel-made test workbook but the Excel 97 one, whose EXTSST holds junk Excel wrote.
+    for (const char* name :
+         {"parseexcel-worksheet_01.xls", "phpspreadsheet-1904_Calendar.xls", "phpspreadsheet-30template.xls",
+          "phpspreadsheet-DataValidation.xls", "poi-12561-1.xls", "poi-DrawingAndComments.xls",
+          "poi-RepeatingRowsCols.xls", "poi-SimpleWithImages.xls", "poi-WithConditionalFormatting.xls",
+          "sheetjs-defined_names_unicode.xls", "sheetjs-phonetic_text.xls", "xlrd-namesdemo.xls"}) {
+        const Bytes original = xlsBytes(name);
+        const Bytes saved = Workbook::fromBytes(original).saveToBytes();
+        auto stream = [](const Bytes& file) {
+            const CompoundFile cf = CompoundFile::parse(file);
+            Bytes s = cf.stream(cf.findRootStream(u"Workbook"));
+            while (!s.empty() && s.back() == 0)  // padding after the last EOF
+                s.pop_back();
+            return s;
+        };
+        EXPECT_EQ(stream(saved), stream(original)) << name;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The self-check
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+// The project's template with the whole form filled on three pages, and its saved bytes.
+struct Filled {
+    Workbook book;
+    Bytes saved;
+};
+
+Filled filledForm()
+{
+    Filled f{Workbook::fromBytes(xlsBytes("MST_PO.xls")), {}};
+    tolvar::form::fillTrialForm(f.book, 3);
+    f.saved = f.book.saveToBytes();
+    return f;
+}
+
+// Changes the first record of `type` in the `sheet`-th substream (0 for the globals).
+Bytes changeRecord(const Bytes& file, int sheet, std::uint16_t type,
+                   const std::function<void(Bytes&, std::size_t)>& change)
+{
+    return withStream(file, [&](Bytes& s) {
+        int seen = -1, depth = 0;
+        for (const Record& r : parseRecords(s)) {
+            if (r.type == rt::Bof && depth++ == 0)
+                ++seen;
+            if (r.type == rt::Eof)
+                --depth;
+            if (seen == sheet && r.type == type) {
+                change(s, r.offset + 4);
+                return;
+            }
+        }
+        ADD_FAILURE() << "no record " << hex(type) << " in substream " << sheet;
+    });
+}
+
+bool mentions(const std::vector<std::string>& differences, const std::string& text)
+{
+    return std::any_of(differences.begin(), differences.end(),
+                       [&](const std::string& d) { return d.find(text) != std::string::npos; });
+}
+
+}  // namespace
+
+TEST(xls_self_check, a_faithful_save_has_no_difference)
+{
+    const Filled f = filledForm();
+    EXPECT_EQ(f.book.verify(f.saved), std::vector<std::string>{});
+}
+
+TEST(xls_self_check, finds_a_changed_value_a_changed_format_and_a_lost_cell)
+{
+    const Filled f = filledForm();
+    // The first NUMBER of the third sheet (納品情報2) reads another number.
+    const Bytes value = changeRecord(f.saved, 3, rt::Number, [](Bytes& s, std::size_t at) { s[at + 13] ^= 0x40; });
+    const std::vector<std::string> a = f.book.verify(value);
+    ASSERT_EQ(a.size(), 1u);
+    EXPECT_TRUE(mentions(a, "sheet \"納品情報2\" cell K17 reads number ")) << a[0];
+    EXPECT_TRUE(mentions(a, ", meant number 46037 (XF ")) << a[0];  // the sample date's serial
+    // Its XF changed.
+    const Bytes format = changeRecord(f.saved, 3, rt::Number, [](Bytes& s, std::size_t at) { s[at + 4] ^= 0x01; });
+    EXPECT_TRUE(mentions(f.book.verify(format), "(XF "));
+    // A LABELSST that becomes a cell of another column: one address lost, one that reads twice.
+    const Bytes moved = changeRecord(f.saved, 2, rt::LabelSst, [](Bytes& s, std::size_t at) { s[at + 2] ^= 0x01; });
+    const std::vector<std::string> c = f.book.verify(moved);
+    EXPECT_TRUE(mentions(c, "reads nothing, meant") || mentions(c, "held by more than one record")) << c.size();
+}
+
+TEST(xls_self_check, finds_sheet_names_and_string_counts_that_do_not_hold)
+{
+    const Filled f = filledForm();
+    const Bytes renamed = changeRecord(f.saved, 0, rt::BoundSheet, [](Bytes& s, std::size_t at) {
+        s[at + field::kSheetName + 1] ^= 0x01;  // a character of the first sheet's name
+    });
+    EXPECT_TRUE(mentions(f.book.verify(renamed), "sheet 1 is named"));
+    const Bytes counted = changeRecord(f.saved, 0, rt::Sst, [](Bytes& s, std::size_t at) { s[at] ^= 0x01; });
+    EXPECT_TRUE(mentions(f.book.verify(counted), "the shared string table counts"));
+    const Bytes broken = changeRecord(f.saved, 0, rt::BoundSheet, [](Bytes& s, std::size_t at) { s[at] ^= 0x10; });
+    EXPECT_TRUE(mentions(f.book.verify(broken), "cannot be read"));
+}
+
+TEST(xls_self_check, a_cell_written_twice_into_the_saved_table_is_found)
+{
+    const Filled f = filledForm();
+    // The second single-cell record of a row of PO1 takes the column of the row's first one.
+    const Bytes twice = withStream(f.saved, [](Bytes& s) {
+        int sheet = -1, depth = 0;
+        std::uint16_t firstCol = 0, row = 0xFFFF;
+        for (const Record& r : parseRecords(s)) {
+            if (r.type == rt::Bof && depth++ == 0)
+                ++sheet;
+            if (r.type == rt::Eof)
+                --depth;
+            if (sheet != 2 || !isCellRecord(r.type) || r.type == rt::MulBlank || r.type == rt::MulRk)
+                continue;
+            if (u16(r.data, 0) != row) {
+                row = u16(r.data, 0);
+                firstCol = u16(r.data, 2);
+                continue;
+            }
+            set16(s, r.offset + 4 + 2, firstCol);
+            return;
+        }
+        ADD_FAILURE() << "no row of PO1 with two single-cell records";
+    });
+    EXPECT_TRUE(mentions(f.book.verify(twice), "held by more than one record"));
+}
