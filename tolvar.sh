@@ -78,7 +78,9 @@ test)
   stage "format"
   tests/format-check.sh
   stage "suite"
-  (cd build && ctest --output-on-failure -j "$jobs")
+  (cd build && ctest --output-on-failure -j "$jobs" -LE real-display)
+  stage "real display (Xvfb with openbox, the xcb platform)"
+  (cd build && ctest --output-on-failure -L real-display)
   stage "sanitizer suite (AddressSanitizer + UndefinedBehaviorSanitizer)"
   build build-asan -DCMAKE_BUILD_TYPE=Debug -DTOLVAR_SANITIZE=ON -DTOLVAR_WERROR=ON -DTOLVAR_BUILD_TESTS=ON
   (cd build-asan && ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

@@ -36,9 +36,11 @@ frmOutSetting::frmOutSetting(QWidget* parent)
         place(new QCheckBox(QStringLiteral("作成後ﾌｧｲﾙを開く"), Frame1), "cheFileOpen", twipsRect(480, 360, 3255, 255));
     cmdOK = place(new QPushButton(QStringLiteral("OK"), this), "cmdOK", twipsRect(3000, 3000, 1215, 375));
     cmdCancel = place(new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this), "cmdCancel", twipsRect(4320, 3000, 1215, 375));
+    // OK is the default: Enter presses it unless the focus is on another button, which Enter then
+    // presses instead (ｷｬﾝｾﾙ with the focus on it writes nothing).
     cmdOK->setDefault(true);
     cmdOK->setAutoDefault(true);
-    cmdCancel->setAutoDefault(false);
+    cmdCancel->setAutoDefault(true);
     setTabOrder(cmdOK, cmdCancel);
     setTabOrder(cmdCancel, cheFileOpen);
 

@@ -10,6 +10,7 @@
 #include "util/Globals.h"
 #include "util/Messages.h"
 #include "widgets/BrowseForFolder.h"
+#include "widgets/DatePicker.h"
 #include "widgets/FormWidgets.h"
 #include "widgets/Twips.h"
 
@@ -49,10 +50,7 @@ QLineEdit* codeField(QWidget* parent, const char* name, QRect geometry)
 
 QDateEdit* datePicker(QWidget* parent, const char* name, QRect geometry)
 {
-    auto* picker = place(new QDateEdit(parent), name, geometry);
-    picker->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
-    picker->setCalendarPopup(true);
-    return picker;
+    return place(new DatePicker(parent), name, geometry);
 }
 
 }  // namespace
@@ -110,6 +108,8 @@ frmMain::frmMain(QWidget* parent)
     Label5 = place(new QLabel(QStringLiteral("～"), Frame1), "Label5", twipsRect(2190, 690, 255, 255));
     dtpEDate = datePicker(Frame1, "dtpEDate", twipsRect(2550, 690, 1335, 285));
     Command1 = place(new QPushButton(QStringLiteral("検索"), Frame1), "Command1", twipsRect(6600, 600, 1215, 375));
+    // On this form Enter presses the button that has the focus, as Space does.
+    Command1->setAutoDefault(true);
 
     TDBGrid1 = place(new QTableView(this), "TDBGrid1", twipsRect(120, 1320, 11895, 6255));
     buildGrid();
@@ -121,6 +121,7 @@ frmMain::frmMain(QWidget* parent)
     face.setColor(QPalette::Base, face.color(QPalette::Button));
     txtPoDir->setPalette(face);
     Command2 = place(new QPushButton(QStringLiteral("..."), this), "Command2", twipsRect(5790, 7680, 285, 285));
+    Command2->setAutoDefault(true);
 
     // The tab sequence of the form's tab indexes (labels and the frame take no focus).
     const QList<QWidget*> order = {find_tanto_cd, find_po_kbn, dtpEDate,    dtpSDate, find_po_no,
@@ -154,6 +155,9 @@ void frmMain::buildGrid()
     TDBGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     TDBGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     TDBGrid1->setWordWrap(false);
+    // Tab leaves the grid for the next control, as the form's TabAction 0 has it; the arrow keys
+    // move between the cells.
+    TDBGrid1->setTabKeyNavigation(false);
     QHeaderView* columns = TDBGrid1->horizontalHeader();
     columns->setSectionsMovable(false);
     columns->setHighlightSections(false);
@@ -213,6 +217,10 @@ void frmMain::TDBGrid1_Activate()
         return;
     }
     outSetting().F_Open(poNo);
+    // The dialog and its notice are gone: the keyboard comes back to the grid, whichever window
+    // the window manager would have given it to.
+    activateWindow();
+    TDBGrid1->setFocus();
 }
 
 void frmMain::Form_Load()

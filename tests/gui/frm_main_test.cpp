@@ -11,6 +11,7 @@
 #include "util/Messages.h"
 
 #include <gtest/gtest.h>
+#include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QGroupBox>
@@ -113,6 +114,56 @@ TEST_F(FrmMainTest, tab_goes_through_the_controls_in_tab_index_order)
         at = at->nextInFocusChain();
     }
     EXPECT_EQ(seen, expected);
+}
+
+TEST_F(FrmMainTest, tab_keys_move_through_the_form_and_out_of_the_grid_and_the_date_pickers)
+{
+    frmMain w;
+    // Rows in the grid: the view would take Tab to move between its cells.
+    PoResultRows rows;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < PoResultModel::kColumns; ++c)
+            rows.append(QStringLiteral("v%1").arg(c));
+    w.resultTable().replaceRows(std::move(rows));
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.find_tanto_cd->setFocus();
+    const QStringList expected = {QStringLiteral("find_po_kbn"), QStringLiteral("dtpEDate"),
+                                  QStringLiteral("dtpSDate"),    QStringLiteral("find_po_no"),
+                                  QStringLiteral("Command1"),    QStringLiteral("TDBGrid1"),
+                                  QStringLiteral("find_tok_cd"), QStringLiteral("txtPoDir"),
+                                  QStringLiteral("Command2"),    QStringLiteral("find_tanto_cd")};
+    QStringList seen;
+    for (int i = 0; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* f = QApplication::focusWidget();
+        // A date picker's focus lies on its edit field inside it.
+        while (f && f->objectName().isEmpty())
+            f = f->parentWidget();
+        seen << (f ? f->objectName() : QStringLiteral("(none)"));
+    }
+    EXPECT_EQ(seen, expected);
+    // Back again from the field after the grid.
+    w.find_tok_cd->setFocus();
+    QTest::keyClick(w.find_tok_cd, Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), w.TDBGrid1);
+}
+
+TEST_F(FrmMainTest, the_date_pickers_show_the_whole_date)
+{
+    frmMain w;
+    w.show();
+    for (QDateEdit* picker : {w.dtpSDate, w.dtpEDate}) {
+        picker->setDate(QDate(2026, 12, 28));
+        const QLineEdit* field = picker->findChild<QLineEdit*>();
+        ASSERT_NE(field, nullptr);
+        // The text, with the edit field's own margin of 2 pixels a side, fits in what the
+        // drop-down button leaves of the field.
+        const int text = field->fontMetrics().horizontalAdvance(picker->text());
+        EXPECT_LE(text + 4, field->contentsRect().width() - field->textMargins().left() - field->textMargins().right())
+            << picker->objectName().toStdString() << ": " << text << " of " << field->contentsRect().width();
+    }
 }
 
 TEST_F(FrmMainTest, start_state_on_fixed_days)

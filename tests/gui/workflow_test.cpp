@@ -166,6 +166,40 @@ TEST_F(WorkflowTest, cancel_escape_and_close_write_nothing_and_the_box_starts_un
     EXPECT_TRUE(opened.isEmpty());
 }
 
+TEST_F(WorkflowTest, enter_presses_the_focused_button_and_ok_only_when_no_other_has_the_focus)
+{
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    // 検索 with the focus: Enter searches.
+    window->Command1->setFocus();
+    QTest::keyClick(window->Command1, Qt::Key_Return);
+    EXPECT_GT(window->resultTable().rowCount(), 0);
+    window->TDBGrid1->setCurrentIndex(window->resultTable().index(0, 1));
+    const QString poNo = window->resultTable().text(0, 1);
+    // ｷｬﾝｾﾙ with the focus: Enter cancels, and nothing is written.
+    EXPECT_TRUE(activate([](frmOutSetting& d) {
+        d.cmdCancel->setFocus();
+        QTest::keyClick(d.cmdCancel, Qt::Key_Return);
+        EXPECT_FALSE(d.isVisible());
+    }));
+    EXPECT_FALSE(QFile::exists(output(poNo)));
+    // The check box with the focus: Enter goes to OK, the default.
+    EXPECT_TRUE(activate([](frmOutSetting& d) {
+        d.cheFileOpen->setFocus();
+        QTest::keyClick(d.cheFileOpen, Qt::Key_Return);
+    }));
+    EXPECT_TRUE(QFile::exists(output(poNo)));
+    // "..." with the focus: Enter opens the folder picker.
+    int pickers = 0;
+    setFolderPickerForTesting([&](QWidget*, const QString&) {
+        ++pickers;
+        return QString();
+    });
+    window->Command2->setFocus();
+    QTest::keyClick(window->Command2, Qt::Key_Return);
+    EXPECT_EQ(pickers, 1);
+}
+
 TEST_F(WorkflowTest, the_dialog_sits_where_its_form_puts_it)
 {
     frmOutSetting& d = window->outSetting();

@@ -1,0 +1,214 @@
+#!/usr/bin/python3
+"""The program on a real X server (Xvfb with openbox, the xcb platform), driven from outside with
+the keyboard as a person drives it, and read back from the window system: what offscreen tests
+cannot see.
+
+    real_display_test.py TOLVAR WORK_DIR DISPLAY_FILE [WINDOW_GRAB]
+
+TOLVAR is the built program; it runs from a program folder of its own under WORK_DIR with the
+demo data and its settings. DISPLAY_FILE holds the display the X session started by
+tests/display/x-session.sh runs on. With WINDOW_GRAB, a picture of the search window is kept in
+WORK_DIR.
+"""
+import os
+import shutil
+import sqlite3
+import subprocess
+import sys
+import time
+from datetime import date
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+TOP = os.path.dirname(os.path.dirname(HERE))
+STAFF = "12"
+
+
+class Display:
+    def __init__(self, display):
+        self.env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb")
+
+    def run(self, *args):
+        return subprocess.run(args, env=self.env, capture_output=True, text=True, timeout=30).stdout
+
+    def windows(self):
+        """The visible top-level windows by id, with the names the window system gives them."""
+        out = {}
+        for wid in self.run("xdotool", "search", "--onlyvisible", "--name", ".").split():
+            props = self.run("xprop", "-id", wid, "WM_NAME", "_NET_WM_NAME")
+            names = [line.split(" = ", 1)[1].strip().strip('"') for line in props.splitlines() if " = " in line]
+            if names:
+                out[wid] = names
+        return out
+
+    def wait_for(self, name, timeout=15):
+        """The window whose every name is exactly `name`; fails when none shows up in time."""
+        end = time.time() + timeout
+        while time.time() < end:
+            for wid, names in self.windows().items():
+                if all(n == name for n in names):
+                    return wid
+            time.sleep(0.1)
+        raise AssertionError(f"no window named {name!r}; the windows are {sorted(self.windows().values())}")
+
+    def gone(self, name, timeout=10):
+        end = time.time() + timeout
+        while time.time() < end:
+            if not any(name in names for names in self.windows().values()):
+                return
+            time.sleep(0.1)
+        raise AssertionError(f"the window {name!r} is still there")
+
+    def names(self):
+        return sorted(n[0] for n in self.windows().values())
+
+    def key(self, *keys):
+        for k in keys:
+            self.run("xdotool", "key", "--clearmodifiers", k)
+            time.sleep(0.15)
+
+    def type(self, text):
+        self.run("xdotool", "type", "--delay", "50", text)
+        time.sleep(0.2)
+
+    def activate(self, wid):
+        self.run("xdotool", "windowactivate", "--sync", wid)
+        time.sleep(0.2)
+
+
+def program_folder(tolvar, work, save_folder):
+    folder = os.path.join(work, "app")
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    shutil.copy(tolvar, os.path.join(folder, "tolvar"))
+    shutil.copy(os.path.join(TOP, "assets", "MST_PO.xls"), folder)
+    db = os.path.join(folder, "demo.db")
+    subprocess.run(["/usr/bin/python3", os.path.join(TOP, "assets", "demo", "make_demo_db.py"), db], check=True,
+                   capture_output=True)
+    with open(os.path.join(folder, "tolvar.ini"), "w", encoding="utf-8") as f:
+        f.write(f"\ufeff[PO_DB]\r\nPROVIDER=SQLite\r\nSERVER_NM=demo.db\r\n[全般]\r\nPO_SAVE_FOLDER={save_folder}\r\n")
+    return folder, db
+
+
+def shift_months(d, months):
+    """The date months later, on the same day or the month's last (as the search window's start state)."""
+    y, m = divmod(d.year * 12 + d.month - 1 + months, 12)
+    leap = y % 4 == 0 and (y % 100 != 0 or y % 400 == 0)
+    last = [31, 29 if leap else 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31][m]
+    return date(y, m + 1, min(d.day, last))
+
+
+def expected_rows(db):
+    """The PO numbers the start-up search of the staff code lists, in the grid's order."""
+    today = date.today()
+    lo, hi = (shift_months(today, n).strftime("%Y/%m/%d") for n in (-3, 1))
+    con = sqlite3.connect(db)
+    rows = con.execute("SELECT PO番号 FROM TBL_PO_H WHERE 発注元担当者CD LIKE ? AND PO発行日 BETWEEN ? AND ? "
+                       "ORDER BY PO番号 DESC", (STAFF + "%", lo, hi)).fetchall()
+    con.close()
+    return [po for (po,) in rows]
+
+
+def start(x, folder):
+    proc = subprocess.Popen([os.path.join(folder, "tolvar"), STAFF], env=x.env, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    main = x.wait_for("Tolvar")
+    x.activate(main)
+    return proc, main
+
+
+def keyboard_workflow(x, tolvar, work, grab):
+    out = os.path.join(work, "out")
+    os.makedirs(out, exist_ok=True)
+    folder, db = program_folder(tolvar, work, out + "/")
+    rows = expected_rows(db)
+    assert len(rows) >= 3, f"the demo data gives staff {STAFF} only {len(rows)} rows"
+    proc, main = start(x, folder)
+    try:
+        # The staff code has the focus; Tab through 区分, the two dates and 番号 to 検索, Enter on it.
+        x.key("Tab", "Tab", "Tab", "Tab", "Tab", "Return")
+        time.sleep(1)
+        if grab:
+            picture(x, grab, main, os.path.join(work, "search-window.png"))
+        # Tab into the grid, down two rows, Enter: the dialog of the third row, captioned with its PO number.
+        x.key("Tab", "Down", "Down", "Return")
+        x.wait_for(rows[2])
+        # Tab to ｷｬﾝｾﾙ and Enter: nothing is written.
+        x.key("Tab", "Return")
+        x.gone(rows[2])
+        assert not os.listdir(out), f"ｷｬﾝｾﾙ wrote {os.listdir(out)}"
+        # Enter on the row again, Enter on OK: the workbook, and the notice captioned 終了.
+        x.key("Return")
+        x.wait_for(rows[2])
+        x.key("Return")
+        x.wait_for("終了")
+        assert os.listdir(out) == [rows[2] + ".xls"], os.listdir(out)
+        x.key("Return")
+        x.gone("終了")
+        x.gone(rows[2])
+        # Tab leaves the grid for 得意先: a customer code no PO has, back to 検索, Enter.
+        x.key("Tab")
+        x.type("Z99")
+        x.key("shift+Tab", "shift+Tab", "Return")
+        time.sleep(1)
+        # The grid is empty now: Enter on it opens nothing.
+        x.key("Tab", "Return")
+        time.sleep(1)
+        assert x.names() == ["Tolvar"], f"after a search without rows: {x.names()}"
+        # On to "..." (得意先, the save folder, "...") and Enter: the folder picker.
+        x.key("Tab", "Tab", "Tab", "Return")
+        x.wait_for("保存先の指定")
+        x.key("Escape")
+        x.gone("保存先の指定")
+    finally:
+        proc.terminate()
+        proc.wait(10)
+
+
+def error_caption(x, tolvar, work):
+    folder, _ = program_folder(tolvar, work, os.path.join(work, "no-such-folder") + "/")
+    proc, _ = start(x, folder)
+    try:
+        x.key("Tab", "Tab", "Tab", "Tab", "Tab", "Return")
+        time.sleep(1)
+        x.key("Tab", "Return")
+        x.wait_for("エラー")
+        x.key("Return")
+        x.gone("エラー")
+    finally:
+        proc.terminate()
+        proc.wait(10)
+
+
+def picture(x, grab, wid, path):
+    """The window with its frame, as the screen shows it."""
+    info = dict(line.strip().split(": ", 1) for line in x.run("xwininfo", "-id", wid).splitlines() if ": " in line)
+    px, py = int(info["Absolute upper-left X"]), int(info["Absolute upper-left Y"])
+    w, h = int(info["Width"]), int(info["Height"])
+    extents = x.run("xprop", "-id", wid, "_NET_FRAME_EXTENTS").split("=")[-1]
+    left, right, top, bottom = (int(v) for v in extents.split(",")) if "," in extents else (0, 0, 0, 0)
+    subprocess.run([grab, "0", path, str(px - left), str(py - top), str(w + left + right), str(h + top + bottom)],
+                   env=x.env, check=True, capture_output=True)
+
+
+def main():
+    tolvar, work, display_file = sys.argv[1:4]
+    grab = sys.argv[4] if len(sys.argv) > 4 else None
+    if not os.path.isfile(display_file):
+        sys.exit(f"no X session: {display_file} is missing (tests/display/x-session.sh start makes it)")
+    x = Display(open(display_file).read().strip())
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    failures = []
+    for name, test in [("the keyboard workflow and its captions", lambda: keyboard_workflow(x, tolvar, work, grab)),
+                       ("the caption of an error", lambda: error_caption(x, tolvar, work))]:
+        try:
+            test()
+            print(f"ok: {name}")
+        except AssertionError as e:
+            failures.append(f"{name}: {e}")
+            print(f"FAIL: {name}: {e}")
+    sys.exit(1 if failures else 0)
+
+
+if __name__ == "__main__":
+    main()
