@@ -5,8 +5,11 @@
 #include "util/Failure.h"
 #include "util/FailureCodes.h"
 
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
+#include <optional>
 
 namespace tolvar {
 
@@ -31,15 +34,34 @@ qint32 PoWorkbook::failureNumber(const xls::Error& error)
 
 PoWorkbook PoWorkbook::open(const QString& templatePath)
 {
+    // A batch opens the same template for every PO: it is read once and copied, for as long as the
+    // file stays the same (its path, size and time of change). The program has one thread.
+    struct Opened {
+        QString path;
+        qint64 size = -1;
+        QDateTime changed;
+        std::optional<xls::Workbook> book;
+    };
+    static Opened opened;
+    const QFileInfo info(templatePath);
+    if (opened.book && opened.path == info.absoluteFilePath() && opened.size == info.size() &&
+        opened.changed == info.lastModified())
+        return PoWorkbook(*opened.book);
+
     QFile file(templatePath);
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(toNumber(FailureCode::FileMissing),
                       failureText(FailureCode::FileMissing) + QLatin1Char(' ') + templatePath);
     const QByteArray bytes = file.readAll();
-    return engine([&] {
-        return PoWorkbook(xls::Workbook::fromBytes(xls::ByteView(
-            reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size()))));
+    opened.book.reset();
+    opened.book = engine([&] {
+        return xls::Workbook::fromBytes(xls::ByteView(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                                      static_cast<std::size_t>(bytes.size())));
     });
+    opened.path = info.absoluteFilePath();
+    opened.size = info.size();
+    opened.changed = info.lastModified();
+    return PoWorkbook(*opened.book);
 }
 
 bool PoWorkbook::hasFormSheets() const

@@ -112,49 +112,45 @@ void CellTable::putRow(Bytes rowData)
     rows_[u16(rowData, field::kRowRow)].rowRecord = std::move(rowData);
 }
 
-void CellTable::vacate(Row& row, std::uint16_t first, std::uint16_t last)
-{
-    std::vector<Cell> kept;
-    kept.reserve(row.cells.size() + 1);
-    for (Cell& c : row.cells) {
-        if (c.lastCol < first || c.firstCol > last) {
-            kept.push_back(std::move(c));
-            continue;
-        }
-        if (!isRun(c.record.type))
-            continue;
-        if (c.firstCol < first)
-            kept.push_back(runPart(c, c.firstCol, static_cast<std::uint16_t>(first - 1)));
-        if (c.lastCol > last)
-            kept.push_back(runPart(c, static_cast<std::uint16_t>(last + 1), c.lastCol));
-    }
-    row.cells = std::move(kept);
-}
-
 CellTable::Cell& CellTable::place(Record record, Overlap overlap)
 {
     Cell cell = makeCell(std::move(record));
     // A run of one cell is that cell's own record, as the format wants it.
     if (isRun(cell.record.type) && cell.firstCol == cell.lastCol)
         cell = runPart(cell, cell.firstCol, cell.firstCol);
-    Row& row = rows_[u16(cell.record.data, field::kCellRow)];
+    const std::uint16_t rowNumber = u16(cell.record.data, field::kCellRow);
+    std::vector<Cell>& cells = rows_[rowNumber].cells;
     // Cells in column order, as most writers store them, go to the end.
-    if (row.cells.empty() || row.cells.back().lastCol < cell.firstCol) {
-        row.cells.push_back(std::move(cell));
-        return row.cells.back();
+    if (cells.empty() || cells.back().lastCol < cell.firstCol) {
+        cells.push_back(std::move(cell));
+        return cells.back();
     }
-    if (overlap == Overlap::Refuse) {
-        for (std::uint32_t col = cell.firstCol; col <= cell.lastCol; ++col)
-            if (find(u16(cell.record.data, field::kCellRow), static_cast<std::uint16_t>(col)))
-                throw Error(ErrorCode::Unsupported, cell.record.offset,
-                            "cell " +
-                                cellName(u16(cell.record.data, field::kCellRow), static_cast<std::uint16_t>(col)) +
-                                " is held by two records (save the template again in a spreadsheet program)");
+    // The records that hold any of the new cell's columns lie next to each other.
+    auto begin = std::upper_bound(cells.begin(), cells.end(), cell.firstCol,
+                                  [](std::uint16_t col, const Cell& c) { return col < c.firstCol; });
+    if (begin != cells.begin() && std::prev(begin)->lastCol >= cell.firstCol)
+        --begin;
+    auto end = begin;
+    while (end != cells.end() && end->firstCol <= cell.lastCol)
+        ++end;
+    if (begin != end && overlap == Overlap::Refuse) {
+        const std::uint16_t col = std::max(cell.firstCol, begin->firstCol);
+        throw Error(ErrorCode::Unsupported, cell.record.offset,
+                    "cell " + cellName(rowNumber, col) +
+                        " is held by two records (save the template again in a spreadsheet program)");
     }
-    vacate(row, cell.firstCol, cell.lastCol);
-    const auto at = std::lower_bound(row.cells.begin(), row.cells.end(), cell.firstCol,
-                                     [](const Cell& c, std::uint16_t col) { return c.firstCol < col; });
-    return *row.cells.insert(at, std::move(cell));
+    // What is left of runs around the new cell stays, cut to the columns outside it.
+    std::vector<Cell> placed;
+    if (begin != end && isRun(begin->record.type) && begin->firstCol < cell.firstCol)
+        placed.push_back(runPart(*begin, begin->firstCol, static_cast<std::uint16_t>(cell.firstCol - 1)));
+    const std::size_t at = static_cast<std::size_t>(begin - cells.begin()) + placed.size();
+    placed.push_back(std::move(cell));
+    if (begin != end && isRun(std::prev(end)->record.type) && std::prev(end)->lastCol > placed.back().lastCol)
+        placed.push_back(
+            runPart(*std::prev(end), static_cast<std::uint16_t>(placed.back().lastCol + 1), std::prev(end)->lastCol));
+    const auto gone = cells.erase(begin, end);
+    cells.insert(gone, std::make_move_iterator(placed.begin()), std::make_move_iterator(placed.end()));
+    return cells[at];
 }
 
 void CellTable::ensureRow(std::uint16_t row, const std::function<Bytes()>& make)

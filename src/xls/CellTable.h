@@ -70,8 +70,6 @@ private:
         std::vector<Cell> cells;  // ascending columns, runs not overlapping
     };
     std::vector<std::vector<std::uint16_t>> rowBlocks() const;
-    // Frees the columns first..last of the row: records inside go, runs around them are cut.
-    void vacate(Row& row, std::uint16_t first, std::uint16_t last);
 
     std::map<std::uint16_t, Row> rows_;
 };

@@ -592,55 +592,65 @@ void Workbook::save(const std::string& path) const
 // The self-check
 // ---------------------------------------------------------------------------------------------
 
-void Workbook::compareSheet(std::size_t index, const WorkbookScan::Sheet& out, const Texts& outTexts,
+void Workbook::compareSheet(std::size_t index, SheetCells& saved, const Texts& savedTexts,
                             std::vector<std::string>& differences) const
 {
     const Sheet& sheet = sheets_[index];
     const std::string name = "sheet " + quoted(sheet.name);
-    for (std::uint32_t key : out.heldTwice)
-        differences.push_back(name + " cell " + WorkbookScan::address(key) + " is held by more than one record");
-
-    // What each address must read as: the written value, else the opened workbook's cell.
-    struct Meant {
-        std::uint32_t key;
-        const CellReading* reading;
-        const Texts* texts;
-    };
-    std::vector<Meant> meant;
-    const std::vector<WorkbookScan::Cell>& original = opened_->sheets[sheet.origin].cells;
-    meant.reserve(original.size() + sheet.written.size());
-    auto o = original.begin();
-    auto w = sheet.written.begin();
-    while (o != original.end() || w != sheet.written.end()) {
-        if (w == sheet.written.end() || (o != original.end() && o->key < w->first)) {
-            meant.push_back({o->key, &o->reading, &opened_->texts});
-            ++o;
-        } else {
-            if (o != original.end() && o->key == w->first)
-                ++o;
-            meant.push_back({w->first, &w->second, &strings_.texts()});
-            ++w;
-        }
-    }
-    auto report = [&](std::uint32_t key, const CellReading* found, const Meant* wanted) {
+    const Texts& written = strings_.texts();
+    const Texts& original = opened_->texts;
+    auto report = [&](std::uint32_t key, const CellReading* found, const CellReading* wanted,
+                      const Texts* wantedTexts) {
         differences.push_back(name + " cell " + WorkbookScan::address(key) + " reads " +
-                              (found ? describe(*found, outTexts) : "nothing") + ", meant " +
-                              (wanted ? describe(*wanted->reading, *wanted->texts) : "nothing"));
+                              (found ? describe(*found, savedTexts) : "nothing") + ", meant " +
+                              (wanted ? describe(*wanted, *wantedTexts) : "nothing"));
     };
-    auto m = meant.begin();
-    auto s = out.cells.begin();
-    while (m != meant.end() || s != out.cells.end()) {
-        if (s == out.cells.end() || (m != meant.end() && m->key < s->key)) {
-            report(m->key, nullptr, &*m);
-            ++m;
-        } else if (m == meant.end() || s->key < m->key) {
-            report(s->key, &s->reading, nullptr);
-            ++s;
-        } else {
-            if (!sameReading(*m->reading, *m->texts, s->reading, outTexts))
-                report(s->key, &s->reading, &*m);
-            ++m;
-            ++s;
+
+    // What each address must read as, in address order: the written value, else the opened
+    // workbook's cell. The saved cells come in the order stored, which the engine makes the same.
+    const std::vector<WorkbookScan::Cell>& opened = opened_->sheets[sheet.origin].cells;
+    auto o = opened.begin();
+    auto w = sheet.written.begin();
+    std::uint32_t key = 0, last = 0;
+    CellReading found;
+    bool have = saved.next(key, found), first = true;
+    while (true) {
+        // The next meant cell, if any.
+        const bool openedNext = o != opened.end() && (w == sheet.written.end() || o->key < w->first);
+        const bool meantLeft = o != opened.end() || w != sheet.written.end();
+        const std::uint32_t meantKey = !meantLeft ? 0 : openedNext ? o->key : w->first;
+        const CellReading* meant = !meantLeft ? nullptr : openedNext ? &o->reading : &w->second;
+        const Texts* meantTexts = openedNext ? &original : &written;
+        if (!meantLeft && !have)
+            break;
+        if (have && !first && key <= last) {
+            differences.push_back(name + " cell " + WorkbookScan::address(key) + " is stored twice or out of order");
+            have = saved.next(key, found);
+            continue;
+        }
+        if (have && (!meantLeft || key < meantKey)) {
+            report(key, &found, nullptr, nullptr);
+        } else if (!have || meantKey < key) {
+            report(meantKey, nullptr, meant, meantTexts);
+        } else if (!sameReading(*meant, *meantTexts, found, savedTexts)) {
+            report(key, &found, meant, meantTexts);
+        }
+        // Advance what was compared.
+        const bool takeSaved = have && (!meantLeft || key <= meantKey);
+        const bool takeMeant = meantLeft && (!have || meantKey <= key);
+        if (takeMeant) {
+            if (openedNext) {
+                ++o;
+            } else {
+                if (o != opened.end() && o->key == w->first)
+                    ++o;  // written over the opened workbook's cell
+                ++w;
+            }
+        }
+        if (takeSaved) {
+            last = key;
+            first = false;
+            have = saved.next(key, found);
         }
     }
 }
@@ -652,14 +662,14 @@ std::vector<std::string> Workbook::verify(ByteView saved) const
     try {
         out = WorkbookScan::read(
             saved, WorkbookScan::Offsets::Exact,
-            [&](std::size_t i, const WorkbookScan::Sheet& sheet, const Texts& texts) {
+            [&](std::size_t i, const WorkbookScan::Sheet& sheet, SheetCells* cells, const Texts& texts) {
                 if (i >= sheets_.size())
                     return;
                 if (sheet.name != sheets_[i].name)
                     differences.push_back("sheet " + std::to_string(i + 1) + " is named " + quoted(sheet.name) +
                                           ", meant " + quoted(sheets_[i].name));
-                else if (sheets_[i].worksheet && sheet.worksheet)
-                    compareSheet(i, sheet, texts, differences);
+                else if (sheets_[i].worksheet && cells)
+                    compareSheet(i, *cells, texts, differences);
                 else if (sheets_[i].worksheet)
                     differences.push_back("sheet " + quoted(sheets_[i].name) + " is no longer a worksheet");
             });

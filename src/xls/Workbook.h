@@ -89,7 +89,7 @@ private:
     void writeCell(Sheet& sheet, std::uint16_t row, std::uint16_t col, Record record, CellReading reading);
 
     Bytes serializeGlobals(std::vector<std::size_t>& boundSheetAt) const;
-    void compareSheet(std::size_t index, const WorkbookScan::Sheet& saved, const Texts& savedTexts,
+    void compareSheet(std::size_t index, SheetCells& saved, const Texts& savedTexts,
                       std::vector<std::string>& differences) const;
 
     CompoundFile container_;

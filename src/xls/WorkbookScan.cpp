@@ -99,40 +99,15 @@ std::vector<std::size_t> substreams(ByteView stream, std::size_t from)
     return starts;
 }
 
-// The cells of one worksheet substream, from its BOF.
+// The cells of one worksheet substream, from its BOF, by address.
 void readSheet(ByteView stream, std::size_t start, WorkbookScan& scan, WorkbookScan::Sheet& sheet)
 {
-    std::vector<std::pair<std::uint16_t, CellReading>> read;
-    Cursor c(stream, start);
-    View v;
-    int depth = 0;
-    bool more = c.next(v);
-    while (more) {
-        if (v.type == rt::Bof)
-            ++depth;
-        else if (v.type == rt::Eof && --depth == 0)
-            break;
-        if (depth != 1 || !isCellRecord(v.type)) {
-            more = c.next(v);
-            continue;
-        }
-        const View cell = v;
-        // A FORMULA with a text result has its STRING after it (past SHRFMLA, ARRAY or TABLE).
-        ByteView stringResult;
-        while ((more = c.next(v)) && cell.type == rt::Formula && (isFormulaFollower(v.type) || v.type == rt::Continue))
-            if (v.type == rt::String)
-                stringResult = v.data;
-        if (cell.data.size() < 6)
-            throw Error(ErrorCode::DamagedRecord, cell.offset, "cell record too short");
-        scan.labelSstCells += cell.type == rt::LabelSst;
-        const std::uint16_t row = u16(cell.data, field::kCellRow);
-        read.clear();
-        readCells(cell.type, cell.data, stringResult, scan.sstStrings, scan.texts, read);
-        for (auto& [col, reading] : read)
-            sheet.cells.push_back({WorkbookScan::key(row, col), std::move(reading)});
-    }
-    // By address; of two records for one address the later one counts. A table in Excel's order
-    // is sorted already.
+    SheetCells cells(stream, start, scan.sstStrings, scan.texts);
+    WorkbookScan::Cell c;
+    while (cells.next(c.key, c.reading))
+        sheet.cells.push_back(c);
+    scan.labelSstCells += cells.labelSstCells();
+    // Of two records for one address the later one counts. A table in Excel's order is sorted.
     auto byKey = [](const WorkbookScan::Cell& a, const WorkbookScan::Cell& b) { return a.key < b.key; };
     if (!std::is_sorted(sheet.cells.begin(), sheet.cells.end(), byKey))
         std::stable_sort(sheet.cells.begin(), sheet.cells.end(), byKey);
@@ -143,19 +118,78 @@ void readSheet(ByteView stream, std::size_t start, WorkbookScan& scan, WorkbookS
         return;
     std::vector<WorkbookScan::Cell> unique;
     unique.reserve(sheet.cells.size());
-    for (WorkbookScan::Cell& cellReading : sheet.cells) {
-        if (!unique.empty() && unique.back().key == cellReading.key) {
-            if (sheet.heldTwice.empty() || sheet.heldTwice.back() != cellReading.key)
-                sheet.heldTwice.push_back(cellReading.key);
-            unique.back() = std::move(cellReading);
+    for (WorkbookScan::Cell& cell : sheet.cells) {
+        if (!unique.empty() && unique.back().key == cell.key) {
+            if (sheet.heldTwice.empty() || sheet.heldTwice.back() != cell.key)
+                sheet.heldTwice.push_back(cell.key);
+            unique.back() = cell;
         } else {
-            unique.push_back(std::move(cellReading));
+            unique.push_back(cell);
         }
     }
     sheet.cells = std::move(unique);
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// One sheet's cells, as stored
+// ---------------------------------------------------------------------------------------------
+
+SheetCells::SheetCells(ByteView stream, std::size_t bof, std::size_t sharedStrings, Texts& texts)
+    : stream_(stream), at_(bof), sharedStrings_(sharedStrings), texts_(texts)
+{
+}
+
+bool SheetCells::next(std::uint32_t& key, CellReading& reading)
+{
+    while (taken_ >= pending_.size())
+        if (!nextRecord())
+            return false;
+    key = WorkbookScan::key(row_, pending_[taken_].first);
+    reading = pending_[taken_].second;
+    ++taken_;
+    return true;
+}
+
+// Reads on to the next cell record of the sheet (its own, not an embedded chart's) and decodes it.
+bool SheetCells::nextRecord()
+{
+    Cursor c(stream_, at_);
+    View v;
+    bool more = c.next(v);
+    while (more) {
+        if (v.type == rt::Bof)
+            ++depth_;
+        else if (v.type == rt::Eof && --depth_ == 0)
+            break;
+        if (depth_ != 1 || !isCellRecord(v.type)) {
+            more = c.next(v);
+            continue;
+        }
+        const View cell = v;
+        // A FORMULA with a text result has its STRING after it (past SHRFMLA, ARRAY or TABLE).
+        ByteView stringResult;
+        std::size_t after = c.at();
+        while ((more = c.next(v)) && cell.type == rt::Formula &&
+               (isFormulaFollower(v.type) || v.type == rt::Continue)) {
+            if (v.type == rt::String)
+                stringResult = v.data;
+            after = c.at();
+        }
+        at_ = after;
+        if (cell.data.size() < 6)
+            throw Error(ErrorCode::DamagedRecord, cell.offset, "cell record too short");
+        labelSst_ += cell.type == rt::LabelSst;
+        row_ = u16(cell.data, field::kCellRow);
+        pending_.clear();
+        taken_ = 0;
+        readCells(cell.type, cell.data, stringResult, sharedStrings_, texts_, pending_);
+        return true;
+    }
+    at_ = stream_.size();
+    return false;
+}
 
 WorkbookScan WorkbookScan::read(ByteView file, Offsets offsets, const EachSheet& each)
 {
@@ -180,7 +214,6 @@ WorkbookScan WorkbookScan::fromStream(ByteView stream, Offsets offsets, const Ea
 
     const std::vector<std::size_t> starts = substreams(stream, globalsEnd);
     std::size_t nextInOrder = 0;
-    Sheet reused;  // one sheet's cells at a time when each sheet is handed on
     for (const Bound& b : bounds) {
         const auto exact = std::lower_bound(starts.begin(), starts.end(), b.offset);
         std::size_t start;
@@ -192,20 +225,20 @@ WorkbookScan WorkbookScan::fromStream(ByteView stream, Offsets offsets, const Ea
             throw Error(ErrorCode::DamagedRecord, b.offset,
                         "sheet \"" + utf8(b.name) + "\" has no substream at its offset");
         nextInOrder = static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), start) - starts.begin());
-        Sheet& sheet = each ? reused : scan.sheets.emplace_back();
-        sheet.cells.clear();
-        sheet.heldTwice.clear();
+        Sheet sheet;
         sheet.name = b.name;
         const ByteView bof =
             stream.subspan(start + 4, std::min<std::size_t>(u16(stream, start + 2), stream.size() - start - 4));
         sheet.worksheet = b.worksheet && bof.size() >= 4 && u16(bof, field::kBofType) == field::kBofWorksheet;
-        if (sheet.worksheet)
-            readSheet(stream, start, scan, sheet);
         if (each) {
-            each(scan.sheets.size(), sheet, scan.texts);
-            scan.sheets.push_back(Sheet{sheet.name, sheet.worksheet, {}, {}});
+            SheetCells cells(stream, start, scan.sstStrings, scan.texts);
+            each(scan.sheets.size(), sheet, sheet.worksheet ? &cells : nullptr, scan.texts);
+            scan.labelSstCells += cells.labelSstCells();
             scan.texts.resize(scan.sstStrings);  // the sheet's own texts go with its cells
+        } else if (sheet.worksheet) {
+            readSheet(stream, start, scan, sheet);
         }
+        scan.sheets.push_back(std::move(sheet));
     }
     return scan;
 }

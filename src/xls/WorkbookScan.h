@@ -13,15 +13,38 @@
 
 namespace xls {
 
+// One worksheet's cells in the order the file stores them, read one at a time from the stream:
+// what the self-check compares without holding a large sheet's cells in memory.
+class SheetCells {
+public:
+    SheetCells(ByteView stream, std::size_t bof, std::size_t sharedStrings, Texts& texts);
+    // The next cell (a run's cells one by one); false at the end of the sheet.
+    bool next(std::uint32_t& key, CellReading& reading);
+    std::size_t labelSstCells() const { return labelSst_; }
+
+private:
+    bool nextRecord();
+
+    ByteView stream_;
+    std::size_t at_;
+    int depth_ = 0;
+    std::size_t sharedStrings_;
+    Texts& texts_;
+    std::vector<std::pair<std::uint16_t, CellReading>> pending_;  // the cells of the record read last
+    std::size_t taken_ = 0;
+    std::uint16_t row_ = 0;
+    std::size_t labelSst_ = 0;
+};
+
 class WorkbookScan {
 public:
     struct Sheet;
     // Whether each sheet must start exactly where its BOUNDSHEET says (a file the engine wrote), or
     // is taken in stream order where the offset is wrong, as some readers take it (a file opened).
     enum class Offsets { Exact, InOrderWhenWrong };
-    // Given, it sees each sheet with its cells, which are then dropped from the scan: a large
-    // workbook is read a sheet at a time.
-    using EachSheet = std::function<void(std::size_t index, const Sheet& sheet, const Texts& texts)>;
+    // Given, it sees each sheet (its name and kind; a worksheet's cells come from `cells` one by one,
+    // as stored) instead of the scan keeping them: a large workbook is read a sheet at a time.
+    using EachSheet = std::function<void(std::size_t index, const Sheet& sheet, SheetCells* cells, const Texts& texts)>;
     // Throws an Error when the file cannot be read.
     static WorkbookScan read(ByteView file, Offsets offsets = Offsets::Exact, const EachSheet& each = {});
     // The same from the Workbook stream alone.
