@@ -23,8 +23,7 @@ Connection::~Connection()
 void Connection::open(const ConnectionPlan& plan)
 {
     if (!QSqlDatabase::isDriverAvailable(plan.driver))
-        throw Failure(toNumber(FailureCode::DbDriverMissing),
-                      failureText(FailureCode::DbDriverMissing) + QLatin1Char(' ') + plan.driver);
+        throw Failure::of(FailureCode::DbDriverMissing, plan.driver);
     if (QSqlDatabase::contains(name_))
         QSqlDatabase::removeDatabase(name_);
     QSqlDatabase db = QSqlDatabase::addDatabase(plan.driver, name_);

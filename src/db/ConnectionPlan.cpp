@@ -10,11 +10,6 @@ namespace tolvar {
 
 namespace {
 
-[[noreturn]] void fail(FailureCode code, const QString& detail)
-{
-    throw Failure(toNumber(code), failureText(code) + QLatin1Char(' ') + detail);
-}
-
 bool isSqlServerProvider(const QString& provider)
 {
     const QString p = provider.toUpper();
@@ -25,7 +20,7 @@ bool isSqlServerProvider(const QString& provider)
 void requireServer(const DbSetting& setting)
 {
     if (setting.ServerName.trimmed().isEmpty())
-        fail(FailureCode::DbEmptyServer, QStringLiteral("(SERVER_NM)"));
+        throw Failure::of(FailureCode::DbEmptyServer, QStringLiteral("(SERVER_NM)"));
 }
 
 ConnectionPlan planSqlite(const DbSetting& setting, const QString& programFolder)
@@ -36,7 +31,7 @@ ConnectionPlan planSqlite(const DbSetting& setting, const QString& programFolder
     const QString file = QDir(programFolder).absoluteFilePath(setting.ServerName);
     // Opening a missing file would silently create an empty database.
     if (!QFileInfo(file).isFile())
-        fail(FailureCode::DbFileMissing, file);
+        throw Failure::of(FailureCode::DbFileMissing, file);
     plan.databaseName = file;
     plan.connectOptions = QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1")
                               .arg(qint64(qMax(0, setting.ConnectTimeout)) * 1000);
@@ -53,11 +48,11 @@ ConnectionPlan planPostgres(const DbSetting& setting)
     if (server.startsWith(QLatin1Char('['))) {  // [::1]:5432
         const qsizetype close = server.indexOf(QLatin1Char(']'));
         if (close < 0)
-            fail(FailureCode::DbOpenFailed, server);
+            throw Failure::of(FailureCode::DbOpenFailed, server);
         portText = server.mid(close + 1);
         server = server.mid(1, close - 1);
         if (!portText.isEmpty() && !portText.startsWith(QLatin1Char(':')))
-            fail(FailureCode::DbOpenFailed, setting.ServerName);
+            throw Failure::of(FailureCode::DbOpenFailed, setting.ServerName);
         portText = portText.mid(1);
     } else if (server.count(QLatin1Char(':')) == 1) {
         portText = server.section(QLatin1Char(':'), 1);
@@ -68,7 +63,7 @@ ConnectionPlan planPostgres(const DbSetting& setting)
         bool ok = false;
         plan.port = portText.toInt(&ok);
         if (!ok || plan.port <= 0 || plan.port > 65535)
-            fail(FailureCode::DbOpenFailed, QStringLiteral("port %1").arg(portText));
+            throw Failure::of(FailureCode::DbOpenFailed, QStringLiteral("port %1").arg(portText));
     }
     plan.databaseName = setting.DbName;
     plan.userName = setting.UserName;
@@ -156,8 +151,9 @@ ConnectionPlan planConnection(const DbSetting& setting, const QString& programFo
         return planOdbc(setting);
     if (isSqlServerProvider(provider))
         return planSqlServer(setting);
-    fail(FailureCode::DbUnknownProvider,
-         QStringLiteral("PROVIDER=\"%1\" (SQLite, PostgreSQL, ODBC, SQLOLEDB, SQLNCLI…, MSOLEDBSQL…)").arg(provider));
+    throw Failure::of(
+        FailureCode::DbUnknownProvider,
+        QStringLiteral("PROVIDER=\"%1\" (SQLite, PostgreSQL, ODBC, SQLOLEDB, SQLNCLI…, MSOLEDBSQL…)").arg(provider));
 }
 
 }  // namespace tolvar

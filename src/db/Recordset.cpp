@@ -5,15 +5,6 @@
 
 namespace tolvar {
 
-namespace {
-
-[[noreturn]] void fail(FailureCode code, const QString& detail = {})
-{
-    throw Failure(toNumber(code), detail.isEmpty() ? failureText(code) : failureText(code) + QLatin1Char(' ') + detail);
-}
-
-}  // namespace
-
 Recordset::Recordset() = default;
 Recordset::~Recordset() = default;
 
@@ -22,7 +13,7 @@ void Recordset::Open(const QString& source, const QVariantList& values, const Co
 {
     Close();
     if (!connection.isOpen())
-        fail(FailureCode::DbNotOpen);
+        throw Failure::of(FailureCode::DbNotOpen);
     cursor_ = cursorType;
     query_ = std::make_unique<QSqlQuery>(connection.database());
     query_->setForwardOnly(true);
@@ -82,7 +73,7 @@ void Recordset::MoveNext()
 qint64 Recordset::RecordCount() const
 {
     if (!open_)
-        fail(FailureCode::DbNotOpen);
+        throw Failure::of(FailureCode::DbNotOpen);
     return cursor_ == adOpenStatic ? static_cast<qint64>(rows_.size()) : -1;
 }
 
@@ -90,16 +81,16 @@ int Recordset::indexOf(const QString& column) const
 {
     const int i = record_.indexOf(column);
     if (i < 0)
-        fail(FailureCode::ItemNotFound, column);
+        throw Failure::of(FailureCode::ItemNotFound, column);
     return i;
 }
 
 void Recordset::requireRow() const
 {
     if (!open_)
-        fail(FailureCode::DbNotOpen);
+        throw Failure::of(FailureCode::DbNotOpen);
     if (eof_)
-        fail(FailureCode::DbReadFailed, QStringLiteral("(EOF)"));
+        throw Failure::of(FailureCode::DbReadFailed, QStringLiteral("(EOF)"));
 }
 
 QVariant Recordset::Fields(const QString& column) const
@@ -111,7 +102,7 @@ QVariant Recordset::Fields(int ordinal) const
 {
     requireRow();
     if (ordinal < 0 || ordinal >= record_.count())
-        fail(FailureCode::ItemNotFound, QString::number(ordinal));
+        throw Failure::of(FailureCode::ItemNotFound, QString::number(ordinal));
     if (cursor_ == adOpenStatic)
         return rows_[position_].at(ordinal);
     return query_->value(ordinal);

@@ -34,8 +34,7 @@ qint32 dbOpen(qint32& kind)
         gCnPo.reset();
         gCnPo = std::make_unique<Connection>();
         if (kind != kPoDatabase)
-            throw Failure(toNumber(FailureCode::DbUnknownKind),
-                          failureText(FailureCode::DbUnknownKind) + QStringLiteral(" (%1)").arg(kind));
+            throw Failure::of(FailureCode::DbUnknownKind, QStringLiteral("(%1)").arg(kind));
         gCnPo->open(planConnection(gPoDbSetting, programFolder()));
         return 0;
     } catch (const Failure& failure) {

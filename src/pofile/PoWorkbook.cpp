@@ -21,7 +21,8 @@ auto engine(F&& f) -> decltype(f())
     try {
         return f();
     } catch (const xls::Error& e) {
-        throw Failure(PoWorkbook::failureNumber(e), QString::fromUtf8(e.what()));
+        throw Failure(PoWorkbook::failureNumber(e),
+                      failureText(FailureCode::WorkbookEngine) + QLatin1Char(' ') + QString::fromUtf8(e.what()));
     }
 }
 
@@ -29,7 +30,7 @@ auto engine(F&& f) -> decltype(f())
 
 qint32 PoWorkbook::failureNumber(const xls::Error& error)
 {
-    return -4000 - static_cast<qint32>(error.code());
+    return toNumber(FailureCode::WorkbookEngine) - static_cast<qint32>(error.code());
 }
 
 PoWorkbook PoWorkbook::open(const QString& templatePath)
@@ -50,8 +51,7 @@ PoWorkbook PoWorkbook::open(const QString& templatePath)
 
     QFile file(templatePath);
     if (!file.open(QIODevice::ReadOnly))
-        throw Failure(toNumber(FailureCode::FileMissing),
-                      failureText(FailureCode::FileMissing) + QLatin1Char(' ') + templatePath);
+        throw Failure::of(FailureCode::FileMissing, templatePath);
     const QByteArray bytes = file.readAll();
     opened.book.reset();
     opened.book = engine([&] {
@@ -89,8 +89,7 @@ void PoWorkbook::verify(const QByteArray& saved) const
         shown << QString::fromStdString(differences[i]);
     if (differences.size() > 3)
         shown << QStringLiteral("... (%1 in all)").arg(differences.size());
-    throw Failure(toNumber(FailureCode::WorkbookCheckFailed),
-                  failureText(FailureCode::WorkbookCheckFailed) + QLatin1Char(' ') + shown.join(QStringLiteral("; ")));
+    throw Failure::of(FailureCode::WorkbookCheckFailed, shown.join(QStringLiteral("; ")));
 }
 
 int PoWorkbook::worksheet(const QString& name) const

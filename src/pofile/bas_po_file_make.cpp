@@ -133,7 +133,7 @@ void writeLine(Run& run)
     const double quantitySum = run.quantityTotal + numberReading(field(m, "数量"));
     const double rounded = std::nearbyint(quantitySum);  // ties to the even neighbour
     if (!(rounded >= std::numeric_limits<qint32>::min() && rounded <= std::numeric_limits<qint32>::max()))
-        throw Failure(toNumber(FailureCode::Overflow), failureText(FailureCode::Overflow));
+        throw Failure::of(FailureCode::Overflow);
     run.quantityTotal = static_cast<qint32>(rounded);
 
     writeLineCells(run, run.deliverySheet, run.deliveryRow, form::deliveryLine(), lineAmount);
@@ -161,8 +161,7 @@ void requireUsableName(const QString& poNo)
     // The PO number becomes a file name: nothing that would put the file elsewhere.
     if (poNo.isEmpty() || poNo.contains(QLatin1Char('/')) || poNo.contains(QChar(0)) || poNo == QLatin1String(".") ||
         poNo == QLatin1String(".."))
-        throw Failure(toNumber(FailureCode::FileWriteFailed),
-                      QStringLiteral("PO番号 \"%1\" はファイル名に使えません。").arg(poNo));
+        throw Failure::of(FailureCode::PoNumberNotFileName, QStringLiteral("\"%1\"").arg(poNo));
 }
 
 void requireReplaceable(const QString& path)
@@ -170,11 +169,9 @@ void requireReplaceable(const QString& path)
     const QFileInfo info(path);
     const QString lock = info.dir().filePath(QStringLiteral(".~lock.") + info.fileName() + QLatin1Char('#'));
     if (QFileInfo::exists(lock))
-        throw Failure(toNumber(FailureCode::FileOpenInOtherProgram),
-                      failureText(FailureCode::FileOpenInOtherProgram) + QLatin1Char(' ') + path);
+        throw Failure::of(FailureCode::FileOpenInOtherProgram, path);
     if (!info.dir().exists())
-        throw Failure(toNumber(FailureCode::FolderMissing),
-                      failureText(FailureCode::FolderMissing) + QLatin1Char(' ') + info.dir().path());
+        throw Failure::of(FailureCode::FolderMissing, info.dir().path());
 }
 
 // Written beside the target and renamed over it: the older file stays until the new one is whole.
@@ -184,9 +181,7 @@ void moveIntoPlace(const QString& path, const QByteArray& bytes)
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         const QString reason = file.errorString();
         file.cancelWriting();
-        throw Failure(toNumber(FailureCode::FileWriteFailed), failureText(FailureCode::FileWriteFailed) +
-                                                                  QLatin1Char(' ') + path + QStringLiteral(" (") +
-                                                                  reason + QLatin1Char(')'));
+        throw Failure::of(FailureCode::FileWriteFailed, path + QStringLiteral(" (") + reason + QLatin1Char(')'));
     }
 }
 
@@ -208,7 +203,7 @@ PoFileResult po_file_make(const QString& poNo)
 PoFileResult po_file_make(const QString& poNo, const PoFileOptions& options)
 {
     if (!gCnPo)
-        throw Failure(toNumber(FailureCode::DbNotOpen), failureText(FailureCode::DbNotOpen));
+        throw Failure::of(FailureCode::DbNotOpen);
     Recordset header;
     header.Open(QStringLiteral("Select * From TBL_PO_H Where PO番号 = ? "), {poNo}, *gCnPo, adOpenStatic);
     if (header.Eof())
@@ -219,7 +214,7 @@ PoFileResult po_file_make(const QString& poNo, const PoFileOptions& options)
     const qint64 n = lines.RecordCount();
     const long long pages = form::pageCount(n);
     if (pages > std::numeric_limits<qint16>::max())
-        throw Failure(toNumber(FailureCode::Overflow), failureText(FailureCode::Overflow));
+        throw Failure::of(FailureCode::Overflow);
 
     requireUsableName(poNo);
     const QString path = poFilePath(options.saveFolder.isEmpty() ? gPoSaveFolder : options.saveFolder, poNo);
@@ -230,8 +225,7 @@ PoFileResult po_file_make(const QString& poNo, const PoFileOptions& options)
     Run run(PoWorkbook::open(templatePath), header, lines);
     // The sheet scheme works by position: the template must be exactly the two forms, in order.
     if (!run.book.hasFormSheets())
-        throw Failure(toNumber(FailureCode::TemplateSheets),
-                      failureText(FailureCode::TemplateSheets) + QLatin1Char(' ') + templatePath);
+        throw Failure::of(FailureCode::TemplateSheets, templatePath);
     run.pageCount = static_cast<qint16>(pages);
     run.book.preparePages(run.pageCount);
     while (!run.lines.Eof())

@@ -55,9 +55,8 @@ qint32 LoadSettings(const QString& settingsFilePath)
         const qint32 timeout = ini.GetInteger(QStringLiteral("CONECT_TIMEOUT"), 0);
         if (timeout < 0) {
             // A negative time-out cannot be meant; it is refused rather than guessed at.
-            throw Failure(toNumber(FailureCode::TypeMismatch),
-                          failureText(FailureCode::TypeMismatch) +
-                              QStringLiteral(" CONECT_TIMEOUT に負の値 %1 は使えません。").arg(timeout));
+            throw Failure::of(FailureCode::TypeMismatch,
+                              QStringLiteral("CONECT_TIMEOUT に負の値 %1 は使えません。").arg(timeout));
         }
         gPoDbSetting.ConnectTimeout = timeout == 0 ? kDefaultTimeout : timeout;
 

@@ -38,9 +38,9 @@ void reportUnhandledCurrentException()
     } catch (const Failure& failure) {
         reportUnhandled(failure);
     } catch (const std::exception& e) {
-        reportUnhandled(Failure(toNumber(FailureCode::Unexpected), QString::fromLocal8Bit(e.what())));
+        reportUnhandled(Failure::of(FailureCode::Unexpected, QString::fromLocal8Bit(e.what())));
     } catch (...) {
-        reportUnhandled(Failure(toNumber(FailureCode::Unexpected), failureText(FailureCode::Unexpected)));
+        reportUnhandled(Failure::of(FailureCode::Unexpected));
     }
 }
 

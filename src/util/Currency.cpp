@@ -16,7 +16,7 @@ namespace {
 
 [[noreturn]] void overflow()
 {
-    throw Failure(toNumber(FailureCode::Overflow), failureText(FailureCode::Overflow));
+    throw Failure::of(FailureCode::Overflow);
 }
 
 std::int64_t checked(__int128 value)

@@ -7,6 +7,12 @@ Failure::Failure(qint32 number, QString description)
 {
 }
 
+Failure Failure::of(FailureCode code, const QString& detail)
+{
+    return Failure(toNumber(code),
+                   detail.isEmpty() ? failureText(code) : failureText(code) + QLatin1Char(' ') + detail);
+}
+
 QString Failure::messageText() const
 {
     return description_ + QLatin1Char('(') + QString::number(number_) + QLatin1Char(')');

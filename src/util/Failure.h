@@ -4,6 +4,8 @@
 // last resort.
 #pragma once
 
+#include "util/FailureCodes.h"
+
 #include <QString>
 #include <exception>
 #include <string>
@@ -13,6 +15,8 @@ namespace tolvar {
 class Failure : public std::exception {
 public:
     Failure(qint32 number, QString description);
+    // One of the program's own failures: its number, and its text followed by the detail, if any.
+    static Failure of(FailureCode code, const QString& detail = {});
 
     qint32 number() const noexcept { return number_; }
     const QString& description() const noexcept { return description_; }

@@ -1,49 +1,60 @@
 #include "util/FailureCodes.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace tolvar {
+
+namespace {
+
+// Every code with its text: the one list that failureText and allFailureCodes read.
+struct Entry {
+    FailureCode code;
+    const char16_t* text;
+};
+
+constexpr Entry kTable[] = {
+    {FailureCode::TypeMismatch, u"型が一致しません。"},
+    {FailureCode::Overflow, u"オーバーフローしました。"},
+    {FailureCode::DivisionByZero, u"0 で除算しました。"},
+    {FailureCode::ItemNotFound, u"要求された名前または序数に対応する項目がコレクション内に見つかりません。"},
+    {FailureCode::DbUnknownProvider, u"プロバイダが見つかりません。"},
+    {FailureCode::DbEmptyServer, u"サーバー名が指定されていません。"},
+    {FailureCode::DbDriverMissing, u"データベースドライバがインストールされていません。"},
+    {FailureCode::DbFileMissing, u"データベースファイルが見つかりません。"},
+    {FailureCode::DbOpenFailed, u"データベースに接続できません。"},
+    {FailureCode::DbUnknownKind, u"接続の種類が不正です。"},
+    {FailureCode::DbStatementFailed, u"SQL 文を実行できません。"},
+    {FailureCode::DbNotOpen, u"データベース接続が開いていません。"},
+    {FailureCode::DbReadFailed, u"データを読み取れません。"},
+    {FailureCode::FileMissing, u"ファイルが見つかりません。"},
+    {FailureCode::FileOpenInOtherProgram, u"ファイルは別のプログラムで開かれています。"},
+    {FailureCode::FileWriteFailed, u"ファイルに書き込めません。"},
+    {FailureCode::FolderMissing, u"フォルダが見つかりません。"},
+    {FailureCode::TemplateSheets, u"テンプレートには「海外納品情報」と「Purchase Order」の 2 シートだけが必要です。"},
+    {FailureCode::WorkbookCheckFailed, u"作成したブックを読み直すと書いた内容と違います。"},
+    {FailureCode::PoNumberNotFileName, u"PO番号はファイル名に使えません。"},
+    {FailureCode::WorkbookEngine, u"ブックを読み書きできません。"},
+    {FailureCode::Unexpected, u"予期しないエラーが発生しました。"},
+};
+
+}  // namespace
 
 QString failureText(FailureCode code)
 {
-    switch (code) {
-    case FailureCode::TypeMismatch: return QStringLiteral("型が一致しません。");
-    case FailureCode::Overflow: return QStringLiteral("オーバーフローしました。");
-    case FailureCode::ItemNotFound:
-        return QStringLiteral("要求された名前または序数に対応する項目がコレクション内に見つかりません。");
-    case FailureCode::DbUnknownProvider: return QStringLiteral("プロバイダが見つかりません。");
-    case FailureCode::DbEmptyServer: return QStringLiteral("サーバー名が指定されていません。");
-    case FailureCode::DbDriverMissing: return QStringLiteral("データベースドライバがインストールされていません。");
-    case FailureCode::DbFileMissing: return QStringLiteral("データベースファイルが見つかりません。");
-    case FailureCode::DbOpenFailed: return QStringLiteral("データベースに接続できません。");
-    case FailureCode::DbUnknownKind: return QStringLiteral("接続の種類が不正です。");
-    case FailureCode::DbStatementFailed: return QStringLiteral("SQL 文を実行できません。");
-    case FailureCode::DbNotOpen: return QStringLiteral("データベース接続が開いていません。");
-    case FailureCode::DbReadFailed: return QStringLiteral("データを読み取れません。");
-    case FailureCode::FileMissing: return QStringLiteral("ファイルが見つかりません。");
-    case FailureCode::FileOpenInOtherProgram: return QStringLiteral("ファイルは別のプログラムで開かれています。");
-    case FailureCode::FileWriteFailed: return QStringLiteral("ファイルに書き込めません。");
-    case FailureCode::FolderMissing: return QStringLiteral("フォルダが見つかりません。");
-    case FailureCode::TemplateSheets:
-        return QStringLiteral("テンプレートには「海外納品情報」と「Purchase Order」の 2 シートだけが必要です。");
-    case FailureCode::WorkbookCheckFailed: return QStringLiteral("作成したブックを読み直すと書いた内容と違います。");
-    case FailureCode::Unexpected: return QStringLiteral("予期しないエラーが発生しました。");
-    }
-    return {};
+    const auto it =
+        std::find_if(std::begin(kTable), std::end(kTable), [code](const Entry& e) { return e.code == code; });
+    return it == std::end(kTable) ? QString() : QString::fromUtf16(it->text);
 }
 
 const std::vector<FailureCode>& allFailureCodes()
 {
-    static const std::vector<FailureCode> codes = {
-        FailureCode::TypeMismatch,    FailureCode::Overflow,
-        FailureCode::ItemNotFound,    FailureCode::DbUnknownProvider,
-        FailureCode::DbEmptyServer,   FailureCode::DbDriverMissing,
-        FailureCode::DbFileMissing,   FailureCode::DbOpenFailed,
-        FailureCode::DbUnknownKind,   FailureCode::DbStatementFailed,
-        FailureCode::DbNotOpen,       FailureCode::DbReadFailed,
-        FailureCode::FileMissing,     FailureCode::FileOpenInOtherProgram,
-        FailureCode::FileWriteFailed, FailureCode::FolderMissing,
-        FailureCode::TemplateSheets,  FailureCode::WorkbookCheckFailed,
-        FailureCode::Unexpected,
-    };
+    static const std::vector<FailureCode> codes = [] {
+        std::vector<FailureCode> out;
+        for (const Entry& e : kTable)
+            out.push_back(e.code);
+        return out;
+    }();
     return codes;
 }
 

@@ -12,6 +12,8 @@ enum class FailureCode : qint32 {
     TypeMismatch = 13,
     // Arithmetic overflow (fixed-point or 32-bit).
     Overflow = 6,
+    // A division by zero (the platform's number).
+    DivisionByZero = 11,
     // A column that a result set does not have.
     ItemNotFound = 3265,
 
@@ -34,6 +36,12 @@ enum class FailureCode : qint32 {
     TemplateSheets = -3005,
     // The workbook read back from its bytes does not hold what was written.
     WorkbookCheckFailed = -3006,
+    // A PO number that cannot be a file name (it would put the workbook outside the save folder).
+    PoNumberNotFileName = -3007,
+
+    // The workbook engine refused a template or an operation: the failure's number is this one
+    // minus the engine's own code (xls::ErrorCode, 1 and up), so -4001 and below.
+    WorkbookEngine = -4000,
 
     // Anything else caught by the last resort.
     Unexpected = -9999,

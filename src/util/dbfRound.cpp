@@ -36,7 +36,7 @@ double dbfRound(const Currency& value, const qint16& digits, const qint16& mode)
         const Currency adjusted = value > Currency() ? product + adjustment : product - adjustment;
         const Currency whole = adjusted.truncated();
         if (scale == Currency())
-            throw Failure(11, QStringLiteral("0 で除算しました。"));
+            throw Failure::of(FailureCode::DivisionByZero);
         return whole.toDouble() / scale.toDouble();
     } catch (const Failure&) {
         MsgBox(QStringLiteral("エラー発生"), MsgIcon::Critical, QStringLiteral("dbfRound"));

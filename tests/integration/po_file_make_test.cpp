@@ -356,3 +356,34 @@ TEST(po_file_make_schema, a_column_missing_from_the_lines_table_fails_and_keeps_
     EXPECT_EQ(test::readFile(target), QByteArray("older"));
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("P0002.xls"))));
 }
+
+TEST(po_file_make_schema, a_po_number_that_is_no_file_name_is_refused_and_nothing_is_written)
+{
+    QTemporaryDir dir;
+    const QString path = test::makeTestSqlite(dir.path(), QStringLiteral("po.db"));
+    for (const char* number : {"../P0001", "A/B", ".."}) {
+        const QString n = QString::fromLatin1(number);
+        test::execOnSqlite(path, QStringLiteral("INSERT INTO TBL_PO_H (PO番号, 発注区分) VALUES ('%1', '0')").arg(n));
+        test::execOnSqlite(path,
+                           QStringLiteral("INSERT INTO TBL_PO_M (PO番号, PO行, 数量) VALUES ('%1', 1, 1)").arg(n));
+    }
+    RecordingMessageSink recorder;
+    ScopedMessageSink scoped(recorder);
+    gPoDbSetting = DbSetting{QStringLiteral("SQLite"), path, {}, {}, {}, 5};
+    qint32 kind = kPoDatabase;
+    ASSERT_EQ(dbOpen(kind), 0);
+    QDir(dir.path()).mkdir(QStringLiteral("out"));
+    const PoFileOptions options{kTemplate, dir.filePath(QStringLiteral("out"))};
+    for (const char* number : {"../P0001", "A/B", ".."}) {
+        try {
+            po_file_make(QString::fromLatin1(number), options);
+            ADD_FAILURE() << number << " was written";
+        } catch (const Failure& f) {
+            EXPECT_EQ(f.number(), toNumber(FailureCode::PoNumberNotFileName)) << number;
+            EXPECT_TRUE(f.description().contains(QString::fromLatin1(number))) << f.description().toStdString();
+        }
+    }
+    dbClose(kind);
+    EXPECT_TRUE(QDir(dir.filePath(QStringLiteral("out"))).isEmpty());
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("P0001.xls"))));
+}

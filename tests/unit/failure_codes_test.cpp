@@ -3,6 +3,8 @@
 #include "util/FailureCodes.h"
 
 #include <gtest/gtest.h>
+#include <QFile>
+#include <QRegularExpression>
 #include <QSet>
 
 using namespace tolvar;
@@ -20,6 +22,34 @@ TEST(failure_codes, every_code_has_its_own_text_and_number)
         texts.insert(text);
         numbers.insert(toNumber(code));
     }
+}
+
+TEST(failure_codes, the_table_lists_every_code_of_the_enumeration)
+{
+    // Each "Name = number," of the enumeration has its text in the table.
+    QSet<qint32> listed;
+    for (FailureCode code : allFailureCodes())
+        listed.insert(toNumber(code));
+    QFile header(QStringLiteral(TOLVAR_SOURCE_DIR "/src/util/FailureCodes.h"));
+    ASSERT_TRUE(header.open(QIODevice::ReadOnly));
+    static const QRegularExpression value(QStringLiteral("^\\s+\\w+ = (-?\\d+),"));
+    int declared = 0;
+    for (const QByteArray& line : header.readAll().split('\n')) {
+        const QRegularExpressionMatch m = value.match(QString::fromUtf8(line));
+        if (!m.hasMatch())
+            continue;
+        ++declared;
+        EXPECT_TRUE(listed.contains(m.captured(1).toInt())) << line.toStdString();
+    }
+    EXPECT_EQ(declared, listed.size());
+}
+
+TEST(failure_codes, a_failure_of_a_code_has_its_text_then_the_detail)
+{
+    const Failure f = Failure::of(FailureCode::FileMissing, QStringLiteral("/x/MST_PO.xls"));
+    EXPECT_EQ(f.number(), -3001);
+    EXPECT_EQ(f.description(), QStringLiteral("ファイルが見つかりません。 /x/MST_PO.xls"));
+    EXPECT_EQ(Failure::of(FailureCode::Overflow).description(), QStringLiteral("オーバーフローしました。"));
 }
 
 TEST(failure_codes, message_text_is_description_then_number_in_parentheses)
