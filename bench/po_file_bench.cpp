@@ -105,13 +105,12 @@ int main(int argc, char** argv)
     gPoDbSetting.ServerName = db;
     gPoDbSetting.ConnectTimeout = 20;
     gPoSaveFolder = dir.path() + QLatin1Char('/');
-    qint32 kind = kPoDatabase;
-    dbOpen(kind);
+    dbOpen();
     // The template of the program folder.
     QFile::copy(QStringLiteral(TOLVAR_SOURCE_DIR "/assets/MST_PO.xls"),
                 QCoreApplication::applicationDirPath() + QStringLiteral("/MST_PO.xls"));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
-    dbClose(kind);
+    dbClose();
     return 0;
 }

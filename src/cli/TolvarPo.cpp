@@ -110,8 +110,7 @@ int makeWorkbooks(const Options& o, QTextStream& out, QTextStream& err)
         err << "no output folder: give --out DIR or set PO_SAVE_FOLDER\n";
         return kUsage;
     }
-    qint32 kind = kPoDatabase;
-    if (dbOpen(kind) != 0)
+    if (dbOpen() != 0)
         return kFailed;
     int status = kWritten;
     try {
@@ -128,7 +127,7 @@ int makeWorkbooks(const Options& o, QTextStream& out, QTextStream& err)
         err << failure.description() << " (" << failure.number() << ")\n";
         status = kFailed;
     }
-    dbClose(kind);
+    dbClose();
     return status;
 }
 

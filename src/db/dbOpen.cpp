@@ -24,9 +24,7 @@ void releaseAtExit()
     (void)registered;
 }
 
-}  // namespace
-
-qint32 dbOpen(qint32& kind)
+qint32 openConnection(qint32 kind)
 {
     releaseAtExit();
     try {
@@ -43,10 +41,32 @@ qint32 dbOpen(qint32& kind)
     }
 }
 
-void dbClose(qint32& kind)
+void closeConnection(qint32 kind)
 {
     if (kind == kPoDatabase && gCnPo)
         gCnPo->close();
+}
+
+}  // namespace
+
+qint32 dbOpen()
+{
+    return openConnection(kPoDatabase);
+}
+
+void dbClose()
+{
+    closeConnection(kPoDatabase);
+}
+
+qint32 dbOpen(qint32& kind)
+{
+    return openConnection(kind);
+}
+
+void dbClose(qint32& kind)
+{
+    closeConnection(kind);
 }
 
 }  // namespace tolvar

@@ -14,6 +14,10 @@ constexpr qint32 kPoDatabase = 0;
 
 extern std::unique_ptr<Connection> gCnPo;
 
+// The PO connection (kind 0), as every task opens and closes it.
+qint32 dbOpen();
+void dbClose();
+// The same for a kind passed by reference, the shape the office's code calls them in.
 qint32 dbOpen(qint32& kind);
 void dbClose(qint32& kind);
 

@@ -68,8 +68,7 @@ void frmOutSetting::cmdOK_Click()
 {
     BusyPointer pointer;
     setEnabled(false);
-    qint32 kind = kPoDatabase;
-    if (dbOpen(kind) != 0) {
+    if (dbOpen() != 0) {
         // dbOpen has said why; the user may try again or cancel.
         pointer.release();
         setEnabled(true);
@@ -77,7 +76,7 @@ void frmOutSetting::cmdOK_Click()
     }
     // Any other failure here rises to the last resort; the older workbook is still intact.
     const PoFileResult result = po_file_make(poNo_);
-    dbClose(kind);
+    dbClose();
     if (result == PoFileResult::NotFound) {
         MsgBox(QStringLiteral("POが見つかりません。"), MsgIcon::Critical, QStringLiteral("エラー"));
     } else if (cheFileOpen->isChecked()) {

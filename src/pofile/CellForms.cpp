@@ -1,5 +1,7 @@
 #include "pofile/CellForms.h"
 
+#include "util/DateFormat.h"
+
 #include "util/DecimalDigits.h"
 
 #include <QDate>
@@ -61,7 +63,7 @@ QString textForm(const QVariant& value)
     case QMetaType::Double:
     case QMetaType::Float: return plainDecimal(value.toDouble());
     case QMetaType::QDate:
-    case QMetaType::QDateTime: return dateOf(value).toString(QStringLiteral("yyyy/MM/dd"));
+    case QMetaType::QDateTime: return dateOf(value).toString(kDateFormat);
     case QMetaType::Bool: return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     default: return value.toString();
     }
@@ -108,7 +110,7 @@ QString dateText(const QVariant& value)
 {
     const QDate date = dateOf(value);
     if (date.isValid())
-        return date.toString(QStringLiteral("yyyy/MM/dd"));
+        return date.toString(kDateFormat);
     return value.isNull() ? QString() : value.toString();
 }
 

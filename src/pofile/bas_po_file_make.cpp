@@ -127,8 +127,7 @@ void writeLine(Run& run)
 
     // The product is rounded to four places first and only then cut to a whole number.
     const double product = numberReading(field(m, "数量")) * numberReading(field(m, "下代"));
-    const qint16 digits = 0, mode = 2;
-    const Currency lineAmount = Currency::fromDouble(dbfRound(Currency::fromDouble(product), digits, mode));
+    const Currency lineAmount = Currency::fromDouble(dbfRound(Currency::fromDouble(product), 0, 2));
     run.amountTotal = run.amountTotal + lineAmount;
     const double quantitySum = run.quantityTotal + numberReading(field(m, "数量"));
     const double rounded = std::nearbyint(quantitySum);  // ties to the even neighbour

@@ -1,5 +1,7 @@
 #include "search/PoResultModel.h"
 
+#include "util/DateFormat.h"
+
 #include <QDate>
 #include <QDateTime>
 
@@ -118,11 +120,11 @@ QString PoResultModel::cellText(const QVariant& value)
     if (value.isNull())
         return QString();
     switch (value.typeId()) {
-    case QMetaType::QDate: return value.toDate().toString(QStringLiteral("yyyy/MM/dd"));
+    case QMetaType::QDate: return value.toDate().toString(kDateFormat);
     case QMetaType::QDateTime: {
         const QDateTime dt = value.toDateTime();
-        return dt.time() == QTime(0, 0) ? dt.date().toString(QStringLiteral("yyyy/MM/dd"))
-                                        : dt.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+        return dt.time() == QTime(0, 0) ? dt.date().toString(kDateFormat)
+                                        : dt.toString(kDateFormat + QStringLiteral(" HH:mm:ss"));
     }
     default: {
         QString text = value.toString();

@@ -1,5 +1,7 @@
 #include "search/SearchStatement.h"
 
+#include "util/DateFormat.h"
+
 namespace tolvar {
 
 namespace {
@@ -38,8 +40,7 @@ SearchStatement buildSearchStatement(const SearchConditions& c)
         }
         if (c.sDate != c.today || c.eDate != c.today) {
             where += QStringLiteral(" and PO発行日 Between ? And ?");
-            s.values << c.sDate.toString(QStringLiteral("yyyy/MM/dd"))
-                     << c.eDate.toString(QStringLiteral("yyyy/MM/dd"));
+            s.values << c.sDate.toString(kDateFormat) << c.eDate.toString(kDateFormat);
         }
     }
     s.text = kSelect + kFrom + where + kindPiece(c.kbnText) + kOrder;

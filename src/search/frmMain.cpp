@@ -5,6 +5,7 @@
 #include "search/PoResultModel.h"
 #include "search/SearchStatement.h"
 #include "settings/LoadSettings.h"
+#include "settings/SettingsKeys.h"
 #include "settings/clsIniFile.h"
 #include "util/Clock.h"
 #include "util/Globals.h"
@@ -200,8 +201,8 @@ void frmMain::Command2_Click()
     // Written at once; if the file cannot be written the folder still holds for this run.
     clsIniFile ini;
     ini.setFileName(SettingsFilePath());
-    ini.setSection(QStringLiteral("全般"));
-    ini.SetString(QStringLiteral("PO_SAVE_FOLDER"), folder);
+    ini.setSection(QString::fromUtf8(settings::kSaveFolder.section));
+    ini.SetString(QString::fromUtf8(settings::kSaveFolder.key), folder);
 }
 
 void frmMain::TDBGrid1_Activate()
@@ -244,10 +245,8 @@ void frmMain::SearchPo()
     conditions.sDate = dtpSDate->date();
     conditions.eDate = dtpEDate->date();
     conditions.today = today();
-
-    qint32 kind = kPoDatabase;
     // dbOpen has shown why; the grid keeps what it showed and the window stays usable.
-    if (dbOpen(kind) != 0)
+    if (dbOpen() != 0)
         return;
 
     conditions.kbnText = find_po_kbn->currentText();
@@ -262,7 +261,7 @@ void frmMain::SearchPo()
             rows.append(recordset_->Fields(c));
     recordset_->Close();
     result_->replaceRows(std::move(rows));
-    dbClose(kind);
+    dbClose();
 }
 
 }  // namespace tolvar

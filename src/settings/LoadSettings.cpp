@@ -1,5 +1,6 @@
 #include "settings/LoadSettings.h"
 
+#include "settings/SettingsKeys.h"
 #include "settings/clsIniFile.h"
 #include "util/Failure.h"
 #include "util/FailureCodes.h"
@@ -45,23 +46,26 @@ qint32 LoadSettings(const QString& settingsFilePath)
         }
         clsIniFile ini;
         ini.setFileName(settingsFilePath);
-        ini.setSection(QStringLiteral("PO_DB"));
-        gPoDbSetting.Provider = ini.GetString(QStringLiteral("PROVIDER"), QString());
-        gPoDbSetting.ServerName = ini.GetString(QStringLiteral("SERVER_NM"), QString());
-        gPoDbSetting.DbName = ini.GetString(QStringLiteral("DB_NM"), QString());
-        gPoDbSetting.UserName = ini.GetString(QStringLiteral("DBUSER_NM"), QString());
-        gPoDbSetting.Password = ini.GetString(QStringLiteral("PASSWORD"), QString());
+        auto text = [&](const SettingKey& k) {
+            ini.setSection(QString::fromUtf8(k.section));
+            return ini.GetString(QString::fromUtf8(k.key), QString::fromUtf8(k.fallback));
+        };
+        gPoDbSetting.Provider = text(settings::kProvider);
+        gPoDbSetting.ServerName = text(settings::kServerName);
+        gPoDbSetting.DbName = text(settings::kDbName);
+        gPoDbSetting.UserName = text(settings::kUserName);
+        gPoDbSetting.Password = text(settings::kPassword);
 
-        const qint32 timeout = ini.GetInteger(QStringLiteral("CONECT_TIMEOUT"), 0);
+        ini.setSection(QString::fromUtf8(settings::kConnectTimeout.section));
+        const qint32 timeout = ini.GetInteger(QString::fromUtf8(settings::kConnectTimeout.key),
+                                              QString::fromUtf8(settings::kConnectTimeout.fallback).toShort());
         if (timeout < 0) {
             // A negative time-out cannot be meant; it is refused rather than guessed at.
             throw Failure::of(FailureCode::TypeMismatch,
                               QStringLiteral("CONECT_TIMEOUT に負の値 %1 は使えません。").arg(timeout));
         }
         gPoDbSetting.ConnectTimeout = timeout == 0 ? kDefaultTimeout : timeout;
-
-        ini.setSection(QStringLiteral("全般"));
-        gPoSaveFolder = ini.GetString(QStringLiteral("PO_SAVE_FOLDER"), QString());
+        gPoSaveFolder = text(settings::kSaveFolder);
         return 0;
     } catch (const Failure& failure) {
         MsgBox(failure.messageText(), MsgIcon::Critical, QStringLiteral("イニファイル"));

@@ -26,15 +26,13 @@ StartupOutcome Main(SingleInstance& instance, const QStringList& arguments, std:
         MsgBox(QStringLiteral("初期化失敗\r\n強制終了します。"), MsgIcon::Critical, QStringLiteral("強制終了"));
         return StartupOutcome::SettingsFailed;
     }
-
-    qint32 kind = kPoDatabase;
-    if (dbOpen(kind) != 0) {
+    if (dbOpen() != 0) {
         MsgBox(QStringLiteral("データベースに接続できませんでした。\r\n強制終了します。"), MsgIcon::Critical,
                QStringLiteral("エラー"));
         return StartupOutcome::DatabaseFailed;
     }
     // Only a test: every later task opens its own connection.
-    dbClose(kind);
+    dbClose();
 
     gComputerName = GetSelfComputerName();
     pointer.release();

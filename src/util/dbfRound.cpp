@@ -8,7 +8,7 @@ namespace tolvar {
 
 namespace {
 
-Currency adjustmentFor(qint16 mode)
+Currency adjustmentFor(int mode)
 {
     if (mode == 1)
         return Currency::fromRaw(9900);  // 0.99: a scaled fraction below 0.01 is dropped
@@ -20,6 +20,11 @@ Currency adjustmentFor(qint16 mode)
 }  // namespace
 
 double dbfRound(const Currency& value, const qint16& digits, const qint16& mode)
+{
+    return dbfRound(value, int{digits}, int{mode});
+}
+
+double dbfRound(const Currency& value, int digits, int mode)
 {
     try {
         const Currency adjustment = adjustmentFor(mode);

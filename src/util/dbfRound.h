@@ -7,6 +7,8 @@
 
 namespace tolvar {
 
+double dbfRound(const Currency& value, int digits, int mode);
+// The same with the 16-bit arguments by reference, the shape the office's code calls it in.
 double dbfRound(const Currency& value, const qint16& digits, const qint16& mode);
 
 }  // namespace tolvar

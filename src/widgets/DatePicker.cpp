@@ -1,10 +1,12 @@
 #include "widgets/DatePicker.h"
 
+#include "util/DateFormat.h"
+
 namespace tolvar {
 
 DatePicker::DatePicker(QWidget* parent) : QDateEdit(parent)
 {
-    setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
+    setDisplayFormat(kDateFormat);
     setCalendarPopup(true);
 }
 

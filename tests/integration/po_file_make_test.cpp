@@ -96,16 +96,11 @@ protected:
             db.close();
         }
         QSqlDatabase::removeDatabase(QStringLiteral("po-file-writer"));
-        qint32 kind = kPoDatabase;
-        ASSERT_EQ(dbOpen(kind), 0);
+        ASSERT_EQ(dbOpen(), 0);
         options.templatePath = kTemplate;
         options.saveFolder = out.path();
     }
-    void TearDown() override
-    {
-        qint32 kind = kPoDatabase;
-        dbClose(kind);
-    }
+    void TearDown() override { dbClose(); }
     static QSqlDatabase writable(const DbSetting& s)
     {
         QSqlDatabase db;
@@ -340,8 +335,7 @@ TEST(po_file_make_schema, a_column_missing_from_the_lines_table_fails_and_keeps_
     RecordingMessageSink recorder;
     ScopedMessageSink scoped(recorder);
     gPoDbSetting = DbSetting{QStringLiteral("SQLite"), path, {}, {}, {}, 5};
-    qint32 kind = kPoDatabase;
-    ASSERT_EQ(dbOpen(kind), 0);
+    ASSERT_EQ(dbOpen(), 0);
     const QString target = dir.filePath(QStringLiteral("P0001.xls"));
     test::writeFile(target, "older");
     PoFileOptions options{kTemplate, dir.path()};
@@ -352,7 +346,7 @@ TEST(po_file_make_schema, a_column_missing_from_the_lines_table_fails_and_keeps_
         EXPECT_EQ(f.number(), toNumber(FailureCode::ItemNotFound));
         EXPECT_TRUE(f.description().contains(QStringLiteral("上代")));
     }
-    dbClose(kind);
+    dbClose();
     EXPECT_EQ(test::readFile(target), QByteArray("older"));
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("P0002.xls"))));
 }
@@ -370,8 +364,7 @@ TEST(po_file_make_schema, a_po_number_that_is_no_file_name_is_refused_and_nothin
     RecordingMessageSink recorder;
     ScopedMessageSink scoped(recorder);
     gPoDbSetting = DbSetting{QStringLiteral("SQLite"), path, {}, {}, {}, 5};
-    qint32 kind = kPoDatabase;
-    ASSERT_EQ(dbOpen(kind), 0);
+    ASSERT_EQ(dbOpen(), 0);
     QDir(dir.path()).mkdir(QStringLiteral("out"));
     const PoFileOptions options{kTemplate, dir.filePath(QStringLiteral("out"))};
     for (const char* number : {"../P0001", "A/B", ".."}) {
@@ -383,7 +376,7 @@ TEST(po_file_make_schema, a_po_number_that_is_no_file_name_is_refused_and_nothin
             EXPECT_TRUE(f.description().contains(QString::fromLatin1(number))) << f.description().toStdString();
         }
     }
-    dbClose(kind);
+    dbClose();
     EXPECT_TRUE(QDir(dir.filePath(QStringLiteral("out"))).isEmpty());
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("P0001.xls"))));
 }

@@ -22,14 +22,12 @@ protected:
     {
         if (!test::useBackend(GetParam(), scratch))
             GTEST_SKIP() << test::postgresSkipReason().toStdString();
-        qint32 kind = kPoDatabase;
-        ASSERT_EQ(dbOpen(kind), 0) << (recorder.messages.empty() ? "" : recorder.messages[0].text.toStdString());
+        ASSERT_EQ(dbOpen(), 0) << (recorder.messages.empty() ? "" : recorder.messages[0].text.toStdString());
     }
     void TearDown() override
     {
         rs.Close();
-        qint32 kind = kPoDatabase;
-        dbClose(kind);
+        dbClose();
     }
 
     QTemporaryDir scratch;
@@ -107,8 +105,7 @@ TEST_P(RecordsetTest, a_rejected_statement_is_a_numbered_failure)
 
 TEST_P(RecordsetTest, opening_on_a_closed_connection_fails)
 {
-    qint32 kind = kPoDatabase;
-    dbClose(kind);
+    dbClose();
     EXPECT_THROW(rs.Open(kLines, {QStringLiteral("P0001")}, *gCnPo, adOpenStatic), Failure);
 }
 

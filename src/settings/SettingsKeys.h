@@ -1,0 +1,24 @@
+// The keys of the settings file, each with its section and the value read when it is missing or
+// empty: one table for the code that reads the file and the code that writes the save folder.
+#pragma once
+
+namespace tolvar {
+
+struct SettingKey {
+    const char* section;
+    const char* key;
+    const char* fallback;
+};
+
+namespace settings {
+inline constexpr SettingKey kProvider{"PO_DB", "PROVIDER", ""};
+inline constexpr SettingKey kServerName{"PO_DB", "SERVER_NM", ""};
+inline constexpr SettingKey kDbName{"PO_DB", "DB_NM", ""};
+inline constexpr SettingKey kUserName{"PO_DB", "DBUSER_NM", ""};
+inline constexpr SettingKey kPassword{"PO_DB", "PASSWORD", ""};
+// Seconds; 0, empty, absent or not a number mean the default of 20.
+inline constexpr SettingKey kConnectTimeout{"PO_DB", "CONECT_TIMEOUT", "0"};
+inline constexpr SettingKey kSaveFolder{"全般", "PO_SAVE_FOLDER", ""};
+}  // namespace settings
+
+}  // namespace tolvar
