@@ -79,7 +79,7 @@ double clientSeconds(const QString& program, const QStringList& arguments, const
 
 void BM_search(benchmark::State& state, const Case& c, bool postgres)
 {
-    setTodayForTesting(kToday);
+    const TodayForTesting fixed(kToday);
     frmMain w;
     setUp(w, c);
     for (auto _ : state) {

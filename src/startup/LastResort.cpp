@@ -44,9 +44,9 @@ void reportUnhandledCurrentException()
     }
 }
 
-void setTerminateHookForTesting(std::function<void(int)> hook)
+TerminateHookForTesting::TerminateHookForTesting(std::function<void(int)> hook)
+    : ScopedSeam(terminateHook, std::move(hook))
 {
-    terminateHook = std::move(hook);
 }
 
 }  // namespace tolvar

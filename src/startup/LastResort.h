@@ -2,6 +2,8 @@
 // and description, and then the program ends with a non-zero status.
 #pragma once
 
+#include "util/ScopedSeam.h"
+
 #include <exception>
 #include <functional>
 
@@ -16,7 +18,11 @@ constexpr int kLastResortExitStatus = 2;
 // Turns the exception in flight into a Failure and reports it.
 [[noreturn]] void reportUnhandledCurrentException();
 
-// Tests replace the ending of the process (it must not return: throw to unwind instead).
-void setTerminateHookForTesting(std::function<void(int)> hook);
+// While it lives, the program ends through `hook` instead of ending the process (the hook must not
+// return: a test throws to unwind).
+class TerminateHookForTesting : public ScopedSeam<std::function<void(int)>> {
+public:
+    explicit TerminateHookForTesting(std::function<void(int)> hook);
+};
 
 }  // namespace tolvar

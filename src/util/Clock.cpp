@@ -11,9 +11,6 @@ QDate today()
     return fixedToday.isValid() ? fixedToday : QDate::currentDate();
 }
 
-void setTodayForTesting(const QDate& date)
-{
-    fixedToday = date;
-}
+TodayForTesting::TodayForTesting(const QDate& date) : ScopedSeam(fixedToday, date) {}
 
 }  // namespace tolvar

@@ -1,12 +1,18 @@
 // Today's date, read through one seam so that tests can fix the day.
 #pragma once
 
+#include "util/ScopedSeam.h"
+
 #include <QDate>
 
 namespace tolvar {
 
 QDate today();
-// A valid date fixes today for the tests; an invalid one gives back the real clock.
-void setTodayForTesting(const QDate& date);
+
+// While it lives, today() is the given date.
+class TodayForTesting : public ScopedSeam<QDate> {
+public:
+    explicit TodayForTesting(const QDate& date);
+};
 
 }  // namespace tolvar

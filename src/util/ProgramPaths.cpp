@@ -7,21 +7,20 @@
 namespace tolvar {
 
 namespace {
-QString testFolder;
-QString testBaseName;
+ProgramPaths testPaths;
 }  // namespace
 
 QString programFolder()
 {
-    if (!testFolder.isEmpty())
-        return testFolder;
+    if (!testPaths.folder.isEmpty())
+        return testPaths.folder;
     return QCoreApplication::applicationDirPath();
 }
 
 QString executableBaseName()
 {
-    if (!testBaseName.isEmpty())
-        return testBaseName;
+    if (!testPaths.baseName.isEmpty())
+        return testPaths.baseName;
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }
 
@@ -30,10 +29,9 @@ QString programFile(const QString& name)
     return QDir(programFolder()).filePath(name);
 }
 
-void setProgramPathsForTesting(const QString& folder, const QString& baseName)
+ProgramPathsForTesting::ProgramPathsForTesting(const QString& folder, const QString& baseName)
+    : ScopedSeam(testPaths, ProgramPaths{folder, baseName})
 {
-    testFolder = folder;
-    testBaseName = baseName;
 }
 
 }  // namespace tolvar

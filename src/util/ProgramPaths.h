@@ -2,6 +2,8 @@
 // and the demo database are found. Tests point them at a temporary program folder.
 #pragma once
 
+#include "util/ScopedSeam.h"
+
 #include <QString>
 
 namespace tolvar {
@@ -13,6 +15,14 @@ QString executableBaseName();
 // A file in the program folder.
 QString programFile(const QString& name);
 
-void setProgramPathsForTesting(const QString& folder, const QString& baseName);
+// While it lives, the program folder and the executable's base name are the given ones.
+struct ProgramPaths {
+    QString folder;
+    QString baseName;
+};
+class ProgramPathsForTesting : public ScopedSeam<ProgramPaths> {
+public:
+    ProgramPathsForTesting(const QString& folder, const QString& baseName);
+};
 
 }  // namespace tolvar

@@ -69,14 +69,11 @@ QString GetSelfComputerName()
     return name;
 }
 
-void setShellOpenerForTesting(ShellOpener opener)
-{
-    shellOpener = std::move(opener);
-}
+ShellOpenerForTesting::ShellOpenerForTesting(ShellOpener opener) : ScopedSeam(shellOpener, std::move(opener)) {}
 
-void setComputerNameSourceForTesting(std::function<QString()> source)
+ComputerNameForTesting::ComputerNameForTesting(std::function<QString()> source)
+    : ScopedSeam(computerNameSource, std::move(source))
 {
-    computerNameSource = std::move(source);
 }
 
 }  // namespace tolvar

@@ -3,6 +3,8 @@
 // own failure messages and hands back a plain result.
 #pragma once
 
+#include "util/ScopedSeam.h"
+
 #include <QString>
 #include <functional>
 
@@ -25,11 +27,18 @@ QString GetSelfComputerName();
 
 // What actually opens a file; tests record the calls instead. Returns a ShellResult.
 using ShellOpener = std::function<qint32(const QString& path)>;
-void setShellOpenerForTesting(ShellOpener opener);
+// While it lives, ShellOpenFile asks `opener` instead of starting an application.
+class ShellOpenerForTesting : public ScopedSeam<ShellOpener> {
+public:
+    explicit ShellOpenerForTesting(ShellOpener opener);
+};
 // The real opener: checks the path and the association, then starts xdg-open detached.
 qint32 openWithAssociatedApplication(const QString& path);
 
-// The machine name as the platform reports it; tests supply an empty one.
-void setComputerNameSourceForTesting(std::function<QString()> source);
+// While it lives, the machine name comes from `source` (tests supply an empty one).
+class ComputerNameForTesting : public ScopedSeam<std::function<QString()>> {
+public:
+    explicit ComputerNameForTesting(std::function<QString()> source);
+};
 
 }  // namespace tolvar

@@ -6,7 +6,7 @@
 namespace tolvar {
 
 namespace {
-std::function<QString(QWidget*, const QString&)> folderPicker;
+FolderPicker folderPicker;
 }  // namespace
 
 QString BrowseForFolder(QWidget* owner, const QString& title)
@@ -21,9 +21,6 @@ QString BrowseForFolder(QWidget* owner, const QString& title)
     return path;
 }
 
-void setFolderPickerForTesting(std::function<QString(QWidget*, const QString&)> picker)
-{
-    folderPicker = std::move(picker);
-}
+FolderPickerForTesting::FolderPickerForTesting(FolderPicker picker) : ScopedSeam(folderPicker, std::move(picker)) {}
 
 }  // namespace tolvar

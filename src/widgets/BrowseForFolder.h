@@ -3,6 +3,8 @@
 // text. Tests answer the picker in advance instead of showing it.
 #pragma once
 
+#include "util/ScopedSeam.h"
+
 #include <QString>
 #include <functional>
 
@@ -12,7 +14,11 @@ namespace tolvar {
 
 QString BrowseForFolder(QWidget* owner, const QString& title);
 
-// The next pickers are answered by the function (the empty text for a cancel) until it is reset.
-void setFolderPickerForTesting(std::function<QString(QWidget* owner, const QString& title)> picker);
+// While it lives, the pickers are answered by `picker` (the empty text for a cancel).
+using FolderPicker = std::function<QString(QWidget* owner, const QString& title)>;
+class FolderPickerForTesting : public ScopedSeam<FolderPicker> {
+public:
+    explicit FolderPickerForTesting(FolderPicker picker);
+};
 
 }  // namespace tolvar

@@ -21,6 +21,7 @@
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTest>
+#include <optional>
 
 using namespace tolvar;
 
@@ -33,7 +34,6 @@ QRect tw(int l, int t, int w, int h)
 
 class FrmMainTest : public ::testing::Test {
 protected:
-    void TearDown() override { setTodayForTesting(QDate()); }
     RecordingMessageSink recorder;
     ScopedMessageSink scoped{recorder};
 };
@@ -176,7 +176,7 @@ TEST_F(FrmMainTest, start_state_on_fixed_days)
         {QDate(2024, 7, 10), QDate(2024, 4, 10), QDate(2024, 8, 10)},
     };
     for (const auto& [day, first, last] : days) {
-        setTodayForTesting(day);
+        const TodayForTesting fixed(day);
         frmMain w;
         EXPECT_EQ(w.dtpSDate->date(), first) << day.toString().toStdString();
         EXPECT_EQ(w.dtpEDate->date(), last) << day.toString().toStdString();
@@ -199,14 +199,12 @@ protected:
     {
         if (!test::useBackend(GetParam(), scratch))
             GTEST_SKIP() << test::postgresSkipReason().toStdString();
-        setTodayForTesting(QDate(2024, 3, 1));
+        today.emplace(QDate(2024, 3, 1));
         window = std::make_unique<frmMain>();
         window->find_tanto_cd->clear();
         window->dtpSDate->setDate(QDate(2024, 1, 1));
         window->dtpEDate->setDate(QDate(2024, 12, 31));
     }
-    void TearDown() override { setTodayForTesting(QDate()); }
-
     QStringList search()
     {
         QTest::mouseClick(window->Command1, Qt::LeftButton);
@@ -224,6 +222,7 @@ protected:
     QTemporaryDir scratch;
     RecordingMessageSink recorder;
     ScopedMessageSink scoped{recorder};
+    std::optional<TodayForTesting> today;
     std::unique_ptr<frmMain> window;
 };
 
@@ -327,10 +326,11 @@ TEST(search_failure, a_statement_the_database_rejects_reaches_the_last_resort)
     RecordingMessageSink recorder;
     ScopedMessageSink scoped(recorder);
     struct Ended {};
-    setTerminateHookForTesting([](int) { throw Ended{}; });
     frmMain w;
-    EXPECT_THROW(QTest::mouseClick(w.Command1, Qt::LeftButton), Ended);
-    setTerminateHookForTesting(nullptr);
+    {
+        const TerminateHookForTesting hook([](int) { throw Ended{}; });
+        EXPECT_THROW(QTest::mouseClick(w.Command1, Qt::LeftButton), Ended);
+    }
     while (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();
     ASSERT_EQ(recorder.messages.size(), 1u);

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
+#include <optional>
 
 using namespace tolvar;
 
@@ -35,7 +36,8 @@ TEST(last_resort, failure_in_an_event_handler_is_shown_and_ends_the_program)
 {
     RecordingMessageSink recorder;
     ScopedMessageSink scoped(recorder);
-    setTerminateHookForTesting([](int status) { throw Ended{status}; });
+    std::optional<TerminateHookForTesting> hook;
+    hook.emplace([](int status) { throw Ended{status}; });
     Throwing target;
     QEvent failureEvent(QEvent::User);
     try {
@@ -46,7 +48,7 @@ TEST(last_resort, failure_in_an_event_handler_is_shown_and_ends_the_program)
     }
     QEvent otherEvent(static_cast<QEvent::Type>(QEvent::User + 1));
     EXPECT_THROW(QCoreApplication::sendEvent(&target, &otherEvent), Ended);
-    setTerminateHookForTesting(nullptr);
+    hook.reset();
 
     ASSERT_EQ(recorder.messages.size(), 2u);
     EXPECT_TRUE(recorder.messages[0].text.endsWith(QStringLiteral("項目が見つかりません。(3265)")));

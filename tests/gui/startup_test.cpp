@@ -28,8 +28,6 @@ protected:
         gPoDbSetting = DbSetting();
         gPoSaveFolder.clear();
     }
-    void TearDown() override { setComputerNameSourceForTesting(nullptr); }
-
     StartupOutcome start(const QStringList& arguments)
     {
         SingleInstance instance(folder.file(QUuid::createUuid().toString()));
@@ -89,7 +87,7 @@ TEST_F(StartupTest, a_missing_machine_name_is_reported_and_start_up_goes_on)
 {
     test::makeTestSqlite(folder.path(), QStringLiteral("po.db"));
     folder.writeSettings("[PO_DB]\r\nPROVIDER=SQLite\r\nSERVER_NM=po.db\r\n");
-    setComputerNameSourceForTesting([] { return QString(); });
+    const ComputerNameForTesting noName([] { return QString(); });
     EXPECT_EQ(start({QStringLiteral("tolvar")}), StartupOutcome::Running);
     ASSERT_EQ(recorder.messages.size(), 1u);
     EXPECT_EQ(recorder.messages[0], (Message{QStringLiteral("コンピュータ名取得失敗。\r\n管理者に報告してください。"),

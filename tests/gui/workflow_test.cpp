@@ -29,6 +29,7 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <optional>
 
 using namespace tolvar;
 
@@ -49,8 +50,8 @@ protected:
         settings.replace("@", saveFolder.toUtf8());
         folder.writeSettings(settings);
         ASSERT_EQ(LoadSettings(), 0);
-        setTodayForTesting(QDate(2024, 3, 1));
-        setShellOpenerForTesting([this](const QString& path) {
+        today.emplace(QDate(2024, 3, 1));
+        shellOpener.emplace([this](const QString& path) {
             opened << path;
             return qint32(kShellStarted);
         });
@@ -59,13 +60,7 @@ protected:
         window->dtpSDate->setDate(QDate(2024, 1, 1));
         window->dtpEDate->setDate(QDate(2024, 12, 31));
     }
-    void TearDown() override
-    {
-        setTodayForTesting(QDate());
-        setShellOpenerForTesting(nullptr);
-        setFolderPickerForTesting(nullptr);
-        window.reset();
-    }
+    void TearDown() override { window.reset(); }
 
     void searchAndSelect(const QString& poNo)
     {
@@ -112,6 +107,8 @@ protected:
     QStringList opened;
     RecordingMessageSink recorder;
     ScopedMessageSink scoped{recorder};
+    std::optional<TodayForTesting> today;
+    std::optional<ShellOpenerForTesting> shellOpener;
     std::unique_ptr<frmMain> window;
 };
 
@@ -191,7 +188,7 @@ TEST_F(WorkflowTest, enter_presses_the_focused_button_and_ok_only_when_no_other_
     EXPECT_TRUE(QFile::exists(output(poNo)));
     // "..." with the focus: Enter opens the folder picker.
     int pickers = 0;
-    setFolderPickerForTesting([&](QWidget*, const QString&) {
+    const FolderPickerForTesting counting([&](QWidget*, const QString&) {
         ++pickers;
         return QString();
     });
@@ -222,11 +219,13 @@ TEST_F(WorkflowTest, choosing_a_folder_writes_it_at_once_and_a_cancel_changes_no
     QDir(folder.path()).mkdir(QStringLiteral("chosen"));
     const QString chosen = folder.file(QStringLiteral("chosen"));
     QString title;
-    setFolderPickerForTesting([&](QWidget*, const QString& t) {
-        title = t;
-        return chosen;
-    });
-    QTest::mouseClick(window->Command2, Qt::LeftButton);
+    {
+        const FolderPickerForTesting picker([&](QWidget*, const QString& t) {
+            title = t;
+            return chosen;
+        });
+        QTest::mouseClick(window->Command2, Qt::LeftButton);
+    }
     EXPECT_EQ(title, QStringLiteral("保存先の指定"));
     EXPECT_EQ(window->txtPoDir->text(), chosen + QLatin1Char('/'));
     EXPECT_EQ(gPoSaveFolder, chosen + QLatin1Char('/'));
@@ -237,7 +236,7 @@ TEST_F(WorkflowTest, choosing_a_folder_writes_it_at_once_and_a_cancel_changes_no
     ASSERT_EQ(LoadSettings(), 0);
     EXPECT_EQ(gPoSaveFolder, chosen + QLatin1Char('/'));
 
-    setFolderPickerForTesting([](QWidget*, const QString&) { return QString(); });
+    const FolderPickerForTesting cancelled([](QWidget*, const QString&) { return QString(); });
     QTest::mouseClick(window->Command2, Qt::LeftButton);
     EXPECT_EQ(window->txtPoDir->text(), chosen + QLatin1Char('/'));
     EXPECT_EQ(test::readFile(folder.settingsPath()), expected);
@@ -295,7 +294,7 @@ TEST_F(WorkflowTest, a_failure_while_the_workbook_is_made_reaches_the_last_resor
     QFile::remove(folder.file(QStringLiteral("MST_PO.xls")));
     test::writeFile(output(QStringLiteral("P0001")), "older");
     struct Ended {};
-    setTerminateHookForTesting([](int) { throw Ended{}; });
+    const TerminateHookForTesting hook([](int) { throw Ended{}; });
     bool ended = false;
     activate([&](frmOutSetting& d) {
         try {
@@ -304,7 +303,6 @@ TEST_F(WorkflowTest, a_failure_while_the_workbook_is_made_reaches_the_last_resor
             ended = true;
         }
     });
-    setTerminateHookForTesting(nullptr);
     while (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();
     EXPECT_TRUE(ended);

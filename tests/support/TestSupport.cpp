@@ -33,15 +33,7 @@ QString fixture(const QString& name)
     return QDir(QStringLiteral(TOLVAR_FIXTURES_DIR)).filePath(name);
 }
 
-ProgramFolder::ProgramFolder()
-{
-    setProgramPathsForTesting(dir_.path(), QStringLiteral("tolvar"));
-}
-
-ProgramFolder::~ProgramFolder()
-{
-    setProgramPathsForTesting(QString(), QString());
-}
+ProgramFolder::ProgramFolder() : paths_(dir_.path(), QStringLiteral("tolvar")) {}
 
 QString ProgramFolder::file(const QString& name) const
 {

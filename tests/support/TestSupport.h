@@ -3,6 +3,7 @@
 #pragma once
 
 #include "settings/DbSetting.h"
+#include "util/ProgramPaths.h"
 
 #include <sys/resource.h>
 #include <QByteArray>
@@ -20,7 +21,6 @@ QString fixture(const QString& name);
 class ProgramFolder {
 public:
     ProgramFolder();
-    ~ProgramFolder();
     QString path() const { return dir_.path(); }
     QString file(const QString& name) const;
     QString settingsPath() const { return file(QStringLiteral("tolvar.ini")); }
@@ -28,6 +28,7 @@ public:
 
 private:
     QTemporaryDir dir_;
+    ProgramPathsForTesting paths_;
 };
 
 // While it lives, no file of this process may grow past `bytes`: a disk that fills up.
