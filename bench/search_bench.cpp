@@ -41,10 +41,11 @@ const QDate kToday(2026, 1, 15);
 
 void setUp(frmMain& w, const Case& c)
 {
-    w.find_tanto_cd->setText(QString::fromLatin1(c.staff));
-    w.find_tok_cd->setText(QString::fromLatin1(c.customer));
-    w.dtpSDate->setDate(c.days ? kToday.addDays(-c.days) : kToday);
-    w.dtpEDate->setDate(kToday);
+    // The conditions typed as a user types them, into the controls of those names.
+    w.findChild<QLineEdit*>(QStringLiteral("find_tanto_cd"))->setText(QString::fromLatin1(c.staff));
+    w.findChild<QLineEdit*>(QStringLiteral("find_tok_cd"))->setText(QString::fromLatin1(c.customer));
+    w.findChild<QDateEdit*>(QStringLiteral("dtpSDate"))->setDate(c.days ? kToday.addDays(-c.days) : kToday);
+    w.findChild<QDateEdit*>(QStringLiteral("dtpEDate"))->setDate(kToday);
 }
 
 SearchStatement statementFor(const Case& c)

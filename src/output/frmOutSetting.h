@@ -20,14 +20,15 @@ public:
     // Shows the dialog modally for the PO, freshly loaded: caption the PO number, box unticked.
     void F_Open(const QString& poNo);
 
+private:
+    void cmdOK_Click();
+
+    // The form's controls; tests find them by these object names.
     QLabel* Label1;
     QGroupBox* Frame1;
     QCheckBox* cheFileOpen;
     QPushButton* cmdOK;
     QPushButton* cmdCancel;
-
-private:
-    void cmdOK_Click();
 
     QString poNo_;
 };

@@ -1,5 +1,6 @@
 #include "search/frmMain.h"
 
+#include "db/Recordset.h"
 #include "db/dbOpen.h"
 #include "output/frmOutSetting.h"
 #include "search/PoResultModel.h"
@@ -93,25 +94,7 @@ frmMain::frmMain(QWidget* parent)
     setWindowIcon(tolvarIcon());
     setFixedSize(twips(12105), twips(8010));
 
-    Frame1 = place(new QGroupBox(QStringLiteral("検索設定"), this), "Frame1", twipsRect(120, 120, 7935, 1095));
-    Label1[0] = label(Frame1, QStringLiteral("担当CD"), 0, twipsRect(375, 300, 735, 210));
-    find_tanto_cd = codeField(Frame1, "find_tanto_cd", twipsRect(1080, 240, 615, 270));
-    find_tanto_cd->setMaxLength(3);
-    Label1[1] = label(Frame1, QStringLiteral("区分"), 1, twipsRect(1890, 270, 495, 210));
-    find_po_kbn = place(new QComboBox(Frame1), "find_po_kbn", twipsRect(2325, 225, 855, 300));
-    find_po_kbn->setEditable(false);
-    Label1[3] = label(Frame1, QStringLiteral("番号"), 3, twipsRect(3300, 270, 495, 210));
-    find_po_no = codeField(Frame1, "find_po_no", twipsRect(3765, 240, 1215, 270));
-    Label1[4] = label(Frame1, QStringLiteral("得意先"), 4, twipsRect(5235, 285, 615, 210));
-    find_tok_cd = codeField(Frame1, "find_tok_cd", twipsRect(5880, 240, 735, 270));
-    Label1[2] = label(Frame1, QStringLiteral("日付"), 2, twipsRect(240, 750, 495, 210));
-    dtpSDate = datePicker(Frame1, "dtpSDate", twipsRect(750, 690, 1335, 285));
-    Label5 = place(new QLabel(QStringLiteral("～"), Frame1), "Label5", twipsRect(2190, 690, 255, 255));
-    dtpEDate = datePicker(Frame1, "dtpEDate", twipsRect(2550, 690, 1335, 285));
-    Command1 = place(new QPushButton(QStringLiteral("検索"), Frame1), "Command1", twipsRect(6600, 600, 1215, 375));
-    // On this form Enter presses the button that has the focus, as Space does.
-    Command1->setAutoDefault(true);
-
+    buildConditions();
     TDBGrid1 = place(new QTableView(this), "TDBGrid1", twipsRect(120, 1320, 11895, 6255));
     buildGrid();
 
@@ -145,6 +128,29 @@ frmMain::frmMain(QWidget* parent)
 }
 
 frmMain::~frmMain() = default;
+
+// The frame of search conditions and its search button.
+void frmMain::buildConditions()
+{
+    Frame1 = place(new QGroupBox(QStringLiteral("検索設定"), this), "Frame1", twipsRect(120, 120, 7935, 1095));
+    Label1[0] = label(Frame1, QStringLiteral("担当CD"), 0, twipsRect(375, 300, 735, 210));
+    find_tanto_cd = codeField(Frame1, "find_tanto_cd", twipsRect(1080, 240, 615, 270));
+    find_tanto_cd->setMaxLength(3);
+    Label1[1] = label(Frame1, QStringLiteral("区分"), 1, twipsRect(1890, 270, 495, 210));
+    find_po_kbn = place(new QComboBox(Frame1), "find_po_kbn", twipsRect(2325, 225, 855, 300));
+    find_po_kbn->setEditable(false);
+    Label1[3] = label(Frame1, QStringLiteral("番号"), 3, twipsRect(3300, 270, 495, 210));
+    find_po_no = codeField(Frame1, "find_po_no", twipsRect(3765, 240, 1215, 270));
+    Label1[4] = label(Frame1, QStringLiteral("得意先"), 4, twipsRect(5235, 285, 615, 210));
+    find_tok_cd = codeField(Frame1, "find_tok_cd", twipsRect(5880, 240, 735, 270));
+    Label1[2] = label(Frame1, QStringLiteral("日付"), 2, twipsRect(240, 750, 495, 210));
+    dtpSDate = datePicker(Frame1, "dtpSDate", twipsRect(750, 690, 1335, 285));
+    Label5 = place(new QLabel(QStringLiteral("～"), Frame1), "Label5", twipsRect(2190, 690, 255, 255));
+    dtpEDate = datePicker(Frame1, "dtpEDate", twipsRect(2550, 690, 1335, 285));
+    Command1 = place(new QPushButton(QStringLiteral("検索"), Frame1), "Command1", twipsRect(6600, 600, 1215, 375));
+    // On this form Enter presses the button that has the focus, as Space does.
+    Command1->setAutoDefault(true);
+}
 
 void frmMain::buildGrid()
 {

@@ -3,8 +3,6 @@
 // names as object names; positions are the form's twips, 15 to a pixel.
 #pragma once
 
-#include "db/Recordset.h"
-
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -20,6 +18,7 @@ class QTableView;
 namespace tolvar {
 
 class PoResultModel;
+class Recordset;
 class frmOutSetting;
 
 class frmMain : public QWidget {
@@ -37,6 +36,15 @@ public:
     void TDBGrid1_Activate();
     frmOutSetting& outSetting();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Form_Load();
+    void buildConditions();
+    void buildGrid();
+
+    // The form's controls; tests find them by these object names.
     QGroupBox* Frame1;
     std::array<QLabel*, 6> Label1{};
     QLineEdit* find_tanto_cd;
@@ -50,13 +58,6 @@ public:
     QTableView* TDBGrid1;
     QLineEdit* txtPoDir;
     QPushButton* Command2;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    void Form_Load();
-    void buildGrid();
 
     PoResultModel* result_;
     std::unique_ptr<Recordset> recordset_;  // made on first use, open only inside a search

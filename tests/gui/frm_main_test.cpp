@@ -5,6 +5,7 @@
 #include "search/frmMain.h"
 #include "settings/LoadSettings.h"
 #include "startup/LastResort.h"
+#include "support/FormControls.h"
 #include "support/TestSupport.h"
 #include "util/Clock.h"
 #include "util/Globals.h"
@@ -43,6 +44,7 @@ protected:
 TEST_F(FrmMainTest, every_control_sits_where_the_form_puts_it)
 {
     frmMain w;
+    const test::MainControls c(w);
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Tolvar"));
     EXPECT_EQ(w.size(), QSize(807, 534));
     EXPECT_EQ(w.minimumSize(), w.maximumSize());
@@ -69,45 +71,46 @@ TEST_F(FrmMainTest, every_control_sits_where_the_form_puts_it)
         auto* widget = w.findChild<QWidget*>(QString::fromLatin1(row.name));
         ASSERT_NE(widget, nullptr) << row.name;
         EXPECT_EQ(widget->geometry(), row.geometry) << row.name;
-        EXPECT_EQ(widget->parentWidget(), row.inFrame ? static_cast<QWidget*>(w.Frame1) : &w) << row.name;
+        EXPECT_EQ(widget->parentWidget(), row.inFrame ? static_cast<QWidget*>(c.Frame1) : &w) << row.name;
     }
     const std::pair<const char*, QRect> labels[] = {
         {"担当CD", tw(375, 300, 735, 210)}, {"区分", tw(1890, 270, 495, 210)},   {"日付", tw(240, 750, 495, 210)},
         {"番号", tw(3300, 270, 495, 210)},  {"得意先", tw(5235, 285, 615, 210)}, {"PO保存先", tw(120, 7725, 855, 210)},
     };
     for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(w.Label1[i]->text(), QString::fromUtf8(labels[i].first)) << i;
-        EXPECT_EQ(w.Label1[i]->geometry(), labels[i].second) << i;
-        EXPECT_EQ(w.Label1[i]->property("index").toInt(), i);
-        EXPECT_EQ(w.Label1[i]->objectName(), QStringLiteral("Label1"));
+        EXPECT_EQ(c.Label1[i]->text(), QString::fromUtf8(labels[i].first)) << i;
+        EXPECT_EQ(c.Label1[i]->geometry(), labels[i].second) << i;
+        EXPECT_EQ(c.Label1[i]->property("index").toInt(), i);
+        EXPECT_EQ(c.Label1[i]->objectName(), QStringLiteral("Label1"));
     }
-    EXPECT_EQ(w.Frame1->title(), QStringLiteral("検索設定"));
-    EXPECT_EQ(w.Command1->text(), QStringLiteral("検索"));
-    EXPECT_EQ(w.Command2->text(), QStringLiteral("..."));
-    EXPECT_EQ(w.Label5->text(), QStringLiteral("～"));
-    EXPECT_EQ(w.find_tanto_cd->maxLength(), 3);
-    for (QLineEdit* code : {w.find_tanto_cd, w.find_po_no, w.find_tok_cd})
+    EXPECT_EQ(c.Frame1->title(), QStringLiteral("検索設定"));
+    EXPECT_EQ(c.Command1->text(), QStringLiteral("検索"));
+    EXPECT_EQ(c.Command2->text(), QStringLiteral("..."));
+    EXPECT_EQ(c.Label5->text(), QStringLiteral("～"));
+    EXPECT_EQ(c.find_tanto_cd->maxLength(), 3);
+    for (QLineEdit* code : {c.find_tanto_cd, c.find_po_no, c.find_tok_cd})
         EXPECT_FALSE(code->testAttribute(Qt::WA_InputMethodEnabled)) << code->objectName().toStdString();
-    EXPECT_TRUE(w.txtPoDir->isReadOnly());
-    EXPECT_EQ(w.txtPoDir->palette().color(QPalette::Base), w.txtPoDir->palette().color(QPalette::Button));
-    EXPECT_FALSE(w.find_po_kbn->isEditable());
-    EXPECT_EQ(w.dtpSDate->displayFormat(), QStringLiteral("yyyy/MM/dd"));
-    EXPECT_EQ(w.TDBGrid1->editTriggers(), QAbstractItemView::NoEditTriggers);
-    EXPECT_EQ(w.TDBGrid1->selectionMode(), QAbstractItemView::ExtendedSelection);
-    EXPECT_TRUE(w.TDBGrid1->alternatingRowColors());
-    EXPECT_EQ(w.TDBGrid1->columnWidth(1), 125);
+    EXPECT_TRUE(c.txtPoDir->isReadOnly());
+    EXPECT_EQ(c.txtPoDir->palette().color(QPalette::Base), c.txtPoDir->palette().color(QPalette::Button));
+    EXPECT_FALSE(c.find_po_kbn->isEditable());
+    EXPECT_EQ(c.dtpSDate->displayFormat(), QStringLiteral("yyyy/MM/dd"));
+    EXPECT_EQ(c.TDBGrid1->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_EQ(c.TDBGrid1->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_TRUE(c.TDBGrid1->alternatingRowColors());
+    EXPECT_EQ(c.TDBGrid1->columnWidth(1), 125);
 }
 
 TEST_F(FrmMainTest, tab_goes_through_the_controls_in_tab_index_order)
 {
     frmMain w;
+    const test::MainControls c(w);
     const QStringList expected = {QStringLiteral("find_tanto_cd"), QStringLiteral("find_po_kbn"),
                                   QStringLiteral("dtpEDate"),      QStringLiteral("dtpSDate"),
                                   QStringLiteral("find_po_no"),    QStringLiteral("Command1"),
                                   QStringLiteral("TDBGrid1"),      QStringLiteral("find_tok_cd"),
                                   QStringLiteral("txtPoDir"),      QStringLiteral("Command2")};
     QStringList seen;
-    QWidget* at = w.find_tanto_cd;
+    QWidget* at = c.find_tanto_cd;
     for (int i = 0; i < 40 && seen.size() < expected.size(); ++i) {
         if (expected.contains(at->objectName()) && !seen.contains(at->objectName()))
             seen << at->objectName();
@@ -119,6 +122,7 @@ TEST_F(FrmMainTest, tab_goes_through_the_controls_in_tab_index_order)
 TEST_F(FrmMainTest, tab_keys_move_through_the_form_and_out_of_the_grid_and_the_date_pickers)
 {
     frmMain w;
+    const test::MainControls c(w);
     // Rows in the grid: the view would take Tab to move between its cells.
     PoResultRows rows;
     for (int r = 0; r < 3; ++r)
@@ -128,7 +132,7 @@ TEST_F(FrmMainTest, tab_keys_move_through_the_form_and_out_of_the_grid_and_the_d
     w.show();
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-    w.find_tanto_cd->setFocus();
+    c.find_tanto_cd->setFocus();
     const QStringList expected = {QStringLiteral("find_po_kbn"), QStringLiteral("dtpEDate"),
                                   QStringLiteral("dtpSDate"),    QStringLiteral("find_po_no"),
                                   QStringLiteral("Command1"),    QStringLiteral("TDBGrid1"),
@@ -145,16 +149,17 @@ TEST_F(FrmMainTest, tab_keys_move_through_the_form_and_out_of_the_grid_and_the_d
     }
     EXPECT_EQ(seen, expected);
     // Back again from the field after the grid.
-    w.find_tok_cd->setFocus();
-    QTest::keyClick(w.find_tok_cd, Qt::Key_Tab, Qt::ShiftModifier);
-    EXPECT_EQ(QApplication::focusWidget(), w.TDBGrid1);
+    c.find_tok_cd->setFocus();
+    QTest::keyClick(c.find_tok_cd, Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), c.TDBGrid1);
 }
 
 TEST_F(FrmMainTest, the_date_pickers_show_the_whole_date)
 {
     frmMain w;
+    const test::MainControls c(w);
     w.show();
-    for (QDateEdit* picker : {w.dtpSDate, w.dtpEDate}) {
+    for (QDateEdit* picker : {c.dtpSDate, c.dtpEDate}) {
         picker->setDate(QDate(2026, 12, 28));
         const QLineEdit* field = picker->findChild<QLineEdit*>();
         ASSERT_NE(field, nullptr);
@@ -178,15 +183,16 @@ TEST_F(FrmMainTest, start_state_on_fixed_days)
     for (const auto& [day, first, last] : days) {
         const TodayForTesting fixed(day);
         frmMain w;
-        EXPECT_EQ(w.dtpSDate->date(), first) << day.toString().toStdString();
-        EXPECT_EQ(w.dtpEDate->date(), last) << day.toString().toStdString();
-        EXPECT_EQ(w.find_po_kbn->count(), 3);
-        EXPECT_EQ(w.find_po_kbn->itemText(0), QStringLiteral("全て"));
-        EXPECT_EQ(w.find_po_kbn->currentIndex(), -1);
-        EXPECT_EQ(w.find_po_kbn->currentText(), QString());
-        EXPECT_EQ(w.find_tanto_cd->text(), QStringLiteral("12"));
-        EXPECT_EQ(w.txtPoDir->text(), QStringLiteral("/srv/po/"));
-        EXPECT_TRUE(w.find_po_no->text().isEmpty());
+        const test::MainControls c(w);
+        EXPECT_EQ(c.dtpSDate->date(), first) << day.toString().toStdString();
+        EXPECT_EQ(c.dtpEDate->date(), last) << day.toString().toStdString();
+        EXPECT_EQ(c.find_po_kbn->count(), 3);
+        EXPECT_EQ(c.find_po_kbn->itemText(0), QStringLiteral("全て"));
+        EXPECT_EQ(c.find_po_kbn->currentIndex(), -1);
+        EXPECT_EQ(c.find_po_kbn->currentText(), QString());
+        EXPECT_EQ(c.find_tanto_cd->text(), QStringLiteral("12"));
+        EXPECT_EQ(c.txtPoDir->text(), QStringLiteral("/srv/po/"));
+        EXPECT_TRUE(c.find_po_no->text().isEmpty());
         EXPECT_EQ(w.resultTable().rowCount(), 0);
     }
     gTantoCd.clear();
@@ -201,13 +207,14 @@ protected:
             GTEST_SKIP() << test::postgresSkipReason().toStdString();
         today.emplace(QDate(2024, 3, 1));
         window = std::make_unique<frmMain>();
-        window->find_tanto_cd->clear();
-        window->dtpSDate->setDate(QDate(2024, 1, 1));
-        window->dtpEDate->setDate(QDate(2024, 12, 31));
+        ui.emplace(*window);
+        ui->find_tanto_cd->clear();
+        ui->dtpSDate->setDate(QDate(2024, 1, 1));
+        ui->dtpEDate->setDate(QDate(2024, 12, 31));
     }
     QStringList search()
     {
-        QTest::mouseClick(window->Command1, Qt::LeftButton);
+        QTest::mouseClick(ui->Command1, Qt::LeftButton);
         QStringList numbers;
         for (int r = 0; r < window->resultTable().rowCount(); ++r)
             numbers << window->resultTable().text(r, 1);
@@ -224,23 +231,24 @@ protected:
     ScopedMessageSink scoped{recorder};
     std::optional<TodayForTesting> today;
     std::unique_ptr<frmMain> window;
+    std::optional<test::MainControls> ui;
 };
 
 TEST_P(SearchTest, searches_return_rows_in_descending_po_number)
 {
     EXPECT_EQ(search(), (QStringList{QStringLiteral("P0004"), QStringLiteral("P0003"), QStringLiteral("P0002"),
                                      QStringLiteral("P0001"), QStringLiteral("P'0006"), QStringLiteral("P%07")}));
-    type(window->find_tanto_cd, QStringLiteral("12"));
+    type(ui->find_tanto_cd, QStringLiteral("12"));
     EXPECT_EQ(search(), (QStringList{QStringLiteral("P0003"), QStringLiteral("P0002"), QStringLiteral("P0001"),
                                      QStringLiteral("P'0006")}));
-    window->find_po_kbn->setCurrentIndex(2);  // GK
+    ui->find_po_kbn->setCurrentIndex(2);  // GK
     EXPECT_EQ(search(), QStringList{QStringLiteral("P0002")});
-    window->find_po_kbn->setCurrentIndex(1);  // PO
-    type(window->find_tok_cd, QStringLiteral("A0"));
+    ui->find_po_kbn->setCurrentIndex(1);  // PO
+    type(ui->find_tok_cd, QStringLiteral("A0"));
     EXPECT_EQ(search(), (QStringList{QStringLiteral("P0003"), QStringLiteral("P0001"), QStringLiteral("P'0006")}));
 
     // The PO number alone decides, with the kind.
-    type(window->find_po_no, QStringLiteral("P0004"));
+    type(ui->find_po_no, QStringLiteral("P0004"));
     EXPECT_EQ(search(), QStringList{QStringLiteral("P0004")});
     EXPECT_TRUE(recorder.messages.empty());
     EXPECT_FALSE(gCnPo->isOpen());
@@ -248,7 +256,7 @@ TEST_P(SearchTest, searches_return_rows_in_descending_po_number)
 
 TEST_P(SearchTest, grid_shows_the_row_values_as_text)
 {
-    type(window->find_po_no, QStringLiteral("P0001"));
+    type(ui->find_po_no, QStringLiteral("P0001"));
     ASSERT_EQ(search(), QStringList{QStringLiteral("P0001")});
     const PoResultModel& t = window->resultTable();
     EXPECT_EQ(t.text(0, 0), QStringLiteral("0"));
@@ -256,22 +264,22 @@ TEST_P(SearchTest, grid_shows_the_row_values_as_text)
     EXPECT_EQ(t.text(0, 4), QStringLiteral("北星商事"));
     EXPECT_EQ(t.text(0, 7), QStringLiteral("2024/02/28"));
     EXPECT_EQ(t.text(0, 9), QStringLiteral("山田 太郎"));
-    type(window->find_po_no, QStringLiteral("P0003"));
+    type(ui->find_po_no, QStringLiteral("P0003"));
     search();
     EXPECT_TRUE(t.text(0, 4).isNull());  // NULL shows as an empty cell
 }
 
 TEST_P(SearchTest, dates_bound_the_result_and_an_empty_result_empties_the_grid)
 {
-    window->dtpSDate->setDate(QDate(2024, 2, 10));
-    window->dtpEDate->setDate(QDate(2024, 3, 1));
+    ui->dtpSDate->setDate(QDate(2024, 2, 10));
+    ui->dtpEDate->setDate(QDate(2024, 3, 1));
     EXPECT_EQ(search(), (QStringList{QStringLiteral("P0004"), QStringLiteral("P0002")}));
-    window->dtpSDate->setDate(QDate(2024, 6, 1));
-    window->dtpEDate->setDate(QDate(2024, 1, 1));
+    ui->dtpSDate->setDate(QDate(2024, 6, 1));
+    ui->dtpEDate->setDate(QDate(2024, 1, 1));
     EXPECT_EQ(search(), QStringList());
     // Both pickers on today: no date condition at all.
-    window->dtpSDate->setDate(QDate(2024, 3, 1));
-    window->dtpEDate->setDate(QDate(2024, 3, 1));
+    ui->dtpSDate->setDate(QDate(2024, 3, 1));
+    ui->dtpEDate->setDate(QDate(2024, 3, 1));
     EXPECT_EQ(search().size(), 6);
 }
 
@@ -279,7 +287,7 @@ TEST_P(SearchTest, typed_text_matches_literally_with_wildcards_as_wildcards)
 {
     const QString attacks[] = {QStringLiteral("'"), QStringLiteral("' OR '1'='1"),
                                QStringLiteral("'; DROP TABLE TBL_PO_H; --")};
-    for (QLineEdit* field : {window->find_tanto_cd, window->find_tok_cd, window->find_po_no}) {
+    for (QLineEdit* field : {ui->find_tanto_cd, ui->find_tok_cd, ui->find_po_no}) {
         for (const QString& attack : attacks) {
             type(field, attack);
             EXPECT_EQ(search(), QStringList()) << field->objectName().toStdString() << " " << attack.toStdString();
@@ -288,16 +296,16 @@ TEST_P(SearchTest, typed_text_matches_literally_with_wildcards_as_wildcards)
     }
     EXPECT_EQ(search().size(), 6);  // the table is intact
 
-    type(window->find_po_no, QStringLiteral("P'0006"));
+    type(ui->find_po_no, QStringLiteral("P'0006"));
     EXPECT_EQ(search(), QStringList{QStringLiteral("P'0006")});
-    window->find_po_no->clear();
-    type(window->find_tanto_cd, QStringLiteral("_2"));  // '_' matches any one character
+    ui->find_po_no->clear();
+    type(ui->find_tanto_cd, QStringLiteral("_2"));  // '_' matches any one character
     EXPECT_EQ(search(), (QStringList{QStringLiteral("P0003"), QStringLiteral("P0002"), QStringLiteral("P0001"),
                                      QStringLiteral("P'0006")}));
-    type(window->find_tanto_cd, QStringLiteral("%"));
+    type(ui->find_tanto_cd, QStringLiteral("%"));
     EXPECT_EQ(search().size(), 6);
-    window->find_tanto_cd->clear();
-    type(window->find_tok_cd, QStringLiteral("A_"));
+    ui->find_tanto_cd->clear();
+    type(ui->find_tok_cd, QStringLiteral("A_"));
     EXPECT_EQ(search().size(), 4);
     EXPECT_TRUE(recorder.messages.empty());
 }
@@ -311,7 +319,7 @@ TEST_P(SearchTest, a_failed_db_open_keeps_the_grid_and_the_window)
     ASSERT_EQ(recorder.messages.size(), 1u);
     EXPECT_EQ(recorder.messages[0].caption, QStringLiteral("dbOpen"));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_TRUE(window->Command1->isEnabled());
+    EXPECT_TRUE(ui->Command1->isEnabled());
 }
 
 INSTANTIATE_TEST_SUITE_P(backends, SearchTest, ::testing::Values(test::Backend::SQLite, test::Backend::PostgreSQL),
@@ -327,9 +335,10 @@ TEST(search_failure, a_statement_the_database_rejects_reaches_the_last_resort)
     ScopedMessageSink scoped(recorder);
     struct Ended {};
     frmMain w;
+    const test::MainControls c(w);
     {
         const TerminateHookForTesting hook([](int) { throw Ended{}; });
-        EXPECT_THROW(QTest::mouseClick(w.Command1, Qt::LeftButton), Ended);
+        EXPECT_THROW(QTest::mouseClick(c.Command1, Qt::LeftButton), Ended);
     }
     while (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();

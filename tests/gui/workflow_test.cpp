@@ -6,6 +6,7 @@
 #include "search/frmMain.h"
 #include "settings/LoadSettings.h"
 #include "startup/LastResort.h"
+#include "support/FormControls.h"
 #include "support/TestSupport.h"
 #include "util/Clock.h"
 #include "util/Messages.h"
@@ -35,6 +36,11 @@ using namespace tolvar;
 
 namespace {
 
+test::OutSettingControls dialogControls(const frmOutSetting& d)
+{
+    return test::OutSettingControls(d);
+}
+
 const QByteArray kSettings =
     "; office settings\r\n[PO_DB]\r\nPROVIDER=SQLite\r\nSERVER_NM=po.db\r\n\r\n[全般]\r\nPO_SAVE_FOLDER=@\r\n";
 
@@ -56,19 +62,20 @@ protected:
             return qint32(kShellStarted);
         });
         window = std::make_unique<frmMain>();
+        ui.emplace(*window);
         window->show();
-        window->dtpSDate->setDate(QDate(2024, 1, 1));
-        window->dtpEDate->setDate(QDate(2024, 12, 31));
+        ui->dtpSDate->setDate(QDate(2024, 1, 1));
+        ui->dtpEDate->setDate(QDate(2024, 12, 31));
     }
     void TearDown() override { window.reset(); }
 
     void searchAndSelect(const QString& poNo)
     {
-        QTest::mouseClick(window->Command1, Qt::LeftButton);
+        QTest::mouseClick(ui->Command1, Qt::LeftButton);
         for (int r = 0; r < window->resultTable().rowCount(); ++r)
             if (window->resultTable().text(r, 1) == poNo)
-                window->TDBGrid1->setCurrentIndex(window->resultTable().index(r, 1));
-        ASSERT_EQ(window->resultTable().text(window->TDBGrid1->currentIndex().row(), 1), poNo);
+                ui->TDBGrid1->setCurrentIndex(window->resultTable().index(r, 1));
+        ASSERT_EQ(window->resultTable().text(ui->TDBGrid1->currentIndex().row(), 1), poNo);
     }
     // Activates the current row with Enter; `inDialog` answers the modal dialog, if one opens.
     bool activate(std::function<void(frmOutSetting&)> inDialog)
@@ -82,7 +89,7 @@ protected:
                     d->reject();
             }
         });
-        QTest::keyClick(window->TDBGrid1, Qt::Key_Return);
+        QTest::keyClick(ui->TDBGrid1, Qt::Key_Return);
         QApplication::processEvents();
         return shown;
     }
@@ -110,6 +117,7 @@ protected:
     std::optional<TodayForTesting> today;
     std::optional<ShellOpenerForTesting> shellOpener;
     std::unique_ptr<frmMain> window;
+    std::optional<test::MainControls> ui;
 };
 
 }  // namespace
@@ -119,8 +127,8 @@ TEST_F(WorkflowTest, ok_without_the_box_writes_the_workbook_and_says_so)
     searchAndSelect(QStringLiteral("P0001"));
     const bool shown = activate([](frmOutSetting& d) {
         EXPECT_EQ(d.windowTitle(), QStringLiteral("P0001"));
-        EXPECT_FALSE(d.cheFileOpen->isChecked());
-        QTest::mouseClick(d.cmdOK, Qt::LeftButton);
+        EXPECT_FALSE(dialogControls(d).cheFileOpen->isChecked());
+        QTest::mouseClick(dialogControls(d).cmdOK, Qt::LeftButton);
     });
     EXPECT_TRUE(shown);
     ASSERT_TRUE(QFile::exists(output(QStringLiteral("P0001"))));
@@ -138,7 +146,7 @@ TEST_F(WorkflowTest, ok_with_the_box_opens_the_workbook_and_shows_nothing)
 {
     searchAndSelect(QStringLiteral("P0002"));
     activate([](frmOutSetting& d) {
-        d.cheFileOpen->setChecked(true);
+        dialogControls(d).cheFileOpen->setChecked(true);
         QTest::keyClick(&d, Qt::Key_Return);  // OK is the default button
     });
     EXPECT_EQ(opened, QStringList{output(QStringLiteral("P0002"))});
@@ -150,11 +158,11 @@ TEST_F(WorkflowTest, cancel_escape_and_close_write_nothing_and_the_box_starts_un
 {
     searchAndSelect(QStringLiteral("P0001"));
     EXPECT_TRUE(activate([](frmOutSetting& d) {
-        d.cheFileOpen->setChecked(true);
-        QTest::mouseClick(d.cmdCancel, Qt::LeftButton);
+        dialogControls(d).cheFileOpen->setChecked(true);
+        QTest::mouseClick(dialogControls(d).cmdCancel, Qt::LeftButton);
     }));
     EXPECT_TRUE(activate([](frmOutSetting& d) {
-        EXPECT_FALSE(d.cheFileOpen->isChecked());
+        EXPECT_FALSE(dialogControls(d).cheFileOpen->isChecked());
         QTest::keyClick(&d, Qt::Key_Escape);
     }));
     EXPECT_TRUE(activate([](frmOutSetting& d) { d.close(); }));
@@ -168,22 +176,22 @@ TEST_F(WorkflowTest, enter_presses_the_focused_button_and_ok_only_when_no_other_
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     // 検索 with the focus: Enter searches.
-    window->Command1->setFocus();
-    QTest::keyClick(window->Command1, Qt::Key_Return);
+    ui->Command1->setFocus();
+    QTest::keyClick(ui->Command1, Qt::Key_Return);
     EXPECT_GT(window->resultTable().rowCount(), 0);
-    window->TDBGrid1->setCurrentIndex(window->resultTable().index(0, 1));
+    ui->TDBGrid1->setCurrentIndex(window->resultTable().index(0, 1));
     const QString poNo = window->resultTable().text(0, 1);
     // ｷｬﾝｾﾙ with the focus: Enter cancels, and nothing is written.
     EXPECT_TRUE(activate([](frmOutSetting& d) {
-        d.cmdCancel->setFocus();
-        QTest::keyClick(d.cmdCancel, Qt::Key_Return);
+        dialogControls(d).cmdCancel->setFocus();
+        QTest::keyClick(dialogControls(d).cmdCancel, Qt::Key_Return);
         EXPECT_FALSE(d.isVisible());
     }));
     EXPECT_FALSE(QFile::exists(output(poNo)));
     // The check box with the focus: Enter goes to OK, the default.
     EXPECT_TRUE(activate([](frmOutSetting& d) {
-        d.cheFileOpen->setFocus();
-        QTest::keyClick(d.cheFileOpen, Qt::Key_Return);
+        dialogControls(d).cheFileOpen->setFocus();
+        QTest::keyClick(dialogControls(d).cheFileOpen, Qt::Key_Return);
     }));
     EXPECT_TRUE(QFile::exists(output(poNo)));
     // "..." with the focus: Enter opens the folder picker.
@@ -192,8 +200,8 @@ TEST_F(WorkflowTest, enter_presses_the_focused_button_and_ok_only_when_no_other_
         ++pickers;
         return QString();
     });
-    window->Command2->setFocus();
-    QTest::keyClick(window->Command2, Qt::Key_Return);
+    ui->Command2->setFocus();
+    QTest::keyClick(ui->Command2, Qt::Key_Return);
     EXPECT_EQ(pickers, 1);
 }
 
@@ -201,17 +209,17 @@ TEST_F(WorkflowTest, the_dialog_sits_where_its_form_puts_it)
 {
     frmOutSetting& d = window->outSetting();
     EXPECT_EQ(d.size(), QSize(397, 250));
-    EXPECT_EQ(d.Label1->text(), QStringLiteral("エクセルファイルを作成します。"));
-    EXPECT_EQ(d.Label1->geometry(), QRect(24, 16, 345, 17));
-    EXPECT_EQ(d.Frame1->geometry(), QRect(24, 40, 345, 113));
-    EXPECT_EQ(d.cheFileOpen->parentWidget(), static_cast<QWidget*>(d.Frame1));
-    EXPECT_EQ(d.cheFileOpen->geometry(), QRect(32, 24, 217, 17));
-    EXPECT_EQ(d.cheFileOpen->text(), QStringLiteral("作成後ﾌｧｲﾙを開く"));
-    EXPECT_EQ(d.cmdOK->geometry(), QRect(200, 200, 81, 25));
-    EXPECT_EQ(d.cmdCancel->geometry(), QRect(288, 200, 81, 25));
-    EXPECT_EQ(d.cmdCancel->text(), QStringLiteral("ｷｬﾝｾﾙ"));
-    EXPECT_TRUE(d.cmdOK->isDefault());
-    EXPECT_EQ(d.cmdOK->nextInFocusChain(), d.cmdCancel);
+    EXPECT_EQ(dialogControls(d).Label1->text(), QStringLiteral("エクセルファイルを作成します。"));
+    EXPECT_EQ(dialogControls(d).Label1->geometry(), QRect(24, 16, 345, 17));
+    EXPECT_EQ(dialogControls(d).Frame1->geometry(), QRect(24, 40, 345, 113));
+    EXPECT_EQ(dialogControls(d).cheFileOpen->parentWidget(), static_cast<QWidget*>(dialogControls(d).Frame1));
+    EXPECT_EQ(dialogControls(d).cheFileOpen->geometry(), QRect(32, 24, 217, 17));
+    EXPECT_EQ(dialogControls(d).cheFileOpen->text(), QStringLiteral("作成後ﾌｧｲﾙを開く"));
+    EXPECT_EQ(dialogControls(d).cmdOK->geometry(), QRect(200, 200, 81, 25));
+    EXPECT_EQ(dialogControls(d).cmdCancel->geometry(), QRect(288, 200, 81, 25));
+    EXPECT_EQ(dialogControls(d).cmdCancel->text(), QStringLiteral("ｷｬﾝｾﾙ"));
+    EXPECT_TRUE(dialogControls(d).cmdOK->isDefault());
+    EXPECT_EQ(dialogControls(d).cmdOK->nextInFocusChain(), dialogControls(d).cmdCancel);
 }
 
 TEST_F(WorkflowTest, choosing_a_folder_writes_it_at_once_and_a_cancel_changes_nothing)
@@ -224,10 +232,10 @@ TEST_F(WorkflowTest, choosing_a_folder_writes_it_at_once_and_a_cancel_changes_no
             title = t;
             return chosen;
         });
-        QTest::mouseClick(window->Command2, Qt::LeftButton);
+        QTest::mouseClick(ui->Command2, Qt::LeftButton);
     }
     EXPECT_EQ(title, QStringLiteral("保存先の指定"));
-    EXPECT_EQ(window->txtPoDir->text(), chosen + QLatin1Char('/'));
+    EXPECT_EQ(ui->txtPoDir->text(), chosen + QLatin1Char('/'));
     EXPECT_EQ(gPoSaveFolder, chosen + QLatin1Char('/'));
     QByteArray expected = kSettings;
     expected.replace("@", (chosen + QLatin1Char('/')).toUtf8());
@@ -237,8 +245,8 @@ TEST_F(WorkflowTest, choosing_a_folder_writes_it_at_once_and_a_cancel_changes_no
     EXPECT_EQ(gPoSaveFolder, chosen + QLatin1Char('/'));
 
     const FolderPickerForTesting cancelled([](QWidget*, const QString&) { return QString(); });
-    QTest::mouseClick(window->Command2, Qt::LeftButton);
-    EXPECT_EQ(window->txtPoDir->text(), chosen + QLatin1Char('/'));
+    QTest::mouseClick(ui->Command2, Qt::LeftButton);
+    EXPECT_EQ(ui->txtPoDir->text(), chosen + QLatin1Char('/'));
     EXPECT_EQ(test::readFile(folder.settingsPath()), expected);
 }
 
@@ -253,7 +261,7 @@ TEST_F(WorkflowTest, a_missing_folder_or_an_empty_grid_opens_no_dialog)
     EXPECT_EQ(recorder.messages[0],
               (Message{QStringLiteral("PO保存先を確認してください。"), QStringLiteral("エラー"), MsgIcon::Critical}));
     recorder.messages.clear();
-    window->txtPoDir->setText(folder.settingsPath());  // a file, not a folder
+    ui->txtPoDir->setText(folder.settingsPath());  // a file, not a folder
     EXPECT_FALSE(activate([](frmOutSetting&) {}));
     EXPECT_EQ(recorder.messages.size(), 1u);
 }
@@ -263,7 +271,7 @@ TEST_F(WorkflowTest, a_po_deleted_after_the_search_is_reported_and_nothing_is_wr
     searchAndSelect(QStringLiteral("P0004"));
     test::execOnSqlite(folder.file(QStringLiteral("po.db")),
                        QStringLiteral("DELETE FROM TBL_PO_H WHERE PO番号 = 'P0004'"));
-    activate([](frmOutSetting& d) { QTest::mouseClick(d.cmdOK, Qt::LeftButton); });
+    activate([](frmOutSetting& d) { QTest::mouseClick(dialogControls(d).cmdOK, Qt::LeftButton); });
     EXPECT_FALSE(QFile::exists(output(QStringLiteral("P0004"))));
     ASSERT_EQ(recorder.messages.size(), 1u);
     EXPECT_EQ(recorder.messages[0],
@@ -277,9 +285,9 @@ TEST_F(WorkflowTest, a_failed_db_open_at_ok_leaves_the_dialog_usable)
     gPoDbSetting.ServerName = QStringLiteral("gone.db");
     bool enabledAfter = false;
     activate([&](frmOutSetting& d) {
-        QTest::mouseClick(d.cmdOK, Qt::LeftButton);
+        QTest::mouseClick(dialogControls(d).cmdOK, Qt::LeftButton);
         enabledAfter = d.isEnabled() && d.isVisible();
-        QTest::mouseClick(d.cmdCancel, Qt::LeftButton);
+        QTest::mouseClick(dialogControls(d).cmdCancel, Qt::LeftButton);
     });
     EXPECT_TRUE(enabledAfter);
     ASSERT_EQ(recorder.messages.size(), 1u);
@@ -298,7 +306,7 @@ TEST_F(WorkflowTest, a_failure_while_the_workbook_is_made_reaches_the_last_resor
     bool ended = false;
     activate([&](frmOutSetting& d) {
         try {
-            QTest::mouseClick(d.cmdOK, Qt::LeftButton);
+            QTest::mouseClick(dialogControls(d).cmdOK, Qt::LeftButton);
         } catch (const Ended&) {
             ended = true;
         }

@@ -55,6 +55,27 @@ FileSizeLimit::~FileSizeLimit()
     setrlimit(RLIMIT_FSIZE, &old_);
 }
 
+namespace {
+QStringList* collected = nullptr;
+
+void collect(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (collected && type != QtDebugMsg && type != QtInfoMsg)
+        collected->append(message);
+}
+}  // namespace
+
+QtWarnings::QtWarnings() : previous_(qInstallMessageHandler(collect))
+{
+    collected = &messages_;
+}
+
+QtWarnings::~QtWarnings()
+{
+    collected = nullptr;
+    qInstallMessageHandler(previous_);
+}
+
 std::optional<DbSetting> postgresSetting()
 {
     const QString file = qEnvironmentVariable("TOLVAR_TEST_PG_FILE");

@@ -8,7 +8,9 @@
 #include <sys/resource.h>
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
+#include <QtGlobal>
 #include <optional>
 
 namespace tolvar::test {
@@ -41,6 +43,21 @@ public:
 
 private:
     rlimit old_{};
+};
+
+// While it lives, Qt's warnings are kept instead of printed, so that a test can expect none (the
+// item-model tester reports a broken model contract as a warning).
+class QtWarnings {
+public:
+    QtWarnings();
+    ~QtWarnings();
+    QtWarnings(const QtWarnings&) = delete;
+    QtWarnings& operator=(const QtWarnings&) = delete;
+    const QStringList& messages() const { return messages_; }
+
+private:
+    QStringList messages_;
+    QtMessageHandler previous_;
 };
 
 // The test PostgreSQL server's settings, or nothing when the test run started none.

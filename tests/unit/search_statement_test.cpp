@@ -1,6 +1,7 @@
 // The search statement for each mix of conditions, compared character for character.
 #include "search/PoResultModel.h"
 #include "search/SearchStatement.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <QAbstractItemModelTester>
@@ -86,6 +87,7 @@ TEST(search_statement, condition_mixes)
 TEST(po_result_model, holds_rows_as_display_text)
 {
     PoResultModel model;
+    const test::QtWarnings warnings;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Warning);
     EXPECT_EQ(model.columnCount(), 10);
     EXPECT_EQ(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("PO番号"));
@@ -112,4 +114,6 @@ TEST(po_result_model, holds_rows_as_display_text)
     EXPECT_TRUE(PoResultModel::cellText(QVariant(QMetaType::fromType<QString>())).isNull());
     EXPECT_EQ(PoResultModel::cellText(QVariant(12.5)), QStringLiteral("12.5"));
     EXPECT_EQ(PoResultModel::cellText(QVariant(QStringLiteral("2024/01/05"))), QStringLiteral("2024/01/05"));
+    // The model kept the item-model contract through every change.
+    EXPECT_EQ(warnings.messages(), QStringList());
 }

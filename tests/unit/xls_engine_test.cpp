@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <functional>
+#include <set>
 
 using namespace xls;
 using tolvar::test::codeOf;
@@ -194,7 +195,7 @@ TEST(xls_workbook, names_the_problem_of_a_file_it_cannot_read)
     });
     EXPECT_EQ(codeOf([&] { Workbook::fromBytes(encrypted); }), ErrorCode::Encrypted);
     const Bytes truncated = withStream([](Bytes& s) { s.resize(1000); });
-    EXPECT_NE(codeOf([&] { Workbook::fromBytes(truncated); }), static_cast<ErrorCode>(0));
+    EXPECT_EQ(codeOf([&] { Workbook::fromBytes(truncated); }), ErrorCode::DamagedRecord);
 
     // The directory entry renamed: "Book" is the older format, anything else no workbook at all.
     auto renamed = [&](const std::u16string& name) {
@@ -220,31 +221,77 @@ TEST(xls_workbook, names_the_problem_of_a_file_it_cannot_read)
     }
 }
 
-TEST(xls_workbook, damaged_copies_of_every_fixture_fail_cleanly)
+TEST(xls_workbook, damaged_copies_of_every_fixture_are_refused_or_kept_whole)
 {
+    // What damaged input may be refused with; anything else (or any other exception) is a fault.
+    const std::set<ErrorCode> refusals = {
+        ErrorCode::NotCompoundFile,    ErrorCode::DamagedCompoundFile, ErrorCode::NoWorkbookStream,
+        ErrorCode::OldFormat,          ErrorCode::Encrypted,           ErrorCode::DamagedRecord,
+        ErrorCode::Unsupported,        ErrorCode::SheetNotFound,       ErrorCode::InvalidSheetName,
+        ErrorCode::DuplicateSheetName, ErrorCode::FormulaCell};
     const char* files[] = {"poi-12561-1.xls", "poi-SimpleWithImages.xls", "phpspreadsheet-30template.xls",
                            "parseexcel-long_string8.xls", "xlrd-namesdemo.xls"};
     for (const char* name : files) {
         const Bytes good = xlsBytes(name);
-        // Truncated at many lengths, and one byte flipped at many places.
+        // Cut short: no container below one header sector, a damaged one above.
         for (std::size_t cut = 0; cut < good.size(); cut += good.size() / 37 + 1) {
-            Bytes bad(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut));
-            try {
-                Workbook::fromBytes(bad).saveToBytes();
-            } catch (const Error&) {
-            }
+            const Bytes bad(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut));
+            const ErrorCode code = codeOf([&] { Workbook::fromBytes(bad).saveToBytes(); });
+            EXPECT_EQ(code, cut < 512 ? ErrorCode::NotCompoundFile : ErrorCode::DamagedCompoundFile)
+                << name << " " << cut;
         }
+        // One byte flipped: refused with a code for damaged input, or read, copied, written and
+        // saved into a workbook that reads back as meant.
         for (std::size_t at = 0; at < good.size(); at += good.size() / 211 + 1) {
             Bytes bad = good;
             bad[at] ^= 0xFF;
-            try {
+            const ErrorCode code = codeOf([&] {
                 Workbook wb = Workbook::fromBytes(bad);
                 wb.copySheetToEnd(1);
                 wb.setCell(wb.sheetCount(), "B2", CellValue::fromText(u"x"));
-                Workbook::fromBytes(wb.saveToBytes());
-            } catch (const Error&) {
-            }
+                const Bytes saved = wb.saveToBytes();
+                EXPECT_EQ(wb.verify(saved), std::vector<std::string>{}) << name << " byte " << at;
+            });
+            EXPECT_TRUE(code == static_cast<ErrorCode>(0) || refusals.count(code)) << name << " byte " << at;
         }
     }
-    SUCCEED();
+}
+
+TEST(xls_compound_file, chains_that_loop_and_directories_that_cycle_are_refused)
+{
+    const Bytes good = xlsBytes("poi-WithConditionalFormatting.xls");
+    auto sectorAt = [](std::uint32_t n) { return (static_cast<std::size_t>(n) + 1) * 512; };
+    const std::uint32_t firstFat = u32(good, 0x4C);
+    const std::uint32_t firstDirectory = u32(good, 0x30);
+
+    // The directory's chain points back at its own first sector.
+    Bytes fatLoop = good;
+    set32(fatLoop, sectorAt(firstFat) + 4 * firstDirectory, firstDirectory);
+    EXPECT_EQ(codeOf([&] { CompoundFile::parse(fatLoop); }), ErrorCode::DamagedCompoundFile);
+
+    // A DIFAT sector whose next DIFAT sector is itself.
+    Bytes difatLoop = good;
+    const auto last = static_cast<std::uint32_t>(good.size() / 512 - 2);
+    set32(difatLoop, 0x44, last);
+    set32(difatLoop, 0x48, 1);
+    for (std::size_t i = 0; i < 127; ++i)
+        set32(difatLoop, sectorAt(last) + 4 * i, 0xFFFFFFFF);
+    set32(difatLoop, sectorAt(last) + 508, last);
+    EXPECT_EQ(codeOf([&] { CompoundFile::parse(difatLoop); }), ErrorCode::DamagedCompoundFile);
+
+    // The root's children point at each other in a circle that leaves the Workbook stream out:
+    // the search ends, and there is no workbook.
+    Bytes cycle = good;
+    const std::size_t directory = sectorAt(firstDirectory);
+    const CompoundFile cf = CompoundFile::parse(good);
+    const int workbook = cf.findRootStream(u"Workbook");
+    // Two entries of the directory's first sector (four to a sector) other than the Workbook's.
+    const std::uint32_t a = workbook == 1 ? 2 : 1, b = workbook == 3 ? 2 : 3;
+    set32(cycle, directory + 76, a);            // the root's child
+    set32(cycle, directory + 128 * a + 68, b);  // a's left sibling
+    set32(cycle, directory + 128 * a + 72, b);  // a's right sibling
+    set32(cycle, directory + 128 * b + 68, a);  // and back
+    set32(cycle, directory + 128 * b + 72, a);
+    EXPECT_EQ(CompoundFile::parse(cycle).findRootStream(u"Workbook"), -1);
+    EXPECT_EQ(codeOf([&] { Workbook::fromBytes(cycle); }), ErrorCode::NoWorkbookStream);
 }
