@@ -16,6 +16,10 @@ std::vector<Record> parseRecords(ByteView stream)
             throw Error(
                 ErrorCode::DamagedRecord, pos,
                 "record " + hex(type) + " of " + std::to_string(length) + " bytes runs past the end of the stream");
+        // Longer records do not exist in the format; readers read past them into garbage.
+        if (length > kMaxRecordData)
+            throw Error(ErrorCode::DamagedRecord, pos,
+                        "record " + hex(type) + " of " + std::to_string(length) + " bytes, more than a record holds");
         Record r;
         r.type = type;
         r.offset = pos;

@@ -115,6 +115,7 @@ Workbook Workbook::fromBytes(ByteView bytes)
     std::vector<Bytes> bounds;
     const std::size_t globalsEnd = wb.readGlobals(records, bounds);
     wb.readSheets(records, globalsEnd, bounds);
+    wb.requireKnownFormats();
     // What a reader sees in the workbook as opened: the self-check compares against it.
     wb.opened_ =
         std::make_shared<const WorkbookScan>(WorkbookScan::fromStream(stream, WorkbookScan::Offsets::InOrderWhenWrong));
@@ -242,6 +243,27 @@ void Workbook::readSheets(std::vector<Record>& records, std::size_t globalsEnd, 
     }
     if (sheets_.empty())
         throw Error(ErrorCode::DamagedRecord, "a workbook without sheets");
+}
+
+// Every cell's XF is one the workbook defines: a cell that points past them shows as the reader
+// guesses, and the template is damaged.
+void Workbook::requireKnownFormats()
+{
+    for (Sheet& sheet : sheets_) {
+        if (!sheet.worksheet)
+            continue;
+        sheet.worksheet->cells().forEachCell([&](const CellTable::Cell& c) {
+            for (std::uint32_t col = c.firstCol; col <= c.lastCol; ++col) {
+                const auto column = static_cast<std::uint16_t>(col);
+                const std::uint16_t row = u16(c.record.data, field::kCellRow);
+                const std::uint16_t xf = *sheet.worksheet->cells().xfAt(row, column);
+                if (xf >= xfs_.size())
+                    throw Error(ErrorCode::DamagedRecord, c.record.offset,
+                                "cell " + cellName(row, column) + " on sheet " + quoted(sheet.name) + " has format " +
+                                    std::to_string(xf) + " of " + std::to_string(xfs_.size()));
+            }
+        });
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -73,6 +73,7 @@ private:
     std::size_t readGlobals(std::vector<Record>& records, std::vector<Bytes>& bounds);
     void readGlobal(std::vector<Record>& globals, std::size_t& k, std::vector<Bytes>& bounds);
     void readSheets(std::vector<Record>& records, std::size_t globalsEnd, const std::vector<Bytes>& bounds);
+    void requireKnownFormats();
 
     Sheet& sheetAt(int position);
     const Sheet& sheetAt(int position) const;

@@ -18,8 +18,9 @@ struct View {
     std::size_t offset = 0;
 };
 
-// Walks the records of a stream from an offset; next() is false past the end or at the padding
-// after the last substream.
+// Walks the records of a stream from an offset; next() is false past the end. A record of type
+// and length 0 is the padding after the last substream only between substreams (the callers know
+// where they are); inside one it is a record like any other, as the engine keeps it.
 class Cursor {
 public:
     Cursor(ByteView stream, std::size_t at) : stream_(stream), at_(at) {}
@@ -29,8 +30,6 @@ public:
             return false;
         v.type = u16(stream_, at_);
         const std::uint16_t length = u16(stream_, at_ + 2);
-        if (v.type == 0 && length == 0)
-            return false;
         requireRange(stream_, at_ + 4, length);
         v.data = stream_.subspan(at_ + 4, length);
         v.offset = at_;
@@ -91,6 +90,8 @@ std::vector<std::size_t> substreams(ByteView stream, std::size_t from)
     View v;
     int depth = 0;
     while (c.next(v)) {
+        if (v.type == 0 && v.data.empty() && depth == 0)
+            break;  // the padding after the last substream
         if (v.type == rt::Bof && depth++ == 0)
             starts.push_back(v.offset);
         else if (v.type == rt::Eof && depth > 0)

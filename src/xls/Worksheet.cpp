@@ -90,6 +90,8 @@ void Worksheet::split(std::vector<Record> substream)
             ++depth;
         else if (t == rt::Eof)
             --depth;
+        if (own && t == rt::Dimensions && r.data.size() < 12)
+            throw Error(ErrorCode::DamagedRecord, r.offset, "DIMENSIONS too short");
         const bool table = own && (t == rt::Row || t == rt::DbCell || isCellRecord(t));
         if (table && firstTableRecord == kNone)
             firstTableRecord = records_.size();
