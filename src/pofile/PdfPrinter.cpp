@@ -1,0 +1,129 @@
+#include "pofile/PdfPrinter.h"
+
+#include <unistd.h>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <csignal>
+
+namespace tolvar {
+
+namespace {
+
+std::vector<PdfPrinter::Result> resultsFor(const QStringList& workbooks, const QString& error)
+{
+    std::vector<PdfPrinter::Result> results;
+    for (const QString& w : workbooks)
+        results.push_back({w, PdfPrinter::pdfPathFor(w), error});
+    return results;
+}
+
+// A PDF that LibreOffice finished, moved into place through a temporary file beside its target.
+QString moveIntoPlace(const QString& made, const QString& target)
+{
+    QFile in(made);
+    if (!in.open(QIODevice::ReadOnly))
+        return QStringLiteral("LibreOffice wrote no PDF");
+    const QByteArray bytes = in.readAll();
+    if (!bytes.startsWith("%PDF"))
+        return QStringLiteral("LibreOffice wrote something that is not a PDF");
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+        const QString reason = out.errorString();
+        out.cancelWriting();
+        return QStringLiteral("the PDF cannot be written (%1)").arg(reason);
+    }
+    return {};
+}
+
+}  // namespace
+
+QString PdfPrinter::pdfPathFor(const QString& workbook)
+{
+    const QFileInfo info(workbook);
+    return info.dir().filePath(info.completeBaseName() + QStringLiteral(".pdf"));
+}
+
+std::vector<PdfPrinter::Result> PdfPrinter::print(const QStringList& workbooks, const Progress& progress) const
+{
+    if (workbooks.isEmpty())
+        return {};
+    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (soffice.isEmpty())
+        return resultsFor(workbooks, QStringLiteral("LibreOffice (soffice) is not installed or not on PATH"));
+    QTemporaryDir work;
+    if (!work.isValid())
+        return resultsFor(workbooks, QStringLiteral("no temporary folder for LibreOffice"));
+    const QString out = QDir(work.path()).filePath(QStringLiteral("pdf"));
+
+    // A profile of its own: a LibreOffice the user has open keeps its own, and this one starts clean.
+    QStringList arguments = {QStringLiteral("-env:UserInstallation=") +
+                                 QUrl::fromLocalFile(QDir(work.path()).filePath(QStringLiteral("profile"))).toString(),
+                             QStringLiteral("--headless"),
+                             QStringLiteral("--norestore"),
+                             QStringLiteral("--nolockcheck"),
+                             QStringLiteral("--convert-to"),
+                             QStringLiteral("pdf"),
+                             QStringLiteral("--outdir"),
+                             out};
+    arguments += workbooks;
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    // A group of its own: LibreOffice runs as a launcher and a child, and both go when it is stopped.
+    process.setChildProcessModifier([] { ::setsid(); });
+    process.start(soffice, arguments);
+    if (!process.waitForStarted(10000))
+        return resultsFor(workbooks, QStringLiteral("LibreOffice cannot be started (%1)").arg(process.errorString()));
+
+    // LibreOffice names each workbook on a line of its own as it takes it up: the ones before are done.
+    const auto total = static_cast<int>(workbooks.size());
+    int started = 0;
+    QByteArray output;
+    QString failure;
+    QElapsedTimer clock;
+    clock.start();
+    while (!process.waitForFinished(50)) {
+        output += process.readAll();
+        for (qsizetype end = output.indexOf('\n'); end >= 0; end = output.indexOf('\n')) {
+            started += output.startsWith("convert ") ? 1 : 0;
+            output.remove(0, end + 1);
+        }
+        if (progress && !progress(std::max(0, started - 1), total)) {
+            failure = QStringLiteral("cancelled");
+            break;
+        }
+        if (clock.elapsed() > qint64{timeoutSeconds_} * 1000) {
+            failure = QStringLiteral("LibreOffice did not finish within %1 s").arg(timeoutSeconds_);
+            break;
+        }
+    }
+    int done = total;
+    if (!failure.isEmpty()) {
+        done = std::max(0, started - 1);
+        ::kill(-static_cast<pid_t>(process.processId()), SIGKILL);
+        process.waitForFinished(5000);
+    } else if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        failure = QStringLiteral("LibreOffice ended with status %1").arg(process.exitCode());
+    }
+
+    std::vector<Result> results;
+    for (int i = 0; i < total; ++i) {
+        const QString& workbook = workbooks[i];
+        Result r{workbook, pdfPathFor(workbook), {}};
+        const QString made = QDir(out).filePath(QFileInfo(workbook).completeBaseName() + QStringLiteral(".pdf"));
+        if (i < done && QFileInfo::exists(made))
+            r.error = moveIntoPlace(made, r.pdf);
+        else
+            r.error = failure.isEmpty() ? QStringLiteral("LibreOffice wrote no PDF") : failure;
+        results.push_back(r);
+    }
+    return results;
+}
+
+}  // namespace tolvar

@@ -1,0 +1,40 @@
+// PdfPrinter: finished workbooks printed to PDF beside them (<name>.pdf) by LibreOffice headless,
+// soffice from PATH, which renders every sheet in order with its own page setup and print area.
+// All the workbooks go to one LibreOffice process with a profile folder of its own, so that it
+// neither disturbs nor waits for a LibreOffice the user has open, and with a time-out. Each PDF is
+// written to a temporary name and moved into place, like the workbooks; a PDF that cannot be made
+// has the reason in its result, and the workbooks are never touched.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+namespace tolvar {
+
+class PdfPrinter {
+public:
+    struct Result {
+        QString workbook;
+        QString pdf;    // where the PDF is (or would have been)
+        QString error;  // empty when the PDF was made
+    };
+    // Told how many PDFs are done while LibreOffice works (every 50 ms or so); false cancels: the
+    // PDF in progress is abandoned, the ones done are kept.
+    using Progress = std::function<bool(int done, int total)>;
+
+    static constexpr int kDefaultTimeoutSeconds = 120;
+    explicit PdfPrinter(int timeoutSeconds = kDefaultTimeoutSeconds) : timeoutSeconds_(timeoutSeconds) {}
+
+    // One result per workbook, in their order.
+    std::vector<Result> print(const QStringList& workbooks, const Progress& progress = {}) const;
+
+    // The PDF beside a workbook: the same name with ".pdf".
+    static QString pdfPathFor(const QString& workbook);
+
+private:
+    int timeoutSeconds_;
+};
+
+}  // namespace tolvar
