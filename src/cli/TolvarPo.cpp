@@ -256,7 +256,7 @@ int makeWorkbooks(const Options& o, const QStringList& numbers, QTextStream& out
         if (item.pdfMade)
             out << PdfPrinter::pdfPathFor(item.workbook) << "\n";
         else if (!item.pdfError.isEmpty())
-            err << item.poNo << ": no PDF: " << item.pdfError << "\n";
+            err << item.poNo << ": no PDF: " << item.pdfError << " (" << item.pdfNumber << ")\n";
     }
     const int made = result.count(PoBatchItem::Outcome::Made);
     const int missing = result.count(PoBatchItem::Outcome::NotFound);

@@ -1,5 +1,7 @@
 #include "pofile/PdfPrinter.h"
 
+#include "util/FailureCodes.h"
+
 #include <unistd.h>
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,35 +13,53 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <csignal>
+#include <optional>
 
 namespace tolvar {
 
 namespace {
 
-std::vector<PdfPrinter::Result> resultsFor(const QStringList& workbooks, const QString& error)
+struct Outcome {
+    FailureCode code;
+    QString detail;  // what LibreOffice or the file system said, when it says something useful
+};
+
+PdfPrinter::Result resultOf(const QString& workbook, const std::optional<Outcome>& failure)
+{
+    PdfPrinter::Result r{workbook, PdfPrinter::pdfPathFor(workbook), 0, {}};
+    if (failure) {
+        r.number = toNumber(failure->code);
+        r.error = failureText(failure->code);
+        if (!failure->detail.isEmpty())
+            r.error += QStringLiteral(" (%1)").arg(failure->detail);
+    }
+    return r;
+}
+
+std::vector<PdfPrinter::Result> resultsFor(const QStringList& workbooks, const Outcome& failure)
 {
     std::vector<PdfPrinter::Result> results;
     for (const QString& w : workbooks)
-        results.push_back({w, PdfPrinter::pdfPathFor(w), error});
+        results.push_back(resultOf(w, failure));
     return results;
 }
 
 // A PDF that LibreOffice finished, moved into place through a temporary file beside its target.
-QString moveIntoPlace(const QString& made, const QString& target)
+std::optional<Outcome> moveIntoPlace(const QString& made, const QString& target)
 {
     QFile in(made);
     if (!in.open(QIODevice::ReadOnly))
-        return QStringLiteral("LibreOffice wrote no PDF");
+        return Outcome{FailureCode::PdfPrinterFailed, {}};
     const QByteArray bytes = in.readAll();
     if (!bytes.startsWith("%PDF"))
-        return QStringLiteral("LibreOffice wrote something that is not a PDF");
+        return Outcome{FailureCode::PdfPrinterFailed, QStringLiteral("not a PDF")};
     QSaveFile out(target);
     if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
         const QString reason = out.errorString();
         out.cancelWriting();
-        return QStringLiteral("the PDF cannot be written (%1)").arg(reason);
+        return Outcome{FailureCode::PdfWriteFailed, reason};
     }
-    return {};
+    return std::nullopt;
 }
 
 }  // namespace
@@ -56,10 +76,10 @@ std::vector<PdfPrinter::Result> PdfPrinter::print(const QStringList& workbooks, 
         return {};
     const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
     if (soffice.isEmpty())
-        return resultsFor(workbooks, QStringLiteral("LibreOffice (soffice) is not installed or not on PATH"));
+        return resultsFor(workbooks, {FailureCode::PdfPrinterMissing, {}});
     QTemporaryDir work;
     if (!work.isValid())
-        return resultsFor(workbooks, QStringLiteral("no temporary folder for LibreOffice"));
+        return resultsFor(workbooks, {FailureCode::PdfWriteFailed, work.errorString()});
     const QString out = QDir(work.path()).filePath(QStringLiteral("pdf"));
 
     // A profile of its own: a LibreOffice the user has open keeps its own, and this one starts clean.
@@ -79,13 +99,13 @@ std::vector<PdfPrinter::Result> PdfPrinter::print(const QStringList& workbooks, 
     process.setChildProcessModifier([] { ::setsid(); });
     process.start(soffice, arguments);
     if (!process.waitForStarted(10000))
-        return resultsFor(workbooks, QStringLiteral("LibreOffice cannot be started (%1)").arg(process.errorString()));
+        return resultsFor(workbooks, {FailureCode::PdfPrinterFailed, process.errorString()});
 
     // LibreOffice names each workbook on a line of its own as it takes it up: the ones before are done.
     const auto total = static_cast<int>(workbooks.size());
     int started = 0;
     QByteArray output;
-    QString failure;
+    std::optional<Outcome> failure;
     QElapsedTimer clock;
     clock.start();
     while (!process.waitForFinished(50)) {
@@ -95,33 +115,31 @@ std::vector<PdfPrinter::Result> PdfPrinter::print(const QStringList& workbooks, 
             output.remove(0, end + 1);
         }
         if (progress && !progress(std::max(0, started - 1), total)) {
-            failure = QStringLiteral("cancelled");
+            failure = Outcome{FailureCode::PdfCancelled, {}};
             break;
         }
         if (clock.elapsed() > qint64{timeoutSeconds_} * 1000) {
-            failure = QStringLiteral("LibreOffice did not finish within %1 s").arg(timeoutSeconds_);
+            failure = Outcome{FailureCode::PdfTimedOut, QStringLiteral("%1 s").arg(timeoutSeconds_)};
             break;
         }
     }
     int done = total;
-    if (!failure.isEmpty()) {
+    if (failure) {
         done = std::max(0, started - 1);
         ::kill(-static_cast<pid_t>(process.processId()), SIGKILL);
         process.waitForFinished(5000);
     } else if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        failure = QStringLiteral("LibreOffice ended with status %1").arg(process.exitCode());
+        failure = Outcome{FailureCode::PdfPrinterFailed, QStringLiteral("status %1").arg(process.exitCode())};
     }
 
     std::vector<Result> results;
     for (int i = 0; i < total; ++i) {
         const QString& workbook = workbooks[i];
-        Result r{workbook, pdfPathFor(workbook), {}};
         const QString made = QDir(out).filePath(QFileInfo(workbook).completeBaseName() + QStringLiteral(".pdf"));
         if (i < done && QFileInfo::exists(made))
-            r.error = moveIntoPlace(made, r.pdf);
+            results.push_back(resultOf(workbook, moveIntoPlace(made, pdfPathFor(workbook))));
         else
-            r.error = failure.isEmpty() ? QStringLiteral("LibreOffice wrote no PDF") : failure;
-        results.push_back(r);
+            results.push_back(resultOf(workbook, failure ? *failure : Outcome{FailureCode::PdfPrinterFailed, {}}));
     }
     return results;
 }

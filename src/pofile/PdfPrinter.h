@@ -3,7 +3,7 @@
 // All the workbooks go to one LibreOffice process with a profile folder of its own, so that it
 // neither disturbs nor waits for a LibreOffice the user has open, and with a time-out. Each PDF is
 // written to a temporary name and moved into place, like the workbooks; a PDF that cannot be made
-// has the reason in its result, and the workbooks are never touched.
+// has its failure's number and description in its result, and the workbooks are never touched.
 #pragma once
 
 #include <QString>
@@ -18,7 +18,9 @@ public:
     struct Result {
         QString workbook;
         QString pdf;    // where the PDF is (or would have been)
-        QString error;  // empty when the PDF was made
+        qint32 number;  // 0 when the PDF was made, otherwise a FailureCode
+        QString error;  // the failure's description; empty when the PDF was made
+        bool made() const { return number == 0; }
     };
     // Told how many PDFs are done while LibreOffice works (every 50 ms or so); false cancels: the
     // PDF in progress is abandoned, the ones done are kept.

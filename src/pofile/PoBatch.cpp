@@ -79,7 +79,8 @@ PoBatchResult PoBatch::run(const QStringList& poNumbers, const Progress& progres
             return !stopped;
         });
     for (std::size_t k = 0; k < pdfs.size(); ++k) {
-        made[k]->pdfMade = pdfs[k].error.isEmpty();
+        made[k]->pdfMade = pdfs[k].made();
+        made[k]->pdfNumber = pdfs[k].number;
         made[k]->pdfError = pdfs[k].error;
     }
     result.cancelled = stopped;

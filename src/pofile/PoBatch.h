@@ -23,7 +23,8 @@ struct PoBatchItem {
     qint32 number = 0;  // the failure's number and description, when it failed
     QString description;
     bool pdfMade = false;
-    QString pdfError;  // why the PDF was not made, when one was asked for
+    qint32 pdfNumber = 0;  // why the PDF was not made, when one was asked for
+    QString pdfError;
 };
 
 struct PoBatchResult {

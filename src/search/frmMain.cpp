@@ -25,10 +25,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableView>
+
+#include <algorithm>
 
 namespace tolvar {
 
@@ -118,6 +121,15 @@ frmMain::frmMain(QWidget* parent)
     // A double-click on a row, or Enter on the current row, activates it.
     connect(TDBGrid1, &QTableView::doubleClicked, this, [this] { TDBGrid1_Activate(); });
     TDBGrid1->installEventFilter(this);
+    // The context menu: one entry for the selected rows.
+    gridMenu_ = new QMenu(this);
+    gridMenu_->setObjectName(QStringLiteral("gridMenu"));
+    makeSelected_ = gridMenu_->addAction(QString());
+    makeSelected_->setObjectName(QStringLiteral("makeSelected"));
+    connect(makeSelected_, &QAction::triggered, this, [this] { TDBGrid1_MakeSelected(); });
+    TDBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(TDBGrid1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { showGridMenu(TDBGrid1->viewport()->mapToGlobal(pos)); });
 
     Form_Load();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -186,6 +198,14 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
             TDBGrid1_Activate();
             return true;
         }
+        // The keyboard's ways to the context menu, shown at the current cell.
+        const bool shiftF10 = key == Qt::Key_F10 && static_cast<QKeyEvent*>(event)->modifiers() == Qt::ShiftModifier;
+        if (key == Qt::Key_Menu || shiftF10) {
+            const QRect cell = TDBGrid1->visualRect(TDBGrid1->currentIndex());
+            const QPoint at = cell.isValid() ? cell.center() : QPoint(0, 0);
+            showGridMenu(TDBGrid1->viewport()->mapToGlobal(at));
+            return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -211,6 +231,15 @@ void frmMain::Command2_Click()
     ini.SetString(QString::fromUtf8(settings::kSaveFolder.key), folder);
 }
 
+// The save folder must be an existing folder: not empty, not a file.
+bool frmMain::saveFolderChecked()
+{
+    if (QFileInfo(txtPoDir->text()).isDir())
+        return true;
+    MsgBox(QStringLiteral("PO保存先を確認してください。"), MsgIcon::Critical, QStringLiteral("エラー"));
+    return false;
+}
+
 void frmMain::TDBGrid1_Activate()
 {
     const int row = TDBGrid1->currentIndex().row();
@@ -218,14 +247,43 @@ void frmMain::TDBGrid1_Activate()
     const QString poNo = result_->text(row, 1);
     if (kind.isEmpty() && poNo.isEmpty())
         return;
-    // The save folder must be an existing folder: not empty, not a file.
-    if (!QFileInfo(txtPoDir->text()).isDir()) {
-        MsgBox(QStringLiteral("PO保存先を確認してください。"), MsgIcon::Critical, QStringLiteral("エラー"));
+    if (!saveFolderChecked())
         return;
-    }
     outSetting().F_Open(poNo);
     // The dialog and its notice are gone: the keyboard comes back to the grid, whichever window
     // the window manager would have given it to.
+    activateWindow();
+    TDBGrid1->setFocus();
+}
+
+QStringList frmMain::selectedPoNumbers() const
+{
+    std::vector<int> rows;
+    for (const QModelIndex& index : TDBGrid1->selectionModel()->selectedIndexes())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    QStringList numbers;
+    for (int row : rows)
+        if (const QString poNo = result_->text(row, 1); !poNo.isEmpty())
+            numbers << poNo;
+    return numbers;
+}
+
+void frmMain::showGridMenu(const QPoint& globalPos)
+{
+    const auto count = selectedPoNumbers().size();
+    makeSelected_->setText(QStringLiteral("選択したPOを作成(%1件)").arg(count));
+    makeSelected_->setEnabled(count > 0);
+    gridMenu_->exec(globalPos);
+}
+
+void frmMain::TDBGrid1_MakeSelected()
+{
+    const QStringList numbers = selectedPoNumbers();
+    if (numbers.isEmpty() || !saveFolderChecked())
+        return;
+    outSetting().F_OpenBatch(numbers);
     activateWindow();
     TDBGrid1->setFocus();
 }

@@ -3,15 +3,18 @@
 // names as object names; positions are the form's twips, 15 to a pixel.
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <memory>
 
+class QAction;
 class QComboBox;
 class QDateEdit;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QTableView;
 
@@ -34,6 +37,10 @@ public:
     void Command2_Click();
     // Activation of the grid's current row: the output dialog for its PO.
     void TDBGrid1_Activate();
+    // The POs of the rows that have a selected cell, in the grid's order.
+    QStringList selectedPoNumbers() const;
+    // The grid's context menu entry: the output dialog in its batch form for the selected POs.
+    void TDBGrid1_MakeSelected();
     frmOutSetting& outSetting();
 
 protected:
@@ -43,6 +50,9 @@ private:
     void Form_Load();
     void buildConditions();
     void buildGrid();
+    bool saveFolderChecked();
+    // The grid's context menu, at a point of the screen (right button, the Menu key, Shift+F10).
+    void showGridMenu(const QPoint& globalPos);
 
     // The form's controls; tests find them by these object names.
     QGroupBox* Frame1;
@@ -58,6 +68,8 @@ private:
     QTableView* TDBGrid1;
     QLineEdit* txtPoDir;
     QPushButton* Command2;
+    QMenu* gridMenu_;
+    QAction* makeSelected_;
 
     PoResultModel* result_;
     std::unique_ptr<Recordset> recordset_;  // made on first use, open only inside a search

@@ -13,6 +13,7 @@ namespace tolvar {
 
 DbSetting gPoDbSetting;
 QString gPoSaveFolder;
+bool gPdfOutput = false;
 
 namespace {
 
@@ -66,6 +67,7 @@ qint32 LoadSettings(const QString& settingsFilePath)
         }
         gPoDbSetting.ConnectTimeout = timeout == 0 ? kDefaultTimeout : timeout;
         gPoSaveFolder = text(settings::kSaveFolder);
+        gPdfOutput = text(settings::kPdfOutput).trimmed() == QLatin1String("1");
         return 0;
     } catch (const Failure& failure) {
         MsgBox(failure.messageText(), MsgIcon::Critical, QStringLiteral("イニファイル"));

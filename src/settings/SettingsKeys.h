@@ -19,6 +19,8 @@ inline constexpr SettingKey kPassword{"PO_DB", "PASSWORD", ""};
 // Seconds; 0, empty, absent or not a number mean the default of 20.
 inline constexpr SettingKey kConnectTimeout{"PO_DB", "CONECT_TIMEOUT", "0"};
 inline constexpr SettingKey kSaveFolder{"全般", "PO_SAVE_FOLDER", ""};
+// "1" ticks "PDFも作成する" when the output dialog opens; anything else leaves it unticked. Read only.
+inline constexpr SettingKey kPdfOutput{"全般", "PDF_OUTPUT", ""};
 }  // namespace settings
 
 }  // namespace tolvar

@@ -39,6 +39,13 @@ enum class FailureCode : qint32 {
     // A PO number that cannot be a file name (it would put the workbook outside the save folder).
     PoNumberNotFileName = -3007,
 
+    // PDFs printed by LibreOffice.
+    PdfPrinterMissing = -3101,
+    PdfPrinterFailed = -3102,
+    PdfTimedOut = -3103,
+    PdfWriteFailed = -3104,
+    PdfCancelled = -3105,
+
     // The workbook engine refused a template or an operation: the failure's number is this one
     // minus the engine's own code (xls::ErrorCode, 1 and up), so -4001 and below.
     WorkbookEngine = -4000,

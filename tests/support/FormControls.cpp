@@ -30,6 +30,7 @@ OutSettingControls::OutSettingControls(const QWidget& d)
     : Label1(control<QLabel>(d, "Label1")),
       Frame1(control<QGroupBox>(d, "Frame1")),
       cheFileOpen(control<QCheckBox>(d, "cheFileOpen")),
+      chePdf(control<QCheckBox>(d, "chePdf")),
       cmdOK(control<QPushButton>(d, "cmdOK")),
       cmdCancel(control<QPushButton>(d, "cmdCancel"))
 {

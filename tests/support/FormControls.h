@@ -48,6 +48,7 @@ struct OutSettingControls {
     QLabel* Label1;
     QGroupBox* Frame1;
     QCheckBox* cheFileOpen;
+    QCheckBox* chePdf;
     QPushButton* cmdOK;
     QPushButton* cmdCancel;
 };
