@@ -104,19 +104,33 @@ SharedStrings::SharedStrings(std::vector<Record> chain) : chain_(std::move(chain
     const std::uint32_t unique = u32(chain_[0].data, 4);
     ChainCursor c(chain_);
     c.seek(0, 8);
-    // cstUnique can lie; the strings actually present count, at most what the data can hold.
-    while (texts_.size() < unique && !c.atEnd()) {
-        positions_.push_back({c.record(), c.offset()});
-        const std::uint16_t cch = c.u16v();
-        const std::uint8_t flags = c.byte();
-        const std::uint16_t runs = (flags & 0x08) ? c.u16v() : 0;
-        const std::uint32_t ext = (flags & 0x04) ? c.u32v() : 0;
-        std::u16string text = c.chars(cch, flags & 0x01);
-        c.skip(static_cast<std::size_t>(runs) * 4);
-        c.skip(ext);
-        if (runs == 0 && ext == 0 && !plain_.count(text))
-            plain_.emplace(text, static_cast<std::uint32_t>(texts_.size()));
-        texts_.push_back(std::move(text));
+    // cstUnique can lie either way. The strings it counts must be whole; after them, the strings
+    // that are whole count too, and the first that is not ends the table: its bytes belong to no
+    // string a cell can name and are dropped, so that the strings appended later follow the last
+    // one directly and are read back where they were put.
+    while (!c.atEnd()) {
+        const Position at{c.record(), c.offset()};
+        try {
+            const std::uint16_t cch = c.u16v();
+            const std::uint8_t flags = c.byte();
+            const std::uint16_t runs = (flags & 0x08) ? c.u16v() : 0;
+            const std::uint32_t ext = (flags & 0x04) ? c.u32v() : 0;
+            std::u16string text = c.chars(cch, flags & 0x01);
+            c.skip(static_cast<std::size_t>(runs) * 4);
+            c.skip(ext);
+            if (runs == 0 && ext == 0 && !plain_.count(text))
+                plain_.emplace(text, static_cast<std::uint32_t>(texts_.size()));
+            positions_.push_back(at);
+            texts_.push_back(std::move(text));
+        } catch (const Error&) {
+            if (texts_.size() < unique)
+                throw;
+            chain_[at.record].data.resize(at.offset);
+            chain_.resize(at.record + 1);
+            if (chain_.size() > 1 && chain_.back().data.empty())
+                chain_.pop_back();
+            break;
+        }
     }
 }
 

@@ -47,8 +47,7 @@ inline xls::Bytes withStream(const xls::Bytes& file, const std::function<void(xl
     return cf.serialize();
 }
 
-// The records of a stream with their data as one could edit them: the offset of each record's
-// data in the stream goes with it.
+// The records of a stream as one could edit them, each with the offset of its header in the stream.
 inline std::vector<xls::Record> streamRecords(const xls::Bytes& stream)
 {
     return xls::parseRecords(stream);

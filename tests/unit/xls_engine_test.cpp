@@ -295,3 +295,23 @@ TEST(xls_compound_file, chains_that_loop_and_directories_that_cycle_are_refused)
     EXPECT_EQ(CompoundFile::parse(cycle).findRootStream(u"Workbook"), -1);
     EXPECT_EQ(codeOf([&] { Workbook::fromBytes(cycle); }), ErrorCode::NoWorkbookStream);
 }
+
+// A table that counts fewer strings than it holds, or holds bytes after its last whole string:
+// the strings added later must be read back where they were put.
+TEST(xls_shared_strings, strings_added_after_a_table_that_counts_too_few_read_back)
+{
+    const Bytes file = tolvar::test::withStream(xlsBytes("MST_PO.xls"), [](Bytes& stream) {
+        for (const Record& r : parseRecords(stream))
+            if (r.type == rt::Sst) {
+                set32(stream, r.offset + 4 + 4, u32(r.data, 4) - 2);  // cstUnique, after the header and cstTotal
+                return;
+            }
+        ADD_FAILURE() << "no SST";
+    });
+    Workbook wb = Workbook::fromBytes(file);
+    wb.setCell(2, "B2", CellValue::fromText(u"after the table"));
+    wb.setCell(2, "B3", CellValue::fromText(u"漢字も"));
+    const Bytes saved = wb.saveToBytes();
+    EXPECT_EQ(wb.verify(saved), std::vector<std::string>{});
+    EXPECT_EQ(codeOf([&] { Workbook::fromBytes(saved); }), static_cast<ErrorCode>(0));
+}
