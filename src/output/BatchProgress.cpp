@@ -1,6 +1,7 @@
 #include "output/BatchProgress.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <algorithm>
 
@@ -21,9 +22,29 @@ BatchProgress::BatchProgress(QWidget* parent, const QString& caption, int total,
     auto* cancel = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), &dialog_);
     cancel->setObjectName(QStringLiteral("cmdCancel"));
     dialog_.setCancelButton(cancel);
+    // The dialog's own Escape is a shortcut, which was seen not to fire on X11 while the batch runs
+    // inside the output dialog's handler: Escape is taken here instead, on its way to the focus.
+    dialog_.installEventFilter(this);
+    cancel->installEventFilter(this);
     dialog_.setLabelText(QStringLiteral("0 / %1").arg(total));
     dialog_.show();
     QApplication::processEvents();
+}
+
+bool BatchProgress::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress)
+        return QObject::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() != Qt::Key_Escape || key->modifiers() != Qt::NoModifier)
+        return QObject::eventFilter(watched, event);
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Claimed for the key press that follows, so that no shortcut takes it.
+        event->accept();
+        return true;
+    }
+    dialog_.cancel();
+    return true;
 }
 
 bool BatchProgress::step(const PoBatch::Step& step)

@@ -10,7 +10,7 @@
 
 namespace tolvar {
 
-class BatchProgress {
+class BatchProgress : public QObject {
 public:
     BatchProgress(QWidget* parent, const QString& caption, int total, bool pdf);
     BatchProgress(const BatchProgress&) = delete;
@@ -18,6 +18,10 @@ public:
 
     // Shows where the batch is; false once ｷｬﾝｾﾙ was pressed.
     bool step(const PoBatch::Step& step);
+
+protected:
+    // Escape cancels, as the button does.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QProgressDialog dialog_;

@@ -164,6 +164,99 @@ def keyboard_workflow(x, tolvar, work, grab):
         proc.wait(10)
 
 
+def grid_point(x, main, row):
+    """A point of the grid's first column in the row (from 0), on the screen."""
+    geometry = dict(line.strip().split(": ", 1) for line in x.run("xwininfo", "-id", main).splitlines() if ": " in line)
+    left, top = int(geometry["Absolute upper-left X"]), int(geometry["Absolute upper-left Y"])
+    # The grid starts 8, 88 pixels into the window, its record selectors are 19 pixels wide, its
+    # header about 20 pixels high and a row 19.
+    return left + 8 + 19 + 20, top + 88 + 22 + 19 * row + 9
+
+
+def batch_with_pdfs(x, tolvar, work):
+    """Rows selected with the keyboard and the mouse, the grid's menu by the right button, Shift+F10
+    and the Menu key, the batch form with its PDF box ticked, the PDFs read back by poppler."""
+    out = os.path.join(work, "batch-out")
+    os.makedirs(out, exist_ok=True)
+    folder, db = program_folder(tolvar, work, out + "/")
+    rows = expected_rows(db)
+    proc, main = start(x, folder)
+    try:
+        x.key("Tab", "Tab", "Tab", "Tab", "Tab", "Return")
+        time.sleep(1)
+        # Into the grid, and the first three rows selected with Shift+Down.
+        x.key("Tab", "shift+Down", "shift+Down")
+        # The right button on a selected row keeps the selection.
+        px, py = grid_point(x, main, 1)
+        x.run("xdotool", "mousemove", str(px), str(py))
+        x.run("xdotool", "click", "3")
+        time.sleep(0.5)
+        x.key("Down", "Return")
+        x.wait_for("3件")
+        x.key("Escape")
+        x.gone("3件")
+        # Shift+F10, then the Menu key; the batch form: Tab to the PDF box past ｷｬﾝｾﾙ and the folder
+        # box, tick it, Enter for OK.
+        x.key("shift+F10", "Down", "Return")
+        x.wait_for("3件")
+        x.key("Escape")
+        x.gone("3件")
+        x.key("Menu", "Down", "Return")
+        x.wait_for("3件")
+        x.key("Tab", "Tab", "Tab", "space", "Return")
+        x.wait_for("終了", timeout=120)
+        x.key("Return")
+        x.gone("終了")
+        made = sorted(os.listdir(out))
+        expected = sorted(po + ext for po in rows[:3] for ext in (".xls", ".pdf"))
+        assert made == expected, f"the batch made {made}, not {expected}"
+        for po in rows[:3]:
+            pdf = os.path.join(out, po + ".pdf")
+            info = subprocess.run(["pdfinfo", pdf], capture_output=True, text=True).stdout
+            assert "Pages:" in info and int(info.split("Pages:")[1].split()[0]) >= 2, f"{pdf}: {info}"
+            text = subprocess.run(["pdftotext", pdf, "-"], capture_output=True, text=True).stdout
+            assert po in text, f"{pdf} does not show {po}"
+    finally:
+        proc.terminate()
+        proc.wait(10)
+
+
+def cancel_with_escape(x, tolvar, work):
+    """Every row of the grid with PDFs, Escape on the progress window while LibreOffice prints: the
+    batch stops at once, the workbooks and the PDFs finished by then stay, no more are made."""
+    out = os.path.join(work, "cancel-out")
+    os.makedirs(out, exist_ok=True)
+    folder, db = program_folder(tolvar, work, out + "/")
+    rows = expected_rows(db)
+    proc, main = start(x, folder)
+    try:
+        x.key("Tab", "Tab", "Tab", "Tab", "Tab", "Return")
+        time.sleep(1)
+        x.key("Tab", "ctrl+a", "Menu", "Down", "Return")
+        caption = f"{len(rows)}件"
+        x.wait_for(caption)
+        x.key("Tab", "Tab", "Tab", "space", "Return")
+        # The workbooks take a second; LibreOffice then needs seconds for all the PDFs, which it
+        # writes to a folder of its own: they come into the save folder together at the end.
+        time.sleep(4)
+        pressed = time.time()
+        x.key("Escape")
+        x.wait_for("終了", timeout=5)
+        took = time.time() - pressed
+        time.sleep(2)
+        pdfs = [f for f in os.listdir(out) if f.endswith(".pdf")]
+        workbooks = [f for f in os.listdir(out) if f.endswith(".xls")]
+        assert len(workbooks) == len(rows), f"{len(workbooks)} workbooks of {len(rows)}"
+        assert len(pdfs) < len(rows), f"{len(pdfs)} PDFs of {len(rows)} after Escape"
+        assert took < 1.5, f"Escape took {took:.1f} s to end the batch"
+        assert not [f for f in os.listdir(out) if not f.endswith((".pdf", ".xls"))], os.listdir(out)
+        x.key("Return")
+        x.gone("終了")
+    finally:
+        proc.terminate()
+        proc.wait(10)
+
+
 def error_caption(x, tolvar, work):
     folder, _ = program_folder(tolvar, work, os.path.join(work, "no-such-folder") + "/")
     proc, _ = start(x, folder)
@@ -200,7 +293,9 @@ def main():
     os.makedirs(work)
     failures = []
     for name, test in [("the keyboard workflow and its captions", lambda: keyboard_workflow(x, tolvar, work, grab)),
-                       ("the caption of an error", lambda: error_caption(x, tolvar, work))]:
+                       ("the caption of an error", lambda: error_caption(x, tolvar, work)),
+                       ("a batch with PDFs from the grid's menu", lambda: batch_with_pdfs(x, tolvar, work)),
+                       ("Escape ends a batch part-way", lambda: cancel_with_escape(x, tolvar, work))]:
         try:
             test()
             print(f"ok: {name}")

@@ -201,21 +201,30 @@ TEST_F(BatchTest, a_batch_makes_the_pos_in_the_grids_order_says_so_once_and_open
     EXPECT_EQ(window->findChild<QProgressDialog*>(QStringLiteral("BatchProgress")), nullptr);
 }
 
-TEST_F(BatchTest, cancel_part_way_keeps_what_is_made_and_starts_nothing_more)
+TEST_F(BatchTest, cancel_or_escape_part_way_keeps_what_is_made_and_starts_nothing_more)
 {
     search();
-    selectRows({0, 1, 2, 3});
-    const auto cancel = whenProgressShows(QStringLiteral("3 / 4"), [](QProgressDialog& p) {
-        QTest::mouseClick(p.findChild<QPushButton*>(QStringLiteral("cmdCancel")), Qt::LeftButton);
-    });
-    makeSelected(clickOk);
-    // The workbooks before the press are whole, the rest were never started: no file of theirs.
-    QStringList expected{poAt(0) + QStringLiteral(".xls"), poAt(1) + QStringLiteral(".xls")};
-    expected.sort();
-    EXPECT_EQ(made(), expected);
-    ASSERT_EQ(recorder.messages.size(), 1u);
-    EXPECT_EQ(recorder.messages[0], (Message{QStringLiteral("2件作成しました。\n残りの2件はｷｬﾝｾﾙしました。"),
-                                             QStringLiteral("終了"), MsgIcon::Information}));
+    const std::function<void(QProgressDialog&)> ways[] = {
+        [](QProgressDialog& p) {
+            QTest::mouseClick(p.findChild<QPushButton*>(QStringLiteral("cmdCancel")), Qt::LeftButton);
+        },
+        [](QProgressDialog& p) { QTest::keyClick(&p, Qt::Key_Escape); },
+    };
+    for (const auto& press : ways) {
+        QDir(saveFolder).removeRecursively();
+        QDir().mkpath(saveFolder);
+        recorder.messages.clear();
+        selectRows({0, 1, 2, 3});
+        const auto cancel = whenProgressShows(QStringLiteral("3 / 4"), press);
+        makeSelected(clickOk);
+        // The workbooks before the press are whole, the rest were never started: no file of theirs.
+        QStringList expected{poAt(0) + QStringLiteral(".xls"), poAt(1) + QStringLiteral(".xls")};
+        expected.sort();
+        EXPECT_EQ(made(), expected);
+        ASSERT_EQ(recorder.messages.size(), 1u);
+        EXPECT_EQ(recorder.messages[0], (Message{QStringLiteral("2件作成しました。\n残りの2件はｷｬﾝｾﾙしました。"),
+                                                 QStringLiteral("終了"), MsgIcon::Information}));
+    }
     EXPECT_TRUE(opened.isEmpty());
 }
 
@@ -223,7 +232,6 @@ TEST_F(BatchTest, failed_pos_are_listed_with_their_failures_and_the_others_are_m
 {
     search();
     std::vector<int> rows;
-    QString deleted, locked;
     for (int r = 0; r < window->resultTable().rowCount(); ++r)
         if (poAt(r) == QStringLiteral("P0004") || poAt(r) == QStringLiteral("P0002") ||
             poAt(r) == QStringLiteral("P0001"))

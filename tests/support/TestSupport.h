@@ -3,6 +3,7 @@
 #pragma once
 
 #include "settings/DbSetting.h"
+#include "util/Messages.h"
 #include "util/ProgramPaths.h"
 
 #include <sys/resource.h>
@@ -12,6 +13,21 @@
 #include <QTemporaryDir>
 #include <QtGlobal>
 #include <optional>
+#include <ostream>
+
+// Failures show texts as text, not as the bytes of the object.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace tolvar {
+inline void PrintTo(const Message& m, std::ostream* os)
+{
+    *os << "{\"" << m.text.toStdString() << "\", caption \"" << m.caption.toStdString() << "\", icon "
+        << static_cast<int>(m.icon) << "}";
+}
+}  // namespace tolvar
 
 namespace tolvar::test {
 

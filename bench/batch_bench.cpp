@@ -1,0 +1,207 @@
+// Batches through tolvar-po as whole processes, on a SQLite database of 1 000 POs of 45 lines:
+//  - 100 POs in one call, workbooks only (the time of the call and a PO's share of it);
+//  - the same 100 with --pdf, one LibreOffice for all of them, against one tolvar-po --pdf (and so
+//    one LibreOffice) per PO, with the seconds a PO takes once LibreOffice has started and the
+//    ratio of the two ways; TOLVAR_BENCH_PDF_POS sets how many POs (100 unless set);
+//  - the peak memory of a call for 1, 100 and 1 000 POs: a batch holds one workbook at a time, so
+//    the peak stays where one PO puts it.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr int kPos = 1000;
+constexpr int kLines = 45;
+QTemporaryDir* folder = nullptr;
+
+QString path(const QString& name)
+{
+    return QDir(folder->path()).filePath(name);
+}
+
+QString poNumber(int i)
+{
+    return QStringLiteral("C%1").arg(i, 4, 10, QLatin1Char('0'));
+}
+
+void makeDatabase(const QString& file)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bench-writer"));
+    db.setDatabaseName(file);
+    db.open();
+    QFile schema(QStringLiteral(TOLVAR_SOURCE_DIR "/assets/demo/schema-sqlite.sql"));
+    schema.open(QIODevice::ReadOnly);
+    QStringList code;
+    for (const QString& line : QString::fromUtf8(schema.readAll()).split(QLatin1Char('\n')))
+        if (!line.trimmed().startsWith(QLatin1String("--")))
+            code << line;
+    for (const QString& statement : code.join(QLatin1Char('\n')).split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        if (!statement.trimmed().isEmpty())
+            QSqlQuery(db).exec(statement);
+    db.transaction();
+    QSqlQuery h(db), m(db);
+    h.prepare(
+        QStringLiteral("INSERT INTO TBL_PO_H (PO番号, 発注区分, 発注先名, PO発行日, 得意先CD, 得意先名, 希望納期, "
+                       "運賃請求, ロス率) "
+                       "VALUES (?, '0', '東洋精機株式会社', '2024/01/15', 'A01', '北星商事', '2024/02/28', 0, 1)"));
+    m.prepare(
+        QStringLiteral("INSERT INTO TBL_PO_M (PO番号, PO行, 商品CD, 品名1, 品名2, 客先商品CD, 数量, 下代, 上代) "
+                       "VALUES (?, ?, ?, 'ステンレスボルト', 'M8×30', 'C-001', ?, 1500.5, 2100.7)"));
+    for (int po = 1; po <= kPos; ++po) {
+        h.addBindValue(poNumber(po));
+        h.exec();
+        for (int line = 1; line <= kLines; ++line) {
+            m.addBindValue(poNumber(po));
+            m.addBindValue(line);
+            m.addBindValue(QStringLiteral("ITM-%1").arg(line));
+            m.addBindValue(line % 7 + 1);
+            m.exec();
+        }
+    }
+    db.commit();
+    db.close();
+}
+
+struct Run {
+    int status = -1;
+    double seconds = 0;
+    long peakKilobytes = 0;
+};
+
+// tolvar-po with the bench's settings and the POs first .. first + count - 1, its output thrown
+// away; the time and the peak memory of that one process.
+Run tolvarPo(QStringList options, int first, int count)
+{
+    options.prepend(path(QStringLiteral("tolvar.ini")));
+    options.prepend(QStringLiteral("--settings"));
+    options << QStringLiteral("--out") << path(QStringLiteral("out"));
+    for (int i = first; i < first + count; ++i)
+        options << poNumber(i);
+    std::vector<QByteArray> bytes{QByteArray(TOLVAR_APP_DIR "/tolvar-po")};
+    for (const QString& o : options)
+        bytes.push_back(o.toUtf8());
+    std::vector<char*> argv;
+    for (QByteArray& b : bytes)
+        argv.push_back(b.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    Run run;
+    QElapsedTimer clock;
+    clock.start();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        rusage usage{};
+        wait4(pid, &status, 0, &usage);
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.peakKilobytes = usage.ru_maxrss;
+    }
+    run.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    posix_spawn_file_actions_destroy(&actions);
+    return run;
+}
+
+void BM_batch_100_workbooks(benchmark::State& state)
+{
+    double total = 0;
+    for (auto _ : state) {
+        const Run run = tolvarPo({}, 1, 100);
+        if (run.status != 0)
+            state.SkipWithError("tolvar-po failed");
+        state.SetIterationTime(run.seconds);
+        total += run.seconds;
+    }
+    state.counters["ms_per_po"] = total * 1000 / 100 / static_cast<double>(state.iterations());
+}
+
+int pdfPos()
+{
+    const int n = qEnvironmentVariableIntValue("TOLVAR_BENCH_PDF_POS");
+    return n >= 2 ? std::min(n, kPos) : 100;
+}
+
+// One LibreOffice for the batch against one per PO. The first figure, less the call for one PO,
+// over the other POs, is a PO's time once LibreOffice has started.
+void BM_batch_pdf(benchmark::State& state)
+{
+    const int n = pdfPos();
+    for (auto _ : state) {
+        const Run one = tolvarPo({QStringLiteral("--pdf")}, 1, 1);
+        const Run batch = tolvarPo({QStringLiteral("--pdf")}, 1, n);
+        double perFile = 0;
+        bool failed = one.status != 0 || batch.status != 0;
+        for (int i = 1; i <= n; ++i) {
+            const Run single = tolvarPo({QStringLiteral("--pdf")}, i, 1);
+            perFile += single.seconds;
+            failed = failed || single.status != 0;
+        }
+        if (failed)
+            state.SkipWithError("tolvar-po --pdf failed (is LibreOffice installed?)");
+        state.SetIterationTime(batch.seconds);
+        state.counters["pos"] = n;
+        state.counters["s_one_po"] = one.seconds;
+        state.counters["s_one_process"] = batch.seconds;
+        state.counters["s_a_process_per_po"] = perFile;
+        state.counters["s_per_po_after_start"] = (batch.seconds - one.seconds) / (n - 1);
+        state.counters["ratio"] = perFile / batch.seconds;
+    }
+}
+
+void BM_batch_peak_memory(benchmark::State& state)
+{
+    const auto count = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        const Run run = tolvarPo({}, 1, count);
+        if (run.status != 0)
+            state.SkipWithError("tolvar-po failed");
+        state.SetIterationTime(run.seconds);
+        state.counters["peak_MB"] = static_cast<double>(run.peakKilobytes) / 1024.0;
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_batch_100_workbooks)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_batch_pdf)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_batch_peak_memory)
+    ->Arg(1)
+    ->Arg(100)
+    ->Arg(1000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    folder = &dir;
+    QDir(dir.path()).mkdir(QStringLiteral("out"));
+    makeDatabase(path(QStringLiteral("bench.db")));
+    QSqlDatabase::removeDatabase(QStringLiteral("bench-writer"));
+    QFile ini(path(QStringLiteral("tolvar.ini")));
+    ini.open(QIODevice::WriteOnly);
+    ini.write("[PO_DB]\r\nPROVIDER=SQLite\r\nSERVER_NM=" + path(QStringLiteral("bench.db")).toUtf8() + "\r\n");
+    ini.close();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}
