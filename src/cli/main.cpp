@@ -1,10 +1,12 @@
 // tolvar-po: the PO workbooks without a window.
 #include "cli/TolvarPo.h"
+#include "util/KeepFreedMemory.h"
 
 #include <QCoreApplication>
 
 int main(int argc, char** argv)
 {
+    tolvar::keepFreedMemory();
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);

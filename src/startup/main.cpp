@@ -5,10 +5,12 @@
 #include "startup/QtMessageSink.h"
 #include "startup/SingleInstance.h"
 #include "startup/TolvarApplication.h"
+#include "util/KeepFreedMemory.h"
 #include "util/Messages.h"
 
 int main(int argc, char** argv)
 {
+    tolvar::keepFreedMemory();
     tolvar::TolvarApplication app(argc, argv);
     tolvar::QtMessageSink sink;
     tolvar::ScopedMessageSink messages(sink);
