@@ -106,12 +106,17 @@ std::vector<PdfPrinter::Result> PdfPrinter::print(const QStringList& workbooks, 
     int started = 0;
     QByteArray output;
     std::optional<Outcome> failure;
+    // The time-out runs from the start and again from each workbook taken up: a batch of any size
+    // has it for every PDF, and a LibreOffice that stops getting on is given up.
     QElapsedTimer clock;
     clock.start();
     while (!process.waitForFinished(50)) {
         output += process.readAll();
         for (qsizetype end = output.indexOf('\n'); end >= 0; end = output.indexOf('\n')) {
-            started += output.startsWith("convert ") ? 1 : 0;
+            if (output.startsWith("convert ")) {
+                ++started;
+                clock.restart();
+            }
             output.remove(0, end + 1);
         }
         if (progress && !progress(std::max(0, started - 1), total)) {

@@ -1,9 +1,10 @@
 // PdfPrinter: finished workbooks printed to PDF beside them (<name>.pdf) by LibreOffice headless,
 // soffice from PATH, which renders every sheet in order with its own page setup and print area.
 // All the workbooks go to one LibreOffice process with a profile folder of its own, so that it
-// neither disturbs nor waits for a LibreOffice the user has open, and with a time-out. Each PDF is
-// written to a temporary name and moved into place, like the workbooks; a PDF that cannot be made
-// has its failure's number and description in its result, and the workbooks are never touched.
+// neither disturbs nor waits for a LibreOffice the user has open, and with a time-out for each PDF
+// (the first one's includes LibreOffice's start). Each PDF is written to a temporary name and moved
+// into place, like the workbooks; a PDF that cannot be made has its failure's number and
+// description in its result, and the workbooks are never touched.
 #pragma once
 
 #include <QString>
