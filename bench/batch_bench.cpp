@@ -5,6 +5,8 @@
 //    ratio of the two ways; TOLVAR_BENCH_PDF_POS sets how many POs (100 unless set);
 //  - the peak memory of a call for 1, 100 and 1 000 POs: a batch holds one workbook at a time, so
 //    the peak stays where one PO puts it.
+#include "BenchSchema.h"
+
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -43,15 +45,7 @@ void makeDatabase(const QString& file)
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bench-writer"));
     db.setDatabaseName(file);
     db.open();
-    QFile schema(QStringLiteral(TOLVAR_SOURCE_DIR "/assets/demo/schema-sqlite.sql"));
-    schema.open(QIODevice::ReadOnly);
-    QStringList code;
-    for (const QString& line : QString::fromUtf8(schema.readAll()).split(QLatin1Char('\n')))
-        if (!line.trimmed().startsWith(QLatin1String("--")))
-            code << line;
-    for (const QString& statement : code.join(QLatin1Char('\n')).split(QLatin1Char(';'), Qt::SkipEmptyParts))
-        if (!statement.trimmed().isEmpty())
-            QSqlQuery(db).exec(statement);
+    createPoSchema(db);
     db.transaction();
     QSqlQuery h(db), m(db);
     h.prepare(

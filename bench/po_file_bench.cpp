@@ -5,6 +5,8 @@
 #include "settings/LoadSettings.h"
 #include "util/Messages.h"
 
+#include "BenchSchema.h"
+
 #include <benchmark/benchmark.h>
 #include <QCoreApplication>
 #include <QDir>
@@ -27,15 +29,7 @@ void makeDatabase(const QString& path)
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bench-writer"));
     db.setDatabaseName(path);
     db.open();
-    QFile schema(QStringLiteral(TOLVAR_SOURCE_DIR "/assets/demo/schema-sqlite.sql"));
-    schema.open(QIODevice::ReadOnly);
-    QStringList code;
-    for (const QString& line : QString::fromUtf8(schema.readAll()).split(QLatin1Char('\n')))
-        if (!line.trimmed().startsWith(QLatin1String("--")))
-            code << line;
-    for (const QString& statement : code.join(QLatin1Char('\n')).split(QLatin1Char(';'), Qt::SkipEmptyParts))
-        if (!statement.trimmed().isEmpty())
-            QSqlQuery(db).exec(statement);
+    createPoSchema(db);
     db.transaction();
     for (int lines : {1, 45, 1000}) {
         QSqlQuery h(db);

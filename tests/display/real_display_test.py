@@ -10,6 +10,7 @@ demo data and its settings. DISPLAY_FILE holds the display the X session started
 tests/display/x-session.sh runs on. With WINDOW_GRAB, a picture of the search window is kept in
 WORK_DIR.
 """
+import contextlib
 import os
 import shutil
 import sqlite3
@@ -173,17 +174,27 @@ def grid_point(x, main, row):
     return left + 8 + 19 + 20, top + 88 + 22 + 19 * row + 9
 
 
-def batch_with_pdfs(x, tolvar, work):
-    """Rows selected with the keyboard and the mouse, the grid's menu by the right button, Shift+F10
-    and the Menu key, the batch form with its PDF box ticked, the PDFs read back by poppler."""
-    out = os.path.join(work, "batch-out")
+@contextlib.contextmanager
+def searched(x, tolvar, work, name):
+    """The program started on a save folder of its own and the staff code's search made with the
+    keyboard: the save folder, the rows and the window; the program ends with the block."""
+    out = os.path.join(work, name)
     os.makedirs(out, exist_ok=True)
     folder, db = program_folder(tolvar, work, out + "/")
-    rows = expected_rows(db)
     proc, main = start(x, folder)
     try:
         x.key("Tab", "Tab", "Tab", "Tab", "Tab", "Return")
         time.sleep(1)
+        yield out, expected_rows(db), main
+    finally:
+        proc.terminate()
+        proc.wait(10)
+
+
+def batch_with_pdfs(x, tolvar, work):
+    """Rows selected with the keyboard and the mouse, the grid's menu by the right button, Shift+F10
+    and the Menu key, the batch form with its PDF box ticked, the PDFs read back by poppler."""
+    with searched(x, tolvar, work, "batch-out") as (out, rows, main):
         # Into the grid, and the first three rows selected with Shift+Down.
         x.key("Tab", "shift+Down", "shift+Down")
         # The right button on a selected row keeps the selection.
@@ -216,22 +227,12 @@ def batch_with_pdfs(x, tolvar, work):
             assert "Pages:" in info and int(info.split("Pages:")[1].split()[0]) >= 2, f"{pdf}: {info}"
             text = subprocess.run(["pdftotext", pdf, "-"], capture_output=True, text=True).stdout
             assert po in text, f"{pdf} does not show {po}"
-    finally:
-        proc.terminate()
-        proc.wait(10)
 
 
 def cancel_with_escape(x, tolvar, work):
     """Every row of the grid with PDFs, Escape on the progress window while LibreOffice prints: the
     batch stops at once, the workbooks and the PDFs finished by then stay, no more are made."""
-    out = os.path.join(work, "cancel-out")
-    os.makedirs(out, exist_ok=True)
-    folder, db = program_folder(tolvar, work, out + "/")
-    rows = expected_rows(db)
-    proc, main = start(x, folder)
-    try:
-        x.key("Tab", "Tab", "Tab", "Tab", "Tab", "Return")
-        time.sleep(1)
+    with searched(x, tolvar, work, "cancel-out") as (out, rows, _):
         x.key("Tab", "ctrl+a", "Menu", "Down", "Return")
         caption = f"{len(rows)}件"
         x.wait_for(caption)
@@ -252,9 +253,6 @@ def cancel_with_escape(x, tolvar, work):
         assert not [f for f in os.listdir(out) if not f.endswith((".pdf", ".xls"))], os.listdir(out)
         x.key("Return")
         x.gone("終了")
-    finally:
-        proc.terminate()
-        proc.wait(10)
 
 
 def error_caption(x, tolvar, work):
