@@ -1,21 +1,27 @@
 #!/usr/bin/env bash
-# A private PostgreSQL server for the tests: a cluster in a folder of the build tree, on a free
-# loopback port, run as the postgres user (initdb refuses root), with password authentication,
+# A private PostgreSQL server for the tests, on a free loopback port, with password authentication,
 # the PO schema and the test data. "start DIR" writes DIR/connection ("host:port db user
-# password") for the tests; "stop DIR" stops the server and removes the cluster.
+# password") for the tests; "stop DIR" stops the server and removes the cluster. The cluster lies
+# in DIR; as root it is run as the postgres user (initdb refuses root) and lies in a folder of its
+# own under /tmp that DIR names, since postgres may not reach into the build tree (a clone in
+# /root or in a folder only root may enter).
 set -euo pipefail
 action=${1:?start or stop}
-dir=${2:?folder}
+dir=$(realpath -m "${2:?folder}")
 src=$(cd "$(dirname "$0")/../.." && pwd)
 bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
 [ -n "$bin" ] || { echo "PostgreSQL server binaries not found (apt-get install postgresql)"; exit 1; }
 runas=()
 if [ "$(id -u)" = 0 ]; then runas=(runuser -u postgres --); fi
+cd /
 
 stop() {
-  if [ -f "$dir/data/postmaster.pid" ]; then
-    "${runas[@]}" "$bin/pg_ctl" -D "$dir/data" -m immediate -w stop >/dev/null 2>&1 || true
+  local cluster=$dir
+  [ -f "$dir/cluster" ] && cluster=$(cat "$dir/cluster")
+  if [ -f "$cluster/data/postmaster.pid" ]; then
+    "${runas[@]}" "$bin/pg_ctl" -D "$cluster/data" -m immediate -w stop >/dev/null 2>&1 || true
   fi
+  [ "$cluster" != "$dir" ] && rm -rf "$cluster"
   rm -rf "$dir"
 }
 
@@ -24,14 +30,19 @@ stop) stop ;;
 start)
   stop
   mkdir -p "$dir"
+  cluster=$dir
+  if [ "$(id -u)" = 0 ]; then
+    cluster=$(mktemp -d /tmp/tolvar-pg.XXXXXX)
+    echo "$cluster" > "$dir/cluster"
+  fi
   port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
   password=tolvar-test
-  echo "$password" > "$dir/pwfile"
-  [ "$(id -u)" = 0 ] && chown -R postgres "$dir"
-  "${runas[@]}" "$bin/initdb" -D "$dir/data" -U tolvar -E UTF8 --locale=C -A scram-sha-256 \
-      --pwfile="$dir/pwfile" >/dev/null
-  "${runas[@]}" "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w \
-      -o "-c listen_addresses=127.0.0.1 -c port=$port -c unix_socket_directories=$dir -c fsync=off" start >/dev/null
+  echo "$password" > "$cluster/pwfile"
+  [ "$(id -u)" = 0 ] && chown -R postgres "$cluster"
+  "${runas[@]}" "$bin/initdb" -D "$cluster/data" -U tolvar -E UTF8 --locale=C -A scram-sha-256 \
+      --pwfile="$cluster/pwfile" >/dev/null
+  "${runas[@]}" "$bin/pg_ctl" -D "$cluster/data" -l "$cluster/server.log" -w \
+      -o "-c listen_addresses=127.0.0.1 -c port=$port -c unix_socket_directories=$cluster -c fsync=off" start >/dev/null
   export PGPASSWORD=$password
   psql=("$bin/psql" -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p "$port" -U tolvar)
   "${psql[@]}" -d postgres -c "CREATE DATABASE podb" >/dev/null
