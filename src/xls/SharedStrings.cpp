@@ -118,8 +118,7 @@ SharedStrings::SharedStrings(std::vector<Record> chain) : chain_(std::move(chain
             std::u16string text = c.chars(cch, flags & 0x01);
             c.skip(static_cast<std::size_t>(runs) * 4);
             c.skip(ext);
-            if (runs == 0 && ext == 0 && !plain_.count(text))
-                plain_.emplace(text, static_cast<std::uint32_t>(texts_.size()));
+            isPlain_.push_back(runs == 0 && ext == 0);
             positions_.push_back(at);
             texts_.push_back(std::move(text));
         } catch (const Error&) {
@@ -154,6 +153,12 @@ std::uint32_t SharedStrings::statedUnique() const
 
 std::uint32_t SharedStrings::add(const std::u16string& text)
 {
+    if (!indexed_) {
+        for (std::size_t i = 0; i < texts_.size(); ++i)
+            if (isPlain_[i])
+                plain_.emplace(texts_[i], static_cast<std::uint32_t>(i));  // the first of equal texts stays
+        indexed_ = true;
+    }
     if (const auto it = plain_.find(text); it != plain_.end())
         return it->second;
     if (chain_.empty()) {
@@ -165,6 +170,7 @@ std::uint32_t SharedStrings::add(const std::u16string& text)
     appendString(text);
     const auto index = static_cast<std::uint32_t>(texts_.size());
     texts_.push_back(text);
+    isPlain_.push_back(true);
     plain_.emplace(text, index);
     return index;
 }

@@ -26,8 +26,11 @@ public:
     std::uint32_t statedTotal() const;
     std::uint32_t statedUnique() const;
     // The index of the text, appended when no plain string (no formatting runs, no phonetic
-    // data) holds it yet.
+    // data) holds it yet. The first call indexes the table's plain strings: a table only read
+    // never pays for that.
     std::uint32_t add(const std::u16string& text);
+    // The texts, moved out: the table is of no further use.
+    std::vector<std::u16string> releaseTexts() { return std::move(texts_); }
 
     // The SST chain with the counts set; totalReferences is the number of LABELSST cells.
     std::vector<Record> records(std::uint32_t totalReferences) const;
@@ -44,7 +47,9 @@ private:
     std::vector<Record> chain_;
     std::vector<std::u16string> texts_;
     std::vector<Position> positions_;
+    std::vector<bool> isPlain_;  // by index: no formatting runs, no phonetic data
     std::unordered_map<std::u16string, std::uint32_t> plain_;
+    bool indexed_ = false;
 };
 
 }  // namespace xls

@@ -211,7 +211,7 @@ WorkbookScan WorkbookScan::fromStream(ByteView stream, Offsets offsets, const Ea
     scan.sstUnique = strings.statedUnique();
     scan.sstStrings = strings.count();
 
-    scan.texts = strings.texts();
+    scan.texts = strings.releaseTexts();
 
     const std::vector<std::size_t> starts = substreams(stream, globalsEnd);
     std::size_t nextInOrder = 0;
