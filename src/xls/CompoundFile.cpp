@@ -35,9 +35,17 @@ constexpr std::size_t kMinorVersion = 0x18, kMajorVersion = 0x1A, kByteOrder = 0
 // A directory entry's fields, by offset within its 128 bytes.
 namespace entry {
 constexpr std::size_t kSize = 128, kName = 0, kNameLength = 64, kType = 66, kLeft = 68, kRight = 72, kChild = 76,
-                      kStart = 116, kStreamSize = 120, kStreamSizeHigh = 124;
-constexpr std::uint8_t kStream = 2, kRoot = 5;
+                      kColour = 67, kStart = 116, kStreamSize = 120, kStreamSizeHigh = 124;
+constexpr std::uint8_t kStream = 2, kRoot = 5, kBlack = 1;
 }  // namespace entry
+
+using RawEntry = std::array<std::uint8_t, entry::kSize>;
+
+void setEntry32(RawEntry& raw, std::size_t offset, std::uint32_t value)
+{
+    for (std::size_t i = 0; i < 4; ++i)
+        raw[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
 
 [[noreturn]] void damaged(const std::string& what, std::size_t offset = Error::npos)
 {
@@ -88,8 +96,11 @@ std::vector<std::uint32_t> chain(const std::vector<std::uint32_t>& fat, std::uin
     return out;
 }
 
+// Whether a chain may hold less than the size its entry states.
+enum class Shortfall { Damaged, KeepWhatIsThere };
+
 Bytes readChain(const Sectors& sectors, const std::vector<std::uint32_t>& fat, std::uint32_t start, std::size_t wanted,
-                const char* what)
+                const char* what, Shortfall shortfall = Shortfall::Damaged)
 {
     Bytes out;
     if (start == kEndOfChain || wanted == 0)
@@ -102,9 +113,9 @@ Bytes readChain(const Sectors& sectors, const std::vector<std::uint32_t>& fat, s
         if (out.size() >= wanted)
             break;
     }
-    if (out.size() < wanted)
+    if (out.size() < wanted && shortfall == Shortfall::Damaged)
         damaged(std::string(what) + " is shorter than its size");
-    out.resize(wanted);
+    out.resize(std::min(out.size(), wanted));
     return out;
 }
 
@@ -231,10 +242,12 @@ void CompoundFile::readStreams(ByteView file, const std::vector<std::uint32_t>& 
                                std::uint32_t sectorCount)
 {
     const Sectors sectors{file, sectorSize, sectorCount};
-    // The root entry's chain is the mini stream; the mini FAT has a chain of its own.
+    // The root entry's chain is the mini stream; the mini FAT has a chain of its own. Some writers
+    // state a mini stream size far larger than its chain holds; the
+    // readers take the chain as it is, and each small stream is still checked against what it holds.
     const Entry& root = entries_[0];
-    const Bytes ministream =
-        readChain(sectors, fat, u32(root.raw, entry::kStart), u32(root.raw, entry::kStreamSize), "mini stream");
+    const Bytes ministream = readChain(sectors, fat, u32(root.raw, entry::kStart), u32(root.raw, entry::kStreamSize),
+                                       "mini stream", Shortfall::KeepWhatIsThere);
     std::vector<std::uint32_t> minifat;
     const Bytes rawMinifat =
         readChain(sectors, fat, u32(file, header::kFirstMiniFat),
@@ -278,6 +291,55 @@ int CompoundFile::findRootStream(const std::u16string& name) const
         todo.push_back(u32(e.raw, entry::kRight));
     }
     return -1;
+}
+
+void CompoundFile::removeRootStream(int id)
+{
+    const auto removed = static_cast<std::uint32_t>(id);
+    if (entries_.empty() || removed == 0 || removed >= entries_.size())
+        throw Error(ErrorCode::Unsupported, "no directory entry " + std::to_string(id));
+
+    // The root's children in the tree's own order (left, node, right), each visited once.
+    std::vector<std::uint32_t> ordered;
+    std::vector<bool> seen(entries_.size(), false);
+    std::vector<std::uint32_t> path;
+    std::uint32_t node = u32(entries_[0].raw, entry::kChild);
+    auto usable = [&](std::uint32_t n) { return n != kNoStream && n < entries_.size() && !seen[n]; };
+    while (usable(node) || !path.empty()) {
+        while (usable(node)) {
+            seen[node] = true;
+            path.push_back(node);
+            node = u32(entries_[node].raw, entry::kLeft);
+        }
+        node = path.back();
+        path.pop_back();
+        if (node != removed)
+            ordered.push_back(node);
+        node = u32(entries_[node].raw, entry::kRight);
+    }
+
+    // Linked again as a balanced tree; a tree of black nodes only is a valid red-black tree to the
+    // format's readers.
+    auto link = [&](auto& self, std::size_t begin, std::size_t end) -> std::uint32_t {
+        if (begin == end)
+            return kNoStream;
+        const std::size_t middle = begin + (end - begin) / 2;
+        Entry& e = entries_[ordered[middle]];
+        const std::uint32_t left = self(self, begin, middle);
+        const std::uint32_t right = self(self, middle + 1, end);
+        setEntry32(e.raw, entry::kLeft, left);
+        setEntry32(e.raw, entry::kRight, right);
+        e.raw[entry::kColour] = entry::kBlack;
+        return ordered[middle];
+    };
+    setEntry32(entries_[0].raw, entry::kChild, link(link, 0, ordered.size()));
+
+    Entry unused;
+    setEntry32(unused.raw, entry::kLeft, kNoStream);
+    setEntry32(unused.raw, entry::kRight, kNoStream);
+    setEntry32(unused.raw, entry::kChild, kNoStream);
+    entries_[removed] = unused;
+    streams_[removed].clear();
 }
 
 bool CompoundFile::hasEntry(const std::u16string& name) const
@@ -342,13 +404,11 @@ struct MiniLayout {
     }
 };
 
-void setPlacement(std::array<std::uint8_t, 128>& raw, std::uint32_t start, std::size_t size)
+void setPlacement(RawEntry& raw, std::uint32_t start, std::size_t size)
 {
-    Bytes bytes(raw.begin(), raw.end());
-    set32(bytes, entry::kStart, start);
-    set32(bytes, entry::kStreamSize, static_cast<std::uint32_t>(size));
-    set32(bytes, entry::kStreamSizeHigh, 0);
-    std::copy(bytes.begin(), bytes.end(), raw.begin());
+    setEntry32(raw, entry::kStart, start);
+    setEntry32(raw, entry::kStreamSize, static_cast<std::uint32_t>(size));
+    setEntry32(raw, entry::kStreamSizeHigh, 0);
 }
 
 // FAT and DIFAT sectors map themselves too: their counts grow until they settle.

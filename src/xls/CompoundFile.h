@@ -25,6 +25,9 @@ public:
     bool hasEntry(const std::u16string& name) const;
     const Bytes& stream(int entry) const { return streams_.at(static_cast<std::size_t>(entry)); }
     void setStream(int entry, Bytes data) { streams_.at(static_cast<std::size_t>(entry)) = std::move(data); }
+    // Takes a stream directly under the root out of the container: its entry becomes unused and the
+    // root's other children are linked again, in their order, as a balanced tree of black nodes.
+    void removeRootStream(int entry);
 
 private:
     void readDirectory(ByteView file, const std::vector<std::uint32_t>& fat, std::size_t sectorSize,

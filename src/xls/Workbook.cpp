@@ -133,11 +133,17 @@ void Workbook::openContainer(ByteView bytes)
     if (container_.hasEntry(u"Revision Log"))
         throw Error(ErrorCode::Unsupported, "a shared workbook");
     workbookStream_ = container_.findRootStream(u"Workbook");
+    const int olderCopy = container_.findRootStream(u"Book");
     if (workbookStream_ < 0) {
-        if (container_.findRootStream(u"Book") >= 0)
+        if (olderCopy >= 0)
             throw Error(ErrorCode::OldFormat, "a BIFF5 \"Book\" stream");
         throw Error(ErrorCode::NoWorkbookStream, "");
     }
+    // A file saved for Excel 5 and Excel 97 at once also holds the older format's copy of the
+    // workbook. It would not follow what is written here, and a reader that prefers it would show
+    // the template instead of the workbook; it goes.
+    if (olderCopy >= 0)
+        container_.removeRootStream(olderCopy);
 }
 
 // The globals substream: kept record by record, with what the engine needs taken out of it. Returns

@@ -172,6 +172,60 @@ TEST(xls_compound_file, reads_4096_byte_sectors_and_the_mini_stream)
     }
 }
 
+// One writer states a mini stream size far beyond what the mini stream's chain holds; the readers
+// take the chain as it is. A small stream that reaches past the chain is still damage.
+TEST(xls_compound_file, a_mini_stream_stated_larger_than_its_chain_is_read_as_it_is)
+{
+    // A summary of 300 bytes goes into the mini stream: five mini sectors in one sector.
+    CompoundFile small = CompoundFile::parse(xlsBytes("poi-SimpleWithImages.xls"));
+    const int summary = small.findRootStream(u"\x05SummaryInformation");
+    ASSERT_GT(summary, 0);
+    Bytes text(300);
+    for (std::size_t i = 0; i < text.size(); ++i)
+        text[i] = static_cast<std::uint8_t>(i * 7);
+    small.setStream(summary, text);
+    const Bytes good = small.serialize();
+    const std::size_t directory = (static_cast<std::size_t>(u32(good, 0x30)) + 1) * 512;
+    const CompoundFile original = CompoundFile::parse(good);
+    ASSERT_EQ(original.stream(summary), text);
+
+    Bytes overstated = good;
+    set32(overstated, directory + 120, static_cast<std::uint32_t>(good.size()));
+    const CompoundFile read = CompoundFile::parse(overstated);
+    EXPECT_EQ(read.stream(summary), original.stream(summary));
+    EXPECT_EQ(read.stream(read.findRootStream(u"Workbook")), original.stream(original.findRootStream(u"Workbook")));
+    // Written again, the mini stream's size is its own.
+    const Bytes again = read.serialize();
+    EXPECT_EQ(u32(again, (static_cast<std::size_t>(u32(again, 0x30)) + 1) * 512 + 120), u32(good, directory + 120));
+
+    // The summary's size raised past the chain: what the chain holds is not enough.
+    Bytes past = overstated;
+    set32(past, directory + 128 * static_cast<std::size_t>(summary) + 120, 600);
+    EXPECT_EQ(codeOf([&] { CompoundFile::parse(past); }), ErrorCode::DamagedCompoundFile);
+}
+
+// A stream taken out of the root: gone from a reader's view, every other stream found and whole.
+TEST(xls_compound_file, a_removed_stream_leaves_the_others_reachable)
+{
+    const CompoundFile original = CompoundFile::parse(xlsBytes("poi-SimpleWithImages.xls"));
+    const std::u16string names[] = {u"Workbook", u"\x05SummaryInformation", u"\u0005DocumentSummaryInformation"};
+    for (const std::u16string& gone : names) {
+        CompoundFile cf = original;
+        cf.removeRootStream(cf.findRootStream(gone));
+        const CompoundFile read = CompoundFile::parse(cf.serialize());
+        EXPECT_EQ(read.findRootStream(gone), -1);
+        EXPECT_FALSE(read.hasEntry(gone));
+        for (const std::u16string& kept : names) {
+            if (kept == gone)
+                continue;
+            ASSERT_GE(read.findRootStream(kept), 0);
+            EXPECT_EQ(read.stream(read.findRootStream(kept)), original.stream(original.findRootStream(kept)));
+        }
+    }
+    CompoundFile cf = original;
+    EXPECT_EQ(codeOf([&] { cf.removeRootStream(0); }), ErrorCode::Unsupported);
+}
+
 TEST(xls_workbook, refuses_what_it_cannot_keep_intact)
 {
     EXPECT_EQ(codeOf([] { Workbook::fromBytes(xlsBytes("parseexcel-Test97J.xls")); }), ErrorCode::Unsupported);
