@@ -243,8 +243,8 @@ void CompoundFile::readStreams(ByteView file, const std::vector<std::uint32_t>& 
 {
     const Sectors sectors{file, sectorSize, sectorCount};
     // The root entry's chain is the mini stream; the mini FAT has a chain of its own. Some writers
-    // state a mini stream size far larger than its chain holds; the
-    // readers take the chain as it is, and each small stream is still checked against what it holds.
+    // state a mini stream size far larger than its chain holds; the readers take the chain as it
+    // is, and each small stream is still checked against what the chain holds.
     const Entry& root = entries_[0];
     const Bytes ministream = readChain(sectors, fat, u32(root.raw, entry::kStart), u32(root.raw, entry::kStreamSize),
                                        "mini stream", Shortfall::KeepWhatIsThere);
