@@ -16,8 +16,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <vector>
@@ -38,36 +36,6 @@ QString path(const QString& name)
 QString poNumber(int i)
 {
     return QStringLiteral("C%1").arg(i, 4, 10, QLatin1Char('0'));
-}
-
-void makeDatabase(const QString& file)
-{
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bench-writer"));
-    db.setDatabaseName(file);
-    db.open();
-    createPoSchema(db);
-    db.transaction();
-    QSqlQuery h(db), m(db);
-    h.prepare(
-        QStringLiteral("INSERT INTO TBL_PO_H (PO番号, 発注区分, 発注先名, PO発行日, 得意先CD, 得意先名, 希望納期, "
-                       "運賃請求, ロス率) "
-                       "VALUES (?, '0', '東洋精機株式会社', '2024/01/15', 'A01', '北星商事', '2024/02/28', 0, 1)"));
-    m.prepare(
-        QStringLiteral("INSERT INTO TBL_PO_M (PO番号, PO行, 商品CD, 品名1, 品名2, 客先商品CD, 数量, 下代, 上代) "
-                       "VALUES (?, ?, ?, 'ステンレスボルト', 'M8×30', 'C-001', ?, 1500.5, 2100.7)"));
-    for (int po = 1; po <= kPos; ++po) {
-        h.addBindValue(poNumber(po));
-        h.exec();
-        for (int line = 1; line <= kLines; ++line) {
-            m.addBindValue(poNumber(po));
-            m.addBindValue(line);
-            m.addBindValue(QStringLiteral("ITM-%1").arg(line));
-            m.addBindValue(line % 7 + 1);
-            m.exec();
-        }
-    }
-    db.commit();
-    db.close();
 }
 
 struct Run {
@@ -189,8 +157,10 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     folder = &dir;
     QDir(dir.path()).mkdir(QStringLiteral("out"));
-    makeDatabase(path(QStringLiteral("bench.db")));
-    QSqlDatabase::removeDatabase(QStringLiteral("bench-writer"));
+    std::vector<std::pair<QString, int>> pos;
+    for (int po = 1; po <= kPos; ++po)
+        pos.emplace_back(poNumber(po), kLines);
+    makePoDatabase(path(QStringLiteral("bench.db")), pos);
     QFile ini(path(QStringLiteral("tolvar.ini")));
     ini.open(QIODevice::WriteOnly);
     ini.write("[PO_DB]\r\nPROVIDER=SQLite\r\nSERVER_NM=" + path(QStringLiteral("bench.db")).toUtf8() + "\r\n");

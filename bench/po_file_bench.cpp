@@ -10,12 +10,9 @@
 #include <benchmark/benchmark.h>
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 
 using namespace tolvar;
@@ -23,36 +20,6 @@ using namespace tolvar;
 namespace {
 
 QTemporaryDir* folder = nullptr;
-
-void makeDatabase(const QString& path)
-{
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bench-writer"));
-    db.setDatabaseName(path);
-    db.open();
-    createPoSchema(db);
-    db.transaction();
-    for (int lines : {1, 45, 1000}) {
-        QSqlQuery h(db);
-        h.prepare(
-            QStringLiteral("INSERT INTO TBL_PO_H (PO番号, 発注区分, 発注先名, PO発行日, 得意先CD, 得意先名, 希望納期, "
-                           "運賃請求, ロス率) "
-                           "VALUES (?, '0', '東洋精機株式会社', '2024/01/15', 'A01', '北星商事', '2024/02/28', 0, 1)"));
-        h.addBindValue(QStringLiteral("B%1").arg(lines));
-        h.exec();
-        QSqlQuery m(db);
-        m.prepare(
-            QStringLiteral("INSERT INTO TBL_PO_M (PO番号, PO行, 商品CD, 品名1, 品名2, 客先商品CD, 数量, 下代, 上代) "
-                           "VALUES (?, ?, ?, 'ステンレスボルト', 'M8×30', 'C-001', 12, 1500.5, 2100.7)"));
-        for (int i = 1; i <= lines; ++i) {
-            m.addBindValue(QStringLiteral("B%1").arg(lines));
-            m.addBindValue(i);
-            m.addBindValue(QStringLiteral("ITM-%1").arg(i));
-            m.exec();
-        }
-    }
-    db.commit();
-    db.close();
-}
 
 void BM_po_file_make(benchmark::State& state)
 {
@@ -89,8 +56,7 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     folder = &dir;
     const QString db = dir.filePath(QStringLiteral("bench.db"));
-    makeDatabase(db);
-    QSqlDatabase::removeDatabase(QStringLiteral("bench-writer"));
+    makePoDatabase(db, {{QStringLiteral("B1"), 1}, {QStringLiteral("B45"), 45}, {QStringLiteral("B1000"), 1000}});
     QFile ini(dir.filePath(QStringLiteral("tolvar.ini")));
     ini.open(QIODevice::WriteOnly);
     ini.write("[PO_DB]\r\nPROVIDER=SQLite\r\nSERVER_NM=" + db.toUtf8() + "\r\n");
