@@ -15,9 +15,10 @@ import glob
 import json
 import os
 import shutil
-import struct
 import subprocess
 import sys
+
+import biff
 
 # Copies that read differently from their source for a reason of the workbook's own, each with it.
 KNOWN = {("xlrd-namesdemo", "コピー3"): "A6 intersects a range of its own sheet with the global name Profit, "
@@ -28,17 +29,8 @@ WRITTEN = {"A1": ("text", "書き込み"), "B2": None, "C3": ("text", "00123"), 
 
 
 def records(stream):
-    out, p = [], 0
-    while p + 4 <= len(stream):
-        t, n = struct.unpack_from("<HH", stream, p)
-        if t == 0 and n == 0:
-            break
-        data = stream[p + 4:p + 4 + n]
-        if t == 0x0085:  # BOUNDSHEET: its stream offset is recomputed
-            data = b"\0\0\0\0" + data[4:]
-        out.append((t, data))
-        p += 4 + n
-    return out
+    """The records to compare: a BOUNDSHEET's stream offset is recomputed, so it is left out."""
+    return [(t, b"\0\0\0\0" + data[4:] if t == 0x0085 else data) for t, data in biff.records(stream)]
 
 
 def gnumeric_warnings(path, pattern):

@@ -15,22 +15,14 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from biff import records  # noqa: E402
+
 BOF, EOF, INDEX, DBCELL, ROW, DIMENSIONS, WINDOW2, SETUP = 0x0809, 0x000A, 0x020B, 0x00D7, 0x0208, 0x0200, 0x023E, 0x00A1
 BOUNDSHEET, SST, CONTINUE, MERGECELLS = 0x0085, 0x00FC, 0x003C, 0x00E5
 LABELSST, LABEL, NUMBER, MULBLANK, MULRK, BLANK, RK = 0x00FD, 0x0204, 0x0203, 0x00BE, 0x00BD, 0x0201, 0x027E
 CELLS = {0x0201, 0x0203, 0x027E, 0x00FD, 0x0204, 0x0205, 0x0006, 0x00BD, 0x00BE, 0x00D6}
 FOLLOWERS = {0x0207, 0x04BC, 0x0221, 0x0236}
-
-
-def records(stream):
-    out, p = [], 0
-    while p + 4 <= len(stream):
-        t, n = struct.unpack_from("<HH", stream, p)
-        if t == 0 and n == 0:
-            break
-        out.append([t, bytes(stream[p + 4:p + 4 + n])])
-        p += 4 + n
-    return out
 
 
 def split(stream):
