@@ -2,6 +2,7 @@
 
 #include "db/Recordset.h"
 #include "db/dbOpen.h"
+#include "platform/Console.h"
 #include "pofile/PoBatch.h"
 #include "pofile/TemplateCheck.h"
 #include "pofile/bas_po_file_make.h"
@@ -12,7 +13,6 @@
 #include "util/Failure.h"
 #include "util/ProgramPaths.h"
 
-#include <unistd.h>
 #include <QFile>
 #include <optional>
 
@@ -228,7 +228,7 @@ std::vector<Selected> select(Options& o)
 // A progress line on standard error when it is a terminal; nothing when it is a file or a pipe.
 PoBatch::Progress progressLine(QTextStream& err)
 {
-    if (!isatty(STDERR_FILENO))
+    if (!isTerminal(stderr))
         return {};
     return [&err](const PoBatch::Step& s) {
         if (s.pdfPhase)
@@ -243,7 +243,7 @@ PoBatch::Progress progressLine(QTextStream& err)
 int makeWorkbooks(const Options& o, const QStringList& numbers, QTextStream& out, QTextStream& err)
 {
     const PoBatchResult result = PoBatch(o.file, o.pdf, o.pdfTimeout).run(numbers, progressLine(err));
-    if (isatty(STDERR_FILENO))
+    if (isTerminal(stderr))
         err << "\r" << QString(60, QLatin1Char(' ')) << "\r";
     for (const PoBatchItem& item : result.items) {
         switch (item.outcome) {

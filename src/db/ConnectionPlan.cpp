@@ -1,10 +1,13 @@
 #include "db/ConnectionPlan.h"
 
+#include "platform/OdbcDrivers.h"
 #include "util/Failure.h"
 #include "util/FailureCodes.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlDatabase>
 
 namespace tolvar {
 
@@ -38,11 +41,14 @@ ConnectionPlan planSqlite(const DbSetting& setting, const QString& programFolder
     return plan;
 }
 
-ConnectionPlan planPostgres(const DbSetting& setting)
+// The server's host and port from "host", "host:port" or "[v6-address]:port".
+struct HostAndPort {
+    QString host;
+    int port = -1;
+};
+
+HostAndPort postgresHost(const DbSetting& setting)
 {
-    requireServer(setting);
-    ConnectionPlan plan;
-    plan.driver = QStringLiteral("QPSQL");
     QString server = setting.ServerName.trimmed();
     QString portText;
     if (server.startsWith(QLatin1Char('['))) {  // [::1]:5432
@@ -58,13 +64,24 @@ ConnectionPlan planPostgres(const DbSetting& setting)
         portText = server.section(QLatin1Char(':'), 1);
         server = server.section(QLatin1Char(':'), 0, 0);
     }
-    plan.host = server;
+    HostAndPort where{server, -1};
     if (!portText.isEmpty()) {
         bool ok = false;
-        plan.port = portText.toInt(&ok);
-        if (!ok || plan.port <= 0 || plan.port > 65535)
+        where.port = portText.toInt(&ok);
+        if (!ok || where.port <= 0 || where.port > 65535)
             throw Failure::of(FailureCode::DbOpenFailed, QStringLiteral("port %1").arg(portText));
     }
+    return where;
+}
+
+ConnectionPlan planPostgres(const DbSetting& setting)
+{
+    requireServer(setting);
+    const HostAndPort where = postgresHost(setting);
+    ConnectionPlan plan;
+    plan.driver = QStringLiteral("QPSQL");
+    plan.host = where.host;
+    plan.port = where.port;
     plan.databaseName = setting.DbName;
     plan.userName = setting.UserName;
     plan.password = setting.Password;
@@ -78,12 +95,67 @@ QString odbcTimeouts(const DbSetting& setting)
         .arg(qMax(0, setting.ConnectTimeout));
 }
 
-ConnectionPlan planOdbc(const DbSetting& setting)
+// Refuses a driver the system lists as not installed, naming it, rather than leaving the driver
+// manager to answer with a message that does not.
+void requireOdbcDriver(const QString& driver, const DriverInventory& drivers)
+{
+    if (!drivers.odbcDrivers || driver.isEmpty())
+        return;
+    for (const QString& installed : *drivers.odbcDrivers)
+        if (installed.compare(driver, Qt::CaseInsensitive) == 0)
+            return;
+    throw Failure::of(FailureCode::DbDriverMissing, QStringLiteral("ODBC: %1").arg(driver));
+}
+
+// The driver a connection string names with DRIVER=, braced or not.
+QString namedOdbcDriver(const QString& connectionString)
+{
+    static const QRegularExpression driver(QStringLiteral(R"((?:^|;)\s*DRIVER\s*=\s*(\{[^}]*\}|[^;]*))"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = driver.match(connectionString);
+    if (!m.hasMatch())
+        return {};
+    QString name = m.captured(1).trimmed();
+    if (name.startsWith(QLatin1Char('{')))
+        name = name.mid(1, name.size() - 2);
+    return name;
+}
+
+// PostgreSQL through psqlODBC where Qt's own driver is not built (Windows).
+ConnectionPlan planPostgresOdbc(const DbSetting& setting, const QStringList& installed)
+{
+    requireServer(setting);
+    const HostAndPort where = postgresHost(setting);
+    QString driver;
+    for (const QString& prefix : {QStringLiteral("PostgreSQL Unicode"), QStringLiteral("PostgreSQL ANSI")}) {
+        for (const QString& name : installed)
+            if (driver.isEmpty() && name.startsWith(prefix, Qt::CaseInsensitive))
+                driver = name;
+    }
+    if (driver.isEmpty())
+        throw Failure::of(FailureCode::DbDriverMissing, QStringLiteral("ODBC: PostgreSQL Unicode (psqlODBC)"));
+    ConnectionPlan plan;
+    plan.driver = QStringLiteral("QODBC");
+    QString text = QStringLiteral("DRIVER={%1};SERVER=%2;").arg(driver, odbcValue(where.host));
+    if (where.port > 0)
+        text += QStringLiteral("PORT=%1;").arg(where.port);
+    if (!setting.DbName.isEmpty())
+        text += QStringLiteral("DATABASE=") + odbcValue(setting.DbName) + QLatin1Char(';');
+    plan.databaseName = text;
+    plan.userName = setting.UserName;
+    plan.password = setting.Password;
+    plan.connectOptions = odbcTimeouts(setting);
+    return plan;
+}
+
+ConnectionPlan planOdbc(const DbSetting& setting, const DriverInventory& drivers)
 {
     requireServer(setting);
     ConnectionPlan plan;
     plan.driver = QStringLiteral("QODBC");
     const QString server = setting.ServerName.trimmed();
+    if (server.contains(QLatin1Char('=')))
+        requireOdbcDriver(namedOdbcDriver(server), drivers);
     QString text = server.contains(QLatin1Char('=')) ? server : QStringLiteral("DSN=") + odbcValue(server);
     if (!text.endsWith(QLatin1Char(';')))
         text += QLatin1Char(';');
@@ -97,6 +169,33 @@ ConnectionPlan planOdbc(const DbSetting& setting)
 }
 
 // SQL Server names its server "host", "host,port", "host\instance", "tcp:host,port" or "(local)".
+// Microsoft's drivers take that text as it is; FreeTDS wants the port apart and no "(local)".
+ConnectionPlan planSqlServerMicrosoft(const DbSetting& setting, const QStringList& installed)
+{
+    requireServer(setting);
+    const QString driver = sqlServerOdbcDriver(installed);
+    if (driver.isEmpty())
+        throw Failure::of(FailureCode::DbDriverMissing,
+                          QStringLiteral("ODBC: ODBC Driver 18 for SQL Server, ODBC Driver 17 for SQL Server, SQL Server"));
+    ConnectionPlan plan;
+    plan.driver = QStringLiteral("QODBC");
+    QString text = QStringLiteral("DRIVER={%1};SERVER=%2;").arg(driver, odbcValue(setting.ServerName.trimmed()));
+    if (!setting.DbName.isEmpty())
+        text += QStringLiteral("DATABASE=") + odbcValue(setting.DbName) + QLatin1Char(';');
+    // The OLE DB providers these settings were written for did not encrypt unless asked; driver 18
+    // refuses a server whose certificate it cannot trust unless told the same.
+    if (driver.section(QLatin1Char(' '), 2, 2).toInt() >= 18)
+        text += QStringLiteral("Encrypt=no;");
+    // No user: the signed-in Windows user, as an office's domain accounts connect.
+    if (setting.UserName.isEmpty())
+        text += QStringLiteral("Trusted_Connection=yes;");
+    plan.databaseName = text;
+    plan.userName = setting.UserName;
+    plan.password = setting.Password;
+    plan.connectOptions = odbcTimeouts(setting);
+    return plan;
+}
+
 ConnectionPlan planSqlServer(const DbSetting& setting)
 {
     requireServer(setting);
@@ -140,17 +239,43 @@ QString odbcValue(const QString& value)
     return QLatin1Char('{') + escaped + QLatin1Char('}');
 }
 
-ConnectionPlan planConnection(const DbSetting& setting, const QString& programFolder)
+QString sqlServerOdbcDriver(const QStringList& installed)
+{
+    static const QRegularExpression microsoft(QStringLiteral(R"(^ODBC Driver (\d+) for SQL Server$)"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    QString best;
+    int bestVersion = 0;
+    bool plain = false;
+    for (const QString& name : installed) {
+        const QRegularExpressionMatch m = microsoft.match(name);
+        if (m.hasMatch() && m.captured(1).toInt() > bestVersion) {
+            bestVersion = m.captured(1).toInt();
+            best = name;
+        }
+        plain = plain || name.compare(QLatin1String("SQL Server"), Qt::CaseInsensitive) == 0;
+    }
+    if (best.isEmpty() && plain)
+        best = QStringLiteral("SQL Server");
+    return best;
+}
+
+DriverInventory DriverInventory::ofThisMachine()
+{
+    return DriverInventory{QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")), installedOdbcDrivers()};
+}
+
+ConnectionPlan planConnection(const DbSetting& setting, const QString& programFolder, const DriverInventory& drivers)
 {
     const QString provider = setting.Provider.trimmed();
     if (provider.compare(QLatin1String("SQLite"), Qt::CaseInsensitive) == 0)
         return planSqlite(setting, programFolder);
     if (provider.compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0)
-        return planPostgres(setting);
+        return drivers.qpsql || !drivers.odbcDrivers ? planPostgres(setting)
+                                                     : planPostgresOdbc(setting, *drivers.odbcDrivers);
     if (provider.compare(QLatin1String("ODBC"), Qt::CaseInsensitive) == 0)
-        return planOdbc(setting);
+        return planOdbc(setting, drivers);
     if (isSqlServerProvider(provider))
-        return planSqlServer(setting);
+        return drivers.odbcDrivers ? planSqlServerMicrosoft(setting, *drivers.odbcDrivers) : planSqlServer(setting);
     throw Failure::of(
         FailureCode::DbUnknownProvider,
         QStringLiteral("PROVIDER=\"%1\" (SQLite, PostgreSQL, ODBC, SQLOLEDB, SQLNCLI…, MSOLEDBSQL…)").arg(provider));

@@ -33,7 +33,7 @@ qint32 openConnection(qint32 kind)
         gCnPo = std::make_unique<Connection>();
         if (kind != kPoDatabase)
             throw Failure::of(FailureCode::DbUnknownKind, QStringLiteral("(%1)").arg(kind));
-        gCnPo->open(planConnection(gPoDbSetting, programFolder()));
+        gCnPo->open(planConnection(gPoDbSetting, programFolder(), DriverInventory::ofThisMachine()));
         return 0;
     } catch (const Failure& failure) {
         MsgBox(failure.messageText(), MsgIcon::Critical, QStringLiteral("dbOpen"));

@@ -1,18 +1,17 @@
 #include "pofile/PdfPrinter.h"
 
+#include "platform/LibreOfficeLocation.h"
+#include "platform/ProcessTree.h"
 #include "util/FailureCodes.h"
 
-#include <unistd.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSaveFile>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
-#include <csignal>
 #include <optional>
 
 namespace tolvar {
@@ -74,7 +73,7 @@ std::vector<PdfPrinter::Result> PdfPrinter::print(const QStringList& workbooks, 
 {
     if (workbooks.isEmpty())
         return {};
-    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    const QString soffice = findSoffice();
     if (soffice.isEmpty())
         return resultsFor(workbooks, {FailureCode::PdfPrinterMissing, {}});
     QTemporaryDir work;
@@ -95,11 +94,12 @@ std::vector<PdfPrinter::Result> PdfPrinter::print(const QStringList& workbooks, 
     arguments += workbooks;
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    // A group of its own: LibreOffice runs as a launcher and a child, and both go when it is stopped.
-    process.setChildProcessModifier([] { ::setsid(); });
+    // LibreOffice runs as a launcher and a child: both go when it is stopped.
+    ProcessTree tree(process);
     process.start(soffice, arguments);
     if (!process.waitForStarted(10000))
         return resultsFor(workbooks, {FailureCode::PdfPrinterFailed, process.errorString()});
+    tree.started();
 
     // LibreOffice names each workbook on a line of its own as it takes it up: the ones before are done.
     const auto total = static_cast<int>(workbooks.size());
@@ -131,7 +131,7 @@ std::vector<PdfPrinter::Result> PdfPrinter::print(const QStringList& workbooks, 
     int done = total;
     if (failure) {
         done = std::max(0, started - 1);
-        ::kill(-static_cast<pid_t>(process.processId()), SIGKILL);
+        tree.end();
         process.waitForFinished(5000);
     } else if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         failure = Outcome{FailureCode::PdfPrinterFailed, QStringLiteral("status %1").arg(process.exitCode())};

@@ -1,13 +1,12 @@
 #include "settings/IniCodec.h"
 
+#include "platform/Cp932.h"
+
 #include <QStringDecoder>
-#include <QStringEncoder>
 
 namespace tolvar {
 
 namespace {
-
-constexpr char kCp932[] = "CP932";
 
 bool isAscii(QByteArrayView bytes)
 {
@@ -37,10 +36,8 @@ IniEncoding IniCodec::detect(QByteArrayView bytes)
 
 QString IniCodec::decode(QByteArrayView bytes, IniEncoding encoding)
 {
-    if (encoding == IniEncoding::Cp932) {
-        QStringDecoder decoder(kCp932, QStringDecoder::Flag::Stateless);
-        return decoder.decode(bytes);
-    }
+    if (encoding == IniEncoding::Cp932)
+        return decodeCp932(bytes);
     return QString::fromUtf8(bytes);
 }
 
@@ -48,12 +45,7 @@ std::optional<QByteArray> IniCodec::encode(const QString& text, IniEncoding enco
 {
     if (encoding != IniEncoding::Cp932)
         return text.toUtf8();
-    QStringEncoder encoder(kCp932, QStringEncoder::Flag::Stateless);
-    QByteArray bytes = encoder.encode(text);
-    // The encoder puts '?' for what CP932 cannot hold; only a round trip tells.
-    if (encoder.hasError() || decode(bytes, encoding) != text)
-        return std::nullopt;
-    return bytes;
+    return encodeCp932(text);
 }
 
 int IniCodec::byteLength(char32_t ch, IniEncoding encoding)

@@ -5,7 +5,7 @@
 #include "startup/QtMessageSink.h"
 #include "startup/SingleInstance.h"
 #include "startup/TolvarApplication.h"
-#include "util/KeepFreedMemory.h"
+#include "platform/KeepFreedMemory.h"
 #include "util/Messages.h"
 
 int main(int argc, char** argv)

@@ -1,6 +1,6 @@
 #include "util/Messages.h"
 
-#include <cstdio>
+#include "platform/Console.h"
 
 namespace tolvar {
 
@@ -14,8 +14,7 @@ void StderrMessageSink::show(const Message& message)
     QString text = message.text;
     text.replace(QLatin1String("\r\n"), QLatin1String(" "));
     const QString line = message.caption + QLatin1String(": ") + text + QLatin1Char('\n');
-    std::fputs(line.toLocal8Bit().constData(), stderr);
-    std::fflush(stderr);
+    writeConsole(stderr, line);
 }
 
 QString applicationTitle()

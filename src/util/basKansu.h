@@ -18,7 +18,7 @@ enum ShellResult : qint32 {
     kShellStarted = 42,
 };
 
-// Opens the file with its associated application (xdg-open). Shows "ファイルが存在しません" for
+// Opens the file with its associated application (the Windows shell; xdg-open on Linux). Shows "ファイルが存在しません" for
 // code 2 and the "起動できません。…" message for any other code up to 32.
 qint32 ShellOpenFile(const QString& path);
 
@@ -32,8 +32,6 @@ class ShellOpenerForTesting : public ScopedSeam<ShellOpener> {
 public:
     explicit ShellOpenerForTesting(ShellOpener opener);
 };
-// The real opener: checks the path and the association, then starts xdg-open detached.
-qint32 openWithAssociatedApplication(const QString& path);
 
 // While it lives, the machine name comes from `source` (tests supply an empty one).
 class ComputerNameForTesting : public ScopedSeam<std::function<QString()>> {

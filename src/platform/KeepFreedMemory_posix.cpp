@@ -1,4 +1,4 @@
-#include "util/KeepFreedMemory.h"
+#include "platform/KeepFreedMemory.h"
 
 #include <malloc.h>
 

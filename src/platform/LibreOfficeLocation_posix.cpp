@@ -1,0 +1,12 @@
+#include "platform/LibreOfficeLocation.h"
+
+#include <QStandardPaths>
+
+namespace tolvar {
+
+QString findSoffice()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("soffice"));
+}
+
+}  // namespace tolvar

@@ -1,0 +1,10 @@
+#include "platform/OdbcDrivers.h"
+
+namespace tolvar {
+
+std::optional<QStringList> installedOdbcDrivers()
+{
+    return std::nullopt;
+}
+
+}  // namespace tolvar
