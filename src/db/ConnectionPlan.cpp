@@ -175,8 +175,9 @@ ConnectionPlan planSqlServerMicrosoft(const DbSetting& setting, const QStringLis
     requireServer(setting);
     const QString driver = sqlServerOdbcDriver(installed);
     if (driver.isEmpty())
-        throw Failure::of(FailureCode::DbDriverMissing,
-                          QStringLiteral("ODBC: ODBC Driver 18 for SQL Server, ODBC Driver 17 for SQL Server, SQL Server"));
+        throw Failure::of(
+            FailureCode::DbDriverMissing,
+            QStringLiteral("ODBC: ODBC Driver 18 for SQL Server, ODBC Driver 17 for SQL Server, SQL Server"));
     ConnectionPlan plan;
     plan.driver = QStringLiteral("QODBC");
     QString text = QStringLiteral("DRIVER={%1};SERVER=%2;").arg(driver, odbcValue(setting.ServerName.trimmed()));

@@ -1,11 +1,11 @@
 // The desktop program tolvar. Its whole argument text is the staff code.
 
 #include "startup/Main.h"
+#include "platform/KeepFreedMemory.h"
 #include "search/frmMain.h"
 #include "startup/QtMessageSink.h"
 #include "startup/SingleInstance.h"
 #include "startup/TolvarApplication.h"
-#include "platform/KeepFreedMemory.h"
 #include "util/Messages.h"
 
 int main(int argc, char** argv)

@@ -18,8 +18,8 @@ enum ShellResult : qint32 {
     kShellStarted = 42,
 };
 
-// Opens the file with its associated application (the Windows shell; xdg-open on Linux). Shows "ファイルが存在しません" for
-// code 2 and the "起動できません。…" message for any other code up to 32.
+// Opens the file with its associated application (the Windows shell; xdg-open on Linux). Shows "ファイルが存在しません"
+// for code 2 and the "起動できません。…" message for any other code up to 32.
 qint32 ShellOpenFile(const QString& path);
 
 // The host name; an empty one shows "コンピュータ名取得失敗。…" and gives the empty text.

@@ -132,8 +132,10 @@ TEST(connection_plan, sql_server_on_windows_takes_the_newest_microsoft_driver_in
         const char* expected;
     };
     const Row rows[] = {
-        {{"SQL Server", "ODBC Driver 17 for SQL Server", "ODBC Driver 18 for SQL Server"}, "ODBC Driver 18 for SQL Server"},
-        {{"ODBC Driver 17 for SQL Server", "SQL Server", "ODBC Driver 13 for SQL Server"}, "ODBC Driver 17 for SQL Server"},
+        {{"SQL Server", "ODBC Driver 17 for SQL Server", "ODBC Driver 18 for SQL Server"},
+         "ODBC Driver 18 for SQL Server"},
+        {{"ODBC Driver 17 for SQL Server", "SQL Server", "ODBC Driver 13 for SQL Server"},
+         "ODBC Driver 17 for SQL Server"},
         {{"PostgreSQL Unicode(x64)", "SQL Server"}, "SQL Server"},
         {{"PostgreSQL Unicode(x64)"}, ""},
     };
@@ -160,9 +162,9 @@ TEST(connection_plan, a_missing_driver_is_a_failure_that_names_it)
               toNumber(FailureCode::DbDriverMissing));
     EXPECT_TRUE(description.contains(QStringLiteral("ODBC Driver 18 for SQL Server"))) << description.toStdString();
 
-    EXPECT_EQ(failureNumber(setting("ODBC", "Driver={MySQL ODBC 8.0};Server=x;"), windowsWith({"SQL Server"}),
-                            &description),
-              toNumber(FailureCode::DbDriverMissing));
+    EXPECT_EQ(
+        failureNumber(setting("ODBC", "Driver={MySQL ODBC 8.0};Server=x;"), windowsWith({"SQL Server"}), &description),
+        toNumber(FailureCode::DbDriverMissing));
     EXPECT_TRUE(description.contains(QStringLiteral("MySQL ODBC 8.0"))) << description.toStdString();
     // A driver that is there, named without braces and in another case, and a DSN, pass.
     EXPECT_EQ(failureNumber(setting("ODBC", "driver=sql server;Server=x"), windowsWith({"SQL Server"})), 0);
@@ -178,7 +180,8 @@ TEST(connection_plan, postgres_without_qt_s_driver_goes_through_psqlodbc)
     const ConnectionPlan plan = planConnection(setting("PostgreSQL", "db.local:5433", "po", 15), QString(),
                                                windowsWith({"PostgreSQL ANSI(x64)", "PostgreSQL Unicode(x64)"}));
     EXPECT_EQ(plan.driver, QStringLiteral("QODBC"));
-    EXPECT_EQ(plan.databaseName, QStringLiteral("DRIVER={PostgreSQL Unicode(x64)};SERVER=db.local;PORT=5433;DATABASE=po;"));
+    EXPECT_EQ(plan.databaseName,
+              QStringLiteral("DRIVER={PostgreSQL Unicode(x64)};SERVER=db.local;PORT=5433;DATABASE=po;"));
     EXPECT_EQ(plan.connectOptions, QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=15"));
     // Where Qt's driver is built, it is used, whatever ODBC offers.
     DriverInventory withQpsql = windowsWith({"PostgreSQL Unicode(x64)"});
