@@ -6,6 +6,8 @@
 #                                 whole suite, again under AddressSanitizer + UndefinedBehaviorSanitizer,
 #                                 then the fuzz targets for a while; prints the time of each stage
 #   ./tolvar.sh bench             build and run the benchmarks
+#   ./tolvar.sh windows           install the cross toolchain, build Qt for Windows once (kept in
+#                                 ~/.cache/tolvar), the Windows program, its installer and zip in dist/
 set -euo pipefail
 cd "$(dirname "$0")"
 top=$(pwd)
@@ -28,6 +30,13 @@ test_packages=(
   xvfb xauth x11-utils xdotool openbox
 )
 bench_packages=(libbenchmark-dev sqlite3 postgresql)
+# The Windows build: MinGW-w64 in the posix thread model (Qt's threads need it), Tcl to make SQLite's
+# single source file, NSIS for the installer; Wine runs the Windows build in the tests.
+windows_packages=(
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools tcl make xz-utils nsis zip
+  googletest
+)
+windows_test_packages=(wine wine64)
 
 install_missing() {
   local missing=()
@@ -72,7 +81,7 @@ run)
   ;;
 test)
   stage "install"
-  install_missing "${program_packages[@]}" "${test_packages[@]}"
+  install_missing "${program_packages[@]}" "${test_packages[@]}" "${windows_packages[@]}" "${windows_test_packages[@]}"
   stage "build"
   build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVAR_WERROR=ON -DTOLVAR_BUILD_TESTS=ON
   stage "format"
@@ -90,7 +99,15 @@ test)
     -DTOLVAR_BUILD_FUZZERS=ON >/dev/null
   cmake --build build-fuzz --target fuzzers -j "$jobs"
   fuzz/run-fuzzers.sh build-fuzz "${TOLVAR_FUZZ_SECONDS:-30}"
+  stage "windows build (MinGW-w64; Qt for Windows from the cache, or built first)"
+  windows/build.sh --dist
+  stage "windows tests (under Wine on a virtual display)"
+  /usr/bin/python3 windows/test-windows.py build-windows build build-windows/test-work dist
   stage ""
+  ;;
+windows)
+  install_missing "${program_packages[@]}" "${windows_packages[@]}"
+  windows/build.sh --dist
   ;;
 bench)
   install_missing "${program_packages[@]}" "${bench_packages[@]}"
@@ -99,5 +116,5 @@ bench)
   for b in build-release/bench/*_bench; do "$b"; done
   ;;
 *)
-  echo "usage: $0 run [STAFF_CODE] | test | bench"; exit 2 ;;
+  echo "usage: $0 run [STAFF_CODE] | test | bench | windows"; exit 2 ;;
 esac

@@ -157,9 +157,12 @@ void writeLine(Run& run)
 
 void requireUsableName(const QString& poNo)
 {
-    // The PO number becomes a file name: nothing that would put the file elsewhere.
+    // The PO number becomes a file name: nothing that would put the file elsewhere. Where the
+    // separator is "\" (Windows) that one too, and ":", which names a drive or a file's stream.
+    const bool windowsNames = QDir::separator() == QLatin1Char('\\');
     if (poNo.isEmpty() || poNo.contains(QLatin1Char('/')) || poNo.contains(QChar(0)) || poNo == QLatin1String(".") ||
-        poNo == QLatin1String(".."))
+        poNo == QLatin1String("..") ||
+        (windowsNames && (poNo.contains(QLatin1Char('\\')) || poNo.contains(QLatin1Char(':')))))
         throw Failure::of(FailureCode::PoNumberNotFileName, QStringLiteral("\"%1\"").arg(poNo));
 }
 
