@@ -7,6 +7,9 @@
 #   windows/build-qt.sh            build if missing, print the install folder
 #   windows/build-qt.sh --path     print the folder it would use, build nothing
 set -euo pipefail
+# The whole script is one function, read before it runs: editing the file while a build runs
+# does not change what the running build does.
+main() {
 here=$(cd "$(dirname "$0")" && pwd)
 jobs=$(nproc)
 
@@ -24,7 +27,9 @@ qt_options=(
   -DFEATURE_system_freetype=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF
   -DFEATURE_system_doubleconversion=OFF -DFEATURE_system_libb2=OFF
 )
-key=$( (echo "$qt_version"; printf '%s\n' "${qt_options[@]}"; cat "$here/mingw-toolchain.cmake" "$0") \
+# Raise the recipe number when the steps below change what is built.
+recipe=1
+key=$( (echo "$qt_version recipe $recipe"; printf '%s\n' "${qt_options[@]}"; cat "$here/mingw-toolchain.cmake") \
        | sha256sum | cut -c1-12)
 cache_root=${TOLVAR_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/tolvar}
 prefix="$cache_root/qt-${qt_version%%+*}-mingw64-posix-$key"
@@ -69,3 +74,5 @@ sed -i "s|$here/mingw-toolchain.cmake|$prefix/mingw-toolchain.cmake|g" "$prefix/
 touch "$prefix/.tolvar-complete"
 echo "Qt for Windows built in $(( $(date +%s) - started )) s" >&2
 echo "$prefix"
+}
+main "$@"

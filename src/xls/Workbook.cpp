@@ -696,8 +696,11 @@ std::vector<std::string> Workbook::verify(ByteView saved) const
                 if (sheet.name != sheets_[i].name)
                     differences.push_back("sheet " + std::to_string(i + 1) + " is named " + quoted(sheet.name) +
                                           ", meant " + quoted(sheets_[i].name));
-                else if (sheets_[i].worksheet && cells)
+                else if (sheets_[i].worksheet && cells) {
                     compareSheet(i, *cells, texts, differences);
+                    if (cells->cellAfterWindow())
+                        differences.push_back("sheet " + quoted(sheet.name) + " has cells after its WINDOW2");
+                }
                 else if (sheets_[i].worksheet)
                     differences.push_back("sheet " + quoted(sheets_[i].name) + " is no longer a worksheet");
             });

@@ -165,9 +165,11 @@ bool SheetCells::nextRecord()
         else if (v.type == rt::Eof && --depth_ == 0)
             break;
         if (depth_ != 1 || !isCellRecord(v.type)) {
+            windowSeen_ = windowSeen_ || (depth_ == 1 && v.type == rt::Window2);
             more = c.next(v);
             continue;
         }
+        cellAfterWindow_ = cellAfterWindow_ || windowSeen_;
         const View cell = v;
         // A FORMULA with a text result has its STRING after it (past SHRFMLA, ARRAY or TABLE).
         ByteView stringResult;

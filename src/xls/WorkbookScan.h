@@ -21,6 +21,9 @@ public:
     // The next cell (a run's cells one by one); false at the end of the sheet.
     bool next(std::uint32_t& key, CellReading& reading);
     std::size_t labelSstCells() const { return labelSst_; }
+    // Whether a cell of the sheet came after its WINDOW2, where no reader that follows the
+    // worksheet's grammar looks for cells (known once the cells have been read to the end).
+    bool cellAfterWindow() const { return cellAfterWindow_; }
 
 private:
     bool nextRecord();
@@ -34,6 +37,8 @@ private:
     std::size_t taken_ = 0;
     std::uint16_t row_ = 0;
     std::size_t labelSst_ = 0;
+    bool windowSeen_ = false;
+    bool cellAfterWindow_ = false;
 };
 
 class WorkbookScan {

@@ -64,6 +64,23 @@ bool precedesTable(std::uint16_t type)
     }
 }
 
+// The records that come after the cell table in a worksheet's grammar: the drawings and their
+// objects, notes, the window settings and everything after them. Excel 2007 and later write a
+// second HEADERFOOTER and PLV there, after WINDOW2: the page-setup records past this point are not
+// the ones before the table.
+bool followsTable(std::uint16_t type)
+{
+    switch (type) {
+    case rt::MsoDrawing:
+    case rt::Obj:
+    case rt::Note:
+    case 0x01B6:  // TXO
+    case rt::Window2:
+    case rt::MergeCells: return true;
+    default: return false;
+    }
+}
+
 }  // namespace
 
 Worksheet::Worksheet(std::vector<Record> substream)
@@ -114,11 +131,13 @@ void Worksheet::split(std::vector<Record> substream)
 }
 
 // Decides where the table goes: right after the last record Excel writes before it (with that
-// record's CONTINUEs); without any, where the writer's table began, else before WINDOW2 or EOF.
-// A sheet without INDEX gets one right after BOF, as Excel writes it.
+// record's CONTINUEs), among those before the first record that follows the table; without any,
+// where the writer's table began if that is before such a record, else before the first of them
+// (or before EOF).
 void Worksheet::placeTable(std::size_t firstTableRecord)
 {
     std::size_t lastBefore = kNone;
+    std::size_t limit = records_.size() - 1;  // the sheet's EOF
     int depth = 0;  // an embedded chart's records are its own, its page setup included
     for (std::size_t i = 0; i < records_.size(); ++i) {
         const std::uint16_t t = records_[i].type;
@@ -126,22 +145,23 @@ void Worksheet::placeTable(std::size_t firstTableRecord)
             ++depth;
         else if (t == rt::Eof)
             --depth;
-        else if (depth == 1 && precedesTable(t))
+        if (depth != 1)
+            continue;
+        if (followsTable(t)) {
+            limit = i;
+            break;
+        }
+        if (precedesTable(t))
             lastBefore = i;
     }
     if (lastBefore != kNone) {
         tableAt_ = lastBefore + 1;
-        while (tableAt_ < records_.size() && records_[tableAt_].type == rt::Continue)
+        while (tableAt_ < limit && records_[tableAt_].type == rt::Continue)
             ++tableAt_;
-    } else if (firstTableRecord != kNone) {
+    } else if (firstTableRecord != kNone && firstTableRecord <= limit) {
         tableAt_ = firstTableRecord;
     } else {
-        tableAt_ = records_.size() - 1;
-        for (std::size_t i = 1; i < records_.size(); ++i)
-            if (records_[i].type == rt::Window2 || records_[i].type == rt::Eof) {
-                tableAt_ = i;
-                break;
-            }
+        tableAt_ = limit;
     }
     if (findType(records_, rt::Index) == kNone) {
         records_.insert(records_.begin() + 1, Record{rt::Index, Bytes(field::kIndexDbCells, 0), 0});

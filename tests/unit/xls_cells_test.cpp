@@ -166,6 +166,29 @@ TEST(xls_worksheet, an_embedded_charts_page_setup_does_not_draw_the_table_into_i
     EXPECT_LT(positionOf(types, rt::DbCell), 6u);  // before the chart's BOF
 }
 
+TEST(xls_worksheet, page_setup_records_after_window2_do_not_draw_the_table_after_it)
+{
+    // Excel 2007 and later: a HEADERFOOTER in the page setup, and another with PLV after WINDOW2,
+    // SELECTION and the feature records.
+    std::vector<Record> sub = {plain(rt::Bof, {0, 6, 0x10, 0}),
+                               plain(0x089C, Bytes(38, 0)),  // HEADERFOOTER
+                               plain(rt::Dimensions, Bytes(14, 0)),
+                               rowRecord(0),
+                               cell(rt::Blank, 0, 0, 15),
+                               plain(rt::Window2, Bytes(18, 0)),
+                               plain(0x001D, Bytes(15, 0)),  // SELECTION
+                               plain(0x0867, Bytes(23, 0)),  // FEATHEADR
+                               plain(0x089C, Bytes(38, 0)),
+                               plain(0x088B, Bytes(16, 0)),  // PLV
+                               plain(rt::Eof)};
+    Bytes bytes;
+    Worksheet(sub).serialize(bytes);
+    const std::vector<std::uint16_t> types = typesOf(bytes);
+    EXPECT_GT(positionOf(types, rt::Row), positionOf(types, rt::Dimensions));
+    EXPECT_LT(positionOf(types, rt::DbCell), positionOf(types, rt::Window2));
+    EXPECT_EQ(types[types.size() - 2], 0x088B);
+}
+
 TEST(xls_workbook, excel_files_round_trip_byte_for_byte)
 {
     // Every Excel-made test workbook but the Excel 97 one, whose EXTSST holds junk Excel wrote.
@@ -270,6 +293,17 @@ TEST(xls_self_check, finds_sheet_names_and_string_counts_that_do_not_hold)
     EXPECT_TRUE(mentions(f.book.verify(counted), "the shared string table counts"));
     const Bytes broken = changeRecord(f.saved, 0, rt::BoundSheet, [](Bytes& s, std::size_t at) { s[at] ^= 0x10; });
     EXPECT_TRUE(mentions(f.book.verify(broken), "cannot be read"));
+}
+
+TEST(xls_self_check, a_cell_table_after_window2_is_found)
+{
+    const Filled f = filledForm();
+    // The record before the table becomes a WINDOW2: the cells now stand after one.
+    const Bytes moved = changeRecord(f.saved, 3, rt::Dimensions, [](Bytes& s, std::size_t at) {
+        s[at - 4] = 0x3E;
+        s[at - 3] = 0x02;
+    });
+    EXPECT_TRUE(mentions(f.book.verify(moved), "has cells after its WINDOW2"));
 }
 
 TEST(xls_self_check, a_cell_written_twice_into_the_saved_table_is_found)

@@ -178,7 +178,13 @@ class Lint:
             rows = {}
             index = None
             dbcells = []
+            window_seen = table_after_window = False
             for p, t, d in sub:
+                if t == 0x023E:
+                    window_seen = True
+                elif window_seen and t in (0x0208, 0x00D7, 0x0201, 0x0203, 0x027E, 0x00FD, 0x0204, 0x0205, 0x0006,
+                                           0x00BD, 0x00BE, 0x00D6):
+                    table_after_window = True
                 if t == 0x023E and struct.unpack_from("<H", d, 0)[0] & 0x0200:
                     selected.append(k)
                 if t == 0x00FD:
@@ -201,6 +207,8 @@ class Lint:
                     dbcells.append(p)
                 if t == 0x00EC and len(d) >= 16:
                     pass
+            if table_after_window:
+                self.bad(f"sheet {k}: cell table after WINDOW2")
             for row, cols in rows.items():
                 if cols != sorted(cols) or len(set(cols)) != len(cols):
                     self.bad(f"sheet {k}: cells of row {row} out of order or twice")
