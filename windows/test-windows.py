@@ -226,6 +226,43 @@ class Run:
         assert "LibreOffice (soffice) が見つかりません。 (-3101)" in err, err
         assert os.listdir(out_dir) == [po + ".xls"], os.listdir(out_dir)
 
+    def pdf_with_registered_libreoffice(self, wine):
+        """LibreOffice found where its installer registers it (App Paths), a stand-in for it making the
+        PDF; then one that hangs with a child, ended with its whole tree at the time-out."""
+        folder = os.path.join(self.work, "app-sqlite")
+        program = os.path.join(self.work, "LibreOffice", "program")
+        os.makedirs(program, exist_ok=True)
+        soffice = os.path.join(program, "soffice.exe")
+        shutil.copy(os.path.join(self.win_build, "tests", "fake_soffice.exe"), soffice)
+        key = r"HKCU\Software\Microsoft\Windows\CurrentVersion\App Paths\soffice.exe"
+        assert wine.reg("add", key, "/ve", "/d", winpath(soffice), "/f") == 0
+        try:
+            out_dir = os.path.join(self.work, "out-pdf-registered")
+            shutil.rmtree(out_dir, ignore_errors=True)
+            os.makedirs(out_dir)
+            pos = self.pos_with_lines(os.path.join(folder, "demo.db"), (1, 21))
+            rc, out, err = wine.run(os.path.join(folder, "tolvar-po.exe"), "--pdf", "--out", winpath(out_dir), *pos)
+            assert rc == 0, f"--pdf with LibreOffice registered: {rc} {err}"
+            for po in pos:
+                with open(os.path.join(out_dir, po + ".pdf"), "rb") as f:
+                    assert f.read(5) == b"%PDF-", f"{po}.pdf is not a PDF"
+            ticks = os.path.join(self.work, "ticks.txt")
+            if os.path.exists(ticks):
+                os.remove(ticks)
+            started = time.time()
+            rc, out, err = wine.run(os.path.join(folder, "tolvar-po.exe"), "--pdf", "--pdf-timeout", "3", "--out",
+                                    winpath(out_dir), pos[0],
+                                    env={"TOLVAR_FAKE_SOFFICE": "hang", "TOLVAR_FAKE_SOFFICE_TICKS": winpath(ticks)})
+            assert rc == 1 and "(-3103)" in err, f"a hanging LibreOffice: {rc} {err}"
+            assert time.time() - started < 60, "the time-out did not end the wait"
+            assert os.path.exists(ticks), "the stand-in's child never ran"
+            time.sleep(1.5)
+            before = os.path.getsize(ticks)
+            time.sleep(1.5)
+            assert os.path.getsize(ticks) == before, "LibreOffice's child still runs after the time-out"
+        finally:
+            wine.reg("delete", key, "/f")
+
     def bad_settings(self, wine):
         folder = os.path.join(self.work, "app-sqlite")
         ini = os.path.join(folder, "tolvar.ini")
@@ -427,6 +464,8 @@ def main():
         run.check("tolvar-po.exe --check-template, a template in a Japanese folder",
                   lambda: run.check_template(wine))
         run.check("tolvar-po.exe --pdf without LibreOffice", lambda: run.pdf_without_libreoffice(wine))
+        run.check("tolvar-po.exe --pdf: LibreOffice from App Paths, and one that hangs, ended with its children",
+                  lambda: run.pdf_with_registered_libreoffice(wine))
         run.check("bad settings: no closing \\, a missing drive, a PO number with \\, missing drivers",
                   lambda: run.bad_settings(wine))
         if pg.returncode == 0:

@@ -9,7 +9,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <csignal>
 
 namespace tolvar::test {
 
@@ -38,21 +37,6 @@ ProgramFolder::ProgramFolder() : paths_(dir_.path(), QStringLiteral("tolvar")) {
 QString ProgramFolder::file(const QString& name) const
 {
     return QDir(dir_.path()).filePath(name);
-}
-
-FileSizeLimit::FileSizeLimit(rlim_t bytes)
-{
-    getrlimit(RLIMIT_FSIZE, &old_);
-    rlimit small = old_;
-    small.rlim_cur = bytes;
-    // The write fails with EFBIG instead of the process being ended.
-    signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &small);
-}
-
-FileSizeLimit::~FileSizeLimit()
-{
-    setrlimit(RLIMIT_FSIZE, &old_);
 }
 
 namespace {

@@ -6,7 +6,6 @@
 #include "util/Messages.h"
 #include "util/ProgramPaths.h"
 
-#include <sys/resource.h>
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -49,16 +48,18 @@ private:
     ProgramPathsForTesting paths_;
 };
 
-// While it lives, no file of this process may grow past `bytes`: a disk that fills up.
+// While it lives, no file of this process may grow past `bytes`: a disk that fills up. Only
+// where the system limits a process's file sizes (not on Windows): see available().
 class FileSizeLimit {
 public:
-    explicit FileSizeLimit(rlim_t bytes);
+    static bool available();
+    explicit FileSizeLimit(qint64 bytes);
     ~FileSizeLimit();
     FileSizeLimit(const FileSizeLimit&) = delete;
     FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
 private:
-    rlimit old_{};
+    qint64 old_ = 0;
 };
 
 // While it lives, Qt's warnings are kept instead of printed, so that a test can expect none (the
