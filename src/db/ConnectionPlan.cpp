@@ -121,6 +121,21 @@ QString namedOdbcDriver(const QString& connectionString)
     return name;
 }
 
+// An ODBC connection: the connection string so far, the database, then `more`; the user, the
+// password and the time-outs as Qt hands them to the driver.
+ConnectionPlan odbcPlan(const DbSetting& setting, QString text, const QString& more = {})
+{
+    ConnectionPlan plan;
+    plan.driver = QStringLiteral("QODBC");
+    if (!setting.DbName.isEmpty())
+        text += QStringLiteral("DATABASE=") + odbcValue(setting.DbName) + QLatin1Char(';');
+    plan.databaseName = text + more;
+    plan.userName = setting.UserName;
+    plan.password = setting.Password;
+    plan.connectOptions = odbcTimeouts(setting);
+    return plan;
+}
+
 // PostgreSQL through psqlODBC where Qt's own driver is not built (Windows).
 ConnectionPlan planPostgresOdbc(const DbSetting& setting, const QStringList& installed)
 {
@@ -134,38 +149,22 @@ ConnectionPlan planPostgresOdbc(const DbSetting& setting, const QStringList& ins
     }
     if (driver.isEmpty())
         throw Failure::of(FailureCode::DbDriverMissing, QStringLiteral("ODBC: PostgreSQL Unicode (psqlODBC)"));
-    ConnectionPlan plan;
-    plan.driver = QStringLiteral("QODBC");
     QString text = QStringLiteral("DRIVER={%1};SERVER=%2;").arg(driver, odbcValue(where.host));
     if (where.port > 0)
         text += QStringLiteral("PORT=%1;").arg(where.port);
-    if (!setting.DbName.isEmpty())
-        text += QStringLiteral("DATABASE=") + odbcValue(setting.DbName) + QLatin1Char(';');
-    plan.databaseName = text;
-    plan.userName = setting.UserName;
-    plan.password = setting.Password;
-    plan.connectOptions = odbcTimeouts(setting);
-    return plan;
+    return odbcPlan(setting, text);
 }
 
 ConnectionPlan planOdbc(const DbSetting& setting, const DriverInventory& drivers)
 {
     requireServer(setting);
-    ConnectionPlan plan;
-    plan.driver = QStringLiteral("QODBC");
     const QString server = setting.ServerName.trimmed();
     if (server.contains(QLatin1Char('=')))
         requireOdbcDriver(namedOdbcDriver(server), drivers);
     QString text = server.contains(QLatin1Char('=')) ? server : QStringLiteral("DSN=") + odbcValue(server);
     if (!text.endsWith(QLatin1Char(';')))
         text += QLatin1Char(';');
-    if (!setting.DbName.isEmpty())
-        text += QStringLiteral("DATABASE=") + odbcValue(setting.DbName) + QLatin1Char(';');
-    plan.databaseName = text;
-    plan.userName = setting.UserName;
-    plan.password = setting.Password;
-    plan.connectOptions = odbcTimeouts(setting);
-    return plan;
+    return odbcPlan(setting, text);
 }
 
 // SQL Server names its server "host", "host,port", "host\instance", "tcp:host,port" or "(local)".
@@ -178,30 +177,21 @@ ConnectionPlan planSqlServerMicrosoft(const DbSetting& setting, const QStringLis
         throw Failure::of(
             FailureCode::DbDriverMissing,
             QStringLiteral("ODBC: ODBC Driver 18 for SQL Server, ODBC Driver 17 for SQL Server, SQL Server"));
-    ConnectionPlan plan;
-    plan.driver = QStringLiteral("QODBC");
-    QString text = QStringLiteral("DRIVER={%1};SERVER=%2;").arg(driver, odbcValue(setting.ServerName.trimmed()));
-    if (!setting.DbName.isEmpty())
-        text += QStringLiteral("DATABASE=") + odbcValue(setting.DbName) + QLatin1Char(';');
+    QString more;
     // The OLE DB providers these settings were written for did not encrypt unless asked; driver 18
     // refuses a server whose certificate it cannot trust unless told the same.
     if (driver.section(QLatin1Char(' '), 2, 2).toInt() >= 18)
-        text += QStringLiteral("Encrypt=no;");
+        more += QStringLiteral("Encrypt=no;");
     // No user: the signed-in Windows user, as an office's domain accounts connect.
     if (setting.UserName.isEmpty())
-        text += QStringLiteral("Trusted_Connection=yes;");
-    plan.databaseName = text;
-    plan.userName = setting.UserName;
-    plan.password = setting.Password;
-    plan.connectOptions = odbcTimeouts(setting);
-    return plan;
+        more += QStringLiteral("Trusted_Connection=yes;");
+    return odbcPlan(
+        setting, QStringLiteral("DRIVER={%1};SERVER=%2;").arg(driver, odbcValue(setting.ServerName.trimmed())), more);
 }
 
 ConnectionPlan planSqlServer(const DbSetting& setting)
 {
     requireServer(setting);
-    ConnectionPlan plan;
-    plan.driver = QStringLiteral("QODBC");
     QString server = setting.ServerName.trimmed();
     if (server.startsWith(QLatin1String("tcp:"), Qt::CaseInsensitive))
         server = server.mid(4);
@@ -216,14 +206,7 @@ ConnectionPlan planSqlServer(const DbSetting& setting)
     QString text = QStringLiteral("DRIVER={FreeTDS};SERVER=") + odbcValue(server) + QLatin1Char(';');
     if (!port.isEmpty())
         text += QStringLiteral("PORT=") + odbcValue(port) + QLatin1Char(';');
-    if (!setting.DbName.isEmpty())
-        text += QStringLiteral("DATABASE=") + odbcValue(setting.DbName) + QLatin1Char(';');
-    text += QStringLiteral("TDS_Version=7.4;ClientCharset=UTF-8;");
-    plan.databaseName = text;
-    plan.userName = setting.UserName;
-    plan.password = setting.Password;
-    plan.connectOptions = odbcTimeouts(setting);
-    return plan;
+    return odbcPlan(setting, text, QStringLiteral("TDS_Version=7.4;ClientCharset=UTF-8;"));
 }
 
 }  // namespace

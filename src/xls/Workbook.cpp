@@ -700,8 +700,7 @@ std::vector<std::string> Workbook::verify(ByteView saved) const
                     compareSheet(i, *cells, texts, differences);
                     if (cells->cellAfterWindow())
                         differences.push_back("sheet " + quoted(sheet.name) + " has cells after its WINDOW2");
-                }
-                else if (sheets_[i].worksheet)
+                } else if (sheets_[i].worksheet)
                     differences.push_back("sheet " + quoted(sheets_[i].name) + " is no longer a worksheet");
             });
     } catch (const Error& e) {

@@ -138,7 +138,7 @@ void Worksheet::placeTable(std::size_t firstTableRecord)
 {
     std::size_t lastBefore = kNone;
     std::size_t limit = records_.size() - 1;  // the sheet's EOF
-    int depth = 0;  // an embedded chart's records are its own, its page setup included
+    int depth = 0;                            // an embedded chart's records are its own, its page setup included
     for (std::size_t i = 0; i < records_.size(); ++i) {
         const std::uint16_t t = records_[i].type;
         if (t == rt::Bof)

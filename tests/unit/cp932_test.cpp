@@ -14,13 +14,13 @@ TEST(cp932, bytes_and_characters_as_windows_maps_them)
     };
     const Row rows[] = {
         {"\x91\x53\x94\xCA", u"全般"},
-        {"\x5C", u"\\"},             // a backslash stays one: save folders end with it
+        {"\x5C", u"\\"},  // a backslash stays one: save folders end with it
         {"\x7E", u"~"},
-        {"\xB1\xB7\xDE", u"ｱｷﾞ"},    // half-width katakana, one byte each
-        {"\x81\x60", u"\uFF5E"},     // the wave dash as Windows reads it: a full-width tilde
-        {"\x81\x7C", u"\uFF0D"},     // the minus sign: a full-width hyphen-minus
-        {"\x87\x40", u"\u2460"},     // NEC's circled one
-        {"\xFB\xFC", u"\u9AD9"},     // IBM's extensions: 髙
+        {"\xB1\xB7\xDE", u"ｱｷﾞ"},  // half-width katakana, one byte each
+        {"\x81\x60", u"\uFF5E"},   // the wave dash as Windows reads it: a full-width tilde
+        {"\x81\x7C", u"\uFF0D"},   // the minus sign: a full-width hyphen-minus
+        {"\x87\x40", u"\u2460"},   // NEC's circled one
+        {"\xFB\xFC", u"\u9AD9"},   // IBM's extensions: 髙
         {"PO_SAVE_FOLDER=D:\\\x94\xAD\x92\x8D\\", u"PO_SAVE_FOLDER=D:\\発注\\"},
     };
     for (const Row& row : rows) {
