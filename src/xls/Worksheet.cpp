@@ -66,8 +66,9 @@ bool precedesTable(std::uint16_t type)
 
 // The records that come after the cell table in a worksheet's grammar: the drawings and their
 // objects, notes, the window settings and everything after them. Excel 2007 and later write a
-// second HEADERFOOTER and PLV there, after WINDOW2: the page-setup records past this point are not
-// the ones before the table.
+// second HEADERFOOTER and PLV after WINDOW2: page-setup records past this point are not the ones
+// before the table. (MERGECELLS is not among them: the Ruby spreadsheet gem writes merges, then the
+// page setup and the column widths again, and the table belongs after those widths.)
 bool followsTable(std::uint16_t type)
 {
     switch (type) {
@@ -75,8 +76,7 @@ bool followsTable(std::uint16_t type)
     case rt::Obj:
     case rt::Note:
     case 0x01B6:  // TXO
-    case rt::Window2:
-    case rt::MergeCells: return true;
+    case rt::Window2: return true;
     default: return false;
     }
 }

@@ -137,6 +137,18 @@ def cells_after_page_setup(sheet):
     return rest[:1] + dims + rest[1:setup + 1] + flat(units) + rest[setup + 1:]
 
 
+def excel_2007_tail(sheet):
+    # Excel 2007 and later end a sheet with a second HEADERFOOTER and a PLV after WINDOW2, with a
+    # HEADERFOOTER also among the page setup before the table.
+    def frt(rt):  # the future-record header: its type, no flags, eight reserved bytes
+        return struct.pack("<HH", rt, 0) + bytes(8)
+    header_footer = [0x089C, frt(0x089C) + bytes(16) + struct.pack("<HHHHH", 0, 0, 0, 0, 0)]
+    plv = [0x088B, frt(0x088B) + struct.pack("<HH", 100, 0)]
+    setup = next(i for i, r in enumerate(sheet) if r[0] == SETUP)
+    sheet = sheet[:setup + 1] + [list(header_footer)] + sheet[setup + 1:]
+    return sheet[:-1] + [list(header_footer), plv] + sheet[-1:]
+
+
 def no_row_records(sheet):
     units, others, at = table_units(sheet)
     return others[:at] + flat([u for u in units if u[0][0] != ROW]) + others[at:]
@@ -277,6 +289,7 @@ VARIANTS = {
     "cells-at-end-of-sheet": each_sheet(cells_at_end),
     "cells-after-page-setup": each_sheet(cells_after_page_setup),
     "no-row-records": each_sheet(no_row_records),
+    "excel-2007-tail": each_sheet(excel_2007_tail),
     "rows-backwards": each_sheet(rows_backwards),
     "row-split-in-two-places": each_sheet(row_split_in_two),
     "merge-after-last-cell": each_sheet(merge_after_last_cell),
