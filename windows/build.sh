@@ -56,6 +56,8 @@ tests_dlls="$build/test-dlls"
 mkdir -p "$tests_dlls/platforms"
 cp -u "$qt/bin/Qt6Test.dll" "$tests_dlls/"
 cp -u "$qt/plugins/platforms/qoffscreen.dll" "$tests_dlls/platforms/"
+# Debian's MinGW runtime and the Qt build carry their symbols: the program folder does not need them.
+$triple-strip --strip-unneeded "$app"/*.dll "$app"/*.exe "$app"/*/*.dll
 step "program folder: $app"
 
 [ "${1:-}" = "--dist" ] || exit 0

@@ -51,10 +51,13 @@ class Wine:
         self.env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
                         LANG="C.UTF-8", LC_ALL="C.UTF-8", DISPLAY=display, WINEARCH="win64")
         self.env.pop("QT_QPA_PLATFORM", None)
+        self.display = display
 
     def boot(self):
         shutil.rmtree(self.prefix, ignore_errors=True)
         subprocess.run([self.wine, "wineboot", "-i"], env=self.env, capture_output=True, timeout=300, check=True)
+        # A program that crashes ends, instead of waiting in Wine's crash dialog for a person.
+        self.reg("add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog", "/t", "REG_DWORD", "/d", "0", "/f")
         # One server for the whole run: each program then starts in well under a second.
         subprocess.Popen(["wineserver", "-p"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
@@ -62,9 +65,21 @@ class Wine:
         subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True, timeout=60)
 
     def run(self, exe, *args, env=None, timeout=180, cwd=None):
-        e = dict(self.env, **(env or {}))
-        p = subprocess.run([self.wine, exe, *args], env=e, capture_output=True, timeout=timeout, cwd=cwd)
-        return p.returncode, p.stdout.decode("utf-8", "replace"), p.stderr.decode("utf-8", "replace")
+        """Runs a program to its end. Wine hands no QT_* variable of this machine to Windows programs
+        (it keeps them for its own Qt); WINEQT_* ones it hands on as QT_*."""
+        e = dict(self.env, **{("WINE" + k if k.startswith("QT_") else k): v for k, v in (env or {}).items()})
+        p = subprocess.Popen([self.wine, exe, *args], env=e, stdout=subprocess.PIPE, stderr=subprocess.PIPE, cwd=cwd)
+        try:
+            out, err = p.communicate(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            p.kill()
+            shown = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "."], capture_output=True,
+                                   text=True, env=dict(os.environ, DISPLAY=self.display)).stdout.split()
+            names = [subprocess.run(["xprop", "-id", w, "WM_NAME"], capture_output=True, text=True,
+                                    env=dict(os.environ, DISPLAY=self.display)).stdout.strip() for w in shown]
+            raise AssertionError(f"{os.path.basename(exe)} {' '.join(args)} did not end in {timeout} s; "
+                                 f"the windows on the display: {names}")
+        return p.returncode, out.decode("utf-8", "replace"), err.decode("utf-8", "replace")
 
     def popen(self, exe, *args, cwd=None):
         return subprocess.Popen([self.wine, exe, *args], env=self.env, stdout=subprocess.DEVNULL,
@@ -337,7 +352,8 @@ class Run:
                       password=password)
             # The search: the POs of staff 12 from 2024, as the search window lists them.
             rc, out, err = wine.run(os.path.join(folder, "tolvar-po.exe"), *search)
-            assert rc == 0 and out == p.stdout, f"{provider}: --list gave {rc} {out!r} {err}, Linux {p.stdout!r}"
+            # Text lines on Windows end with CR LF.
+            assert rc == 0 and out.replace("\r\n", "\n") == p.stdout, f"{provider}: --list gave {rc} {out!r} {err}, Linux {p.stdout!r}"
             rc, out, err = wine.run(os.path.join(folder, "tolvar-po.exe"), "P0001")
             made = os.path.join(out_dir, "P0001.xls")
             assert rc == 0 and os.path.exists(made), f"{provider}: {rc} {err}"
