@@ -16,6 +16,7 @@ import shutil
 import sqlite3
 import subprocess
 import sys
+import tempfile
 import time
 import traceback
 
@@ -55,11 +56,16 @@ class Wine:
 
     def boot(self):
         shutil.rmtree(self.prefix, ignore_errors=True)
-        subprocess.run([self.wine, "wineboot", "-i"], env=self.env, capture_output=True, timeout=300, check=True)
+        os.makedirs(self.prefix)
+        # One server for the whole run, started before anything else: each program then starts in
+        # well under a second, and none meets a server that is about to end.
+        subprocess.Popen(["wineserver", "-p"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # Wine's own services start here and live on with the server: they must not hold on to a
+        # pipe of ours, or every read of it would wait for them.
+        subprocess.run([self.wine, "wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=300, check=True)
         # A program that crashes ends, instead of waiting in Wine's crash dialog for a person.
         self.reg("add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog", "/t", "REG_DWORD", "/d", "0", "/f")
-        # One server for the whole run: each program then starts in well under a second.
-        subprocess.Popen(["wineserver", "-p"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def stop(self):
         subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True, timeout=60)
@@ -68,17 +74,23 @@ class Wine:
         """Runs a program to its end. Wine hands no QT_* variable of this machine to Windows programs
         (it keeps them for its own Qt); WINEQT_* ones it hands on as QT_*."""
         e = dict(self.env, **{("WINE" + k if k.startswith("QT_") else k): v for k, v in (env or {}).items()})
-        p = subprocess.Popen([self.wine, exe, *args], env=e, stdout=subprocess.PIPE, stderr=subprocess.PIPE, cwd=cwd)
-        try:
-            out, err = p.communicate(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            p.kill()
-            shown = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "."], capture_output=True,
-                                   text=True, env=dict(os.environ, DISPLAY=self.display)).stdout.split()
-            names = [subprocess.run(["xprop", "-id", w, "WM_NAME"], capture_output=True, text=True,
-                                    env=dict(os.environ, DISPLAY=self.display)).stdout.strip() for w in shown]
-            raise AssertionError(f"{os.path.basename(exe)} {' '.join(args)} did not end in {timeout} s; "
-                                 f"the windows on the display: {names}")
+        # Files, not pipes: a Wine service that a program starts lives on with the server and would
+        # hold a pipe open long after the program ended.
+        with tempfile.TemporaryFile() as out_file, tempfile.TemporaryFile() as err_file:
+            p = subprocess.Popen([self.wine, exe, *args], env=e, stdout=out_file, stderr=err_file, cwd=cwd)
+            try:
+                p.wait(timeout=timeout)
+            except subprocess.TimeoutExpired:
+                p.kill()
+                shown = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "."], capture_output=True,
+                                       text=True, env=dict(os.environ, DISPLAY=self.display)).stdout.split()
+                names = [subprocess.run(["xprop", "-id", w, "WM_NAME"], capture_output=True, text=True,
+                                        env=dict(os.environ, DISPLAY=self.display)).stdout.strip() for w in shown]
+                raise AssertionError(f"{os.path.basename(exe)} {' '.join(args)} did not end in {timeout} s; "
+                                     f"the windows on the display: {names}")
+            out_file.seek(0)
+            err_file.seek(0)
+            out, err = out_file.read(), err_file.read()
         return p.returncode, out.decode("utf-8", "replace"), err.decode("utf-8", "replace")
 
     def popen(self, exe, *args, cwd=None):
@@ -445,9 +457,9 @@ class Run:
             rc, _, err = wine.run(os.path.join(home, "uninstall.exe"), "/S", timeout=300)
             assert rc == 0, f"the uninstaller ended with {rc}: {err}"
             deadline = time.time() + 120
-            while time.time() < deadline and os.path.exists(os.path.join(home, "tolvar.exe")):
+            while time.time() < deadline and os.path.exists(os.path.join(home, "uninstall.exe")):
                 time.sleep(0.5)
-            subprocess.run(["wineserver", "-w"], env=wine.env, timeout=120)
+            time.sleep(2)  # the Start-menu entry and the registry go last
             left = sorted(os.path.relpath(os.path.join(d, f), home) for d, _, fs in os.walk(home) for f in fs)
             assert left == ["MST_PO.xls", "tolvar.ini"], f"left after uninstalling: {left}"
             assert not glob.glob(wine.drive_c("users", "*", "AppData", "Roaming", "Microsoft", "Windows",
