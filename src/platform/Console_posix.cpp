@@ -6,12 +6,19 @@
 
 namespace tolvar {
 
+namespace {
+
+void writeUtf8(std::FILE* stream, QByteArrayView utf8)
+{
+    std::fwrite(utf8.data(), 1, static_cast<size_t>(utf8.size()), stream);
+    std::fflush(stream);
+}
+
+}  // namespace
+
 std::unique_ptr<QIODevice> openConsole(std::FILE* stream)
 {
-    return std::make_unique<ConsoleDevice>([stream](QByteArrayView utf8) {
-        std::fwrite(utf8.data(), 1, static_cast<size_t>(utf8.size()), stream);
-        std::fflush(stream);
-    });
+    return std::make_unique<ConsoleDevice>([stream](QByteArrayView utf8) { writeUtf8(stream, utf8); });
 }
 
 bool isTerminal(std::FILE* stream)
@@ -21,9 +28,7 @@ bool isTerminal(std::FILE* stream)
 
 void writeConsole(std::FILE* stream, const QString& text)
 {
-    const QByteArray utf8 = text.toUtf8();
-    std::fwrite(utf8.constData(), 1, static_cast<size_t>(utf8.size()), stream);
-    std::fflush(stream);
+    writeUtf8(stream, text.toUtf8());
 }
 
 }  // namespace tolvar

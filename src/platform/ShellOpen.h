@@ -9,6 +9,14 @@
 
 namespace tolvar {
 
+// The shell's result codes, as the callers test them: above 32 means started.
+enum ShellResult : qint32 {
+    kShellFileNotFound = 2,
+    kShellPathNotFound = 3,
+    kShellNoAssociation = 31,
+    kShellStarted = 42,
+};
+
 qint32 openWithAssociatedApplication(const QString& path);
 
 }  // namespace tolvar

@@ -10,8 +10,6 @@ namespace tolvar {
 
 namespace {
 
-constexpr qint32 kFileNotFound = 2, kPathNotFound = 3, kNoAssociation = 31, kStarted = 42;
-
 // Whether the desktop has an application for the file's type, as xdg-open would find it.
 bool hasAssociation(const QString& path)
 {
@@ -32,15 +30,15 @@ qint32 openWithAssociatedApplication(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.absoluteDir().exists())
-        return kPathNotFound;
+        return kShellPathNotFound;
     if (!info.exists())
-        return kFileNotFound;
+        return kShellFileNotFound;
     const QString xdgOpen = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (xdgOpen.isEmpty() || !hasAssociation(path))
-        return kNoAssociation;
+        return kShellNoAssociation;
     if (!QProcess::startDetached(xdgOpen, {info.absoluteFilePath()}))
-        return kNoAssociation;
-    return kStarted;
+        return kShellNoAssociation;
+    return kShellStarted;
 }
 
 }  // namespace tolvar

@@ -14,7 +14,7 @@ qint32 openWithAssociatedApplication(const QString& path)
         ShellExecuteW(nullptr, L"open", reinterpret_cast<LPCWSTR>(native.utf16()), nullptr, nullptr, SW_SHOWNORMAL);
     // ShellExecute's result is a number dressed as a handle: above 32 it started the application.
     const auto code = reinterpret_cast<INT_PTR>(result);
-    return code > 32 ? 42 : static_cast<qint32>(code);
+    return code > 32 ? kShellStarted : static_cast<qint32>(code);
 }
 
 }  // namespace tolvar

@@ -3,20 +3,13 @@
 // own failure messages and hands back a plain result.
 #pragma once
 
+#include "platform/ShellOpen.h"
 #include "util/ScopedSeam.h"
 
 #include <QString>
 #include <functional>
 
 namespace tolvar {
-
-// ShellOpenFile's result codes, as the callers test them: above 32 means started.
-enum ShellResult : qint32 {
-    kShellFileNotFound = 2,
-    kShellPathNotFound = 3,
-    kShellNoAssociation = 31,
-    kShellStarted = 42,
-};
 
 // Opens the file with its associated application (the Windows shell; xdg-open on Linux). Shows "ファイルが存在しません"
 // for code 2 and the "起動できません。…" message for any other code up to 32.
