@@ -194,7 +194,8 @@ class Run:
         assert not leftovers, f"left in the save folder: {leftovers}"
 
     def readers(self, workbooks, pos):
-        """xlrd, gnumeric and LibreOffice read each workbook; xlrd finds the PO number on every page."""
+        """xlrd, gnumeric, LibreOffice and Apache POI read each workbook, xlrd finding the PO number, and the
+        structural checker finds nothing."""
         dump = subprocess.run([PY, os.path.join(TOP, "tests", "xls", "xlrd_dump.py"), *workbooks],
                               capture_output=True, text=True, timeout=120)
         assert dump.returncode == 0, dump.stderr
@@ -215,6 +216,16 @@ class Run:
                             "--outdir", conv, *workbooks], capture_output=True, text=True, timeout=300)
         made = [f for f in os.listdir(conv) if f.endswith(".pdf")]
         assert p.returncode == 0 and len(made) == len(workbooks), f"LibreOffice made {made}: {p.stderr}"
+        # Apache POI, the strictest reader, and the structural checker (records in their order).
+        jars = ":".join(f"/usr/share/java/{j}.jar" for j in ("poi", "commons-collections4", "commons-math3",
+                                                             "commons-codec"))
+        p = subprocess.run(["java", "-cp", jars, os.path.join(TOP, "tests", "xls", "PoiRead.java"),
+                            os.path.join(conv, "poi")] + [f"{po}={path}" for path, po in zip(workbooks, pos)],
+                           capture_output=True, text=True, timeout=300)
+        assert p.returncode == 0, f"Apache POI refuses: {p.stderr[-600:]}"
+        p = subprocess.run([PY, os.path.join(TOP, "tests", "xls", "xls_lint.py"), *workbooks], capture_output=True,
+                           text=True, timeout=120)
+        assert p.returncode == 0 and not p.stdout.strip(), f"the structural checker: {p.stdout[-600:]}"
 
     def check_template(self, wine):
         folder = os.path.join(self.work, "app-sqlite")
@@ -487,7 +498,7 @@ def main():
         wine.boot()
         print(f"      Wine prefix made in {time.time() - started:.0f} s", flush=True)
         run.check("unit tests and fuzz replays built for Windows", lambda: run.unit_tests(wine))
-        run.check("tolvar-po.exe on SQLite: 1, 21 and 45 lines, the Linux bytes, three readers",
+        run.check("tolvar-po.exe on SQLite: 1, 21 and 45 lines, the Linux bytes, four readers and the checker",
                   lambda: run.sqlite_workbooks(wine))
         run.check("tolvar-po.exe --check-template, a template in a Japanese folder",
                   lambda: run.check_template(wine))
