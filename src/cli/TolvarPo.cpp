@@ -45,6 +45,7 @@ const char kUsageText[] =
     "                         customer) instead of making workbooks\n"
     "  --check-template FILE  tells whether a template can be used (default: the one beside the\n"
     "                         program); needs no database. Exit status 0 usable, 1 not.\n"
+    "  --version              prints the version\n"
     "Exit status: 0 every workbook (and PDF) made; 3 some PO not found, the others made;\n"
     "1 some workbook or PDF failed, the others made; 2 bad arguments.\n";
 
@@ -61,7 +62,7 @@ struct Options {
     std::optional<QDate> from, to;
 };
 
-enum class Parsed { Run, Help, Bad };
+enum class Parsed { Run, Help, Version, Bad };
 
 // A date of the form YYYY/MM/DD that exists.
 std::optional<QDate> dateArgument(const QString& text)
@@ -138,6 +139,8 @@ Parsed parse(const QStringList& arguments, Options& o, QTextStream& err)
         const QString& a = arguments[i];
         if (a == QLatin1String("--help") || a == QLatin1String("-h"))
             return Parsed::Help;
+        if (a == QLatin1String("--version"))
+            return Parsed::Version;
         if (a == QLatin1String("--check-template")) {
             // The file is optional: the template beside the program when none follows.
             const bool named = i + 1 < arguments.size() && !arguments[i + 1].startsWith(QLatin1String("--"));
@@ -314,6 +317,7 @@ int runTolvarPo(const QStringList& arguments, QTextStream& out, QTextStream& err
     Options options;
     switch (parse(arguments, options, err)) {
     case Parsed::Help: out << kUsageText; return kAllMade;
+    case Parsed::Version: out << "tolvar-po " << TOLVAR_VERSION << "\n"; return kAllMade;
     case Parsed::Bad: err << kUsageText; return kBadArguments;
     case Parsed::Run: break;
     }

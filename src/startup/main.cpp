@@ -8,8 +8,16 @@
 #include "startup/TolvarApplication.h"
 #include "util/Messages.h"
 
+#include <cstdio>
+#include <cstring>
+
 int main(int argc, char** argv)
 {
+    // Answered before the application starts, so it needs no display.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("tolvar %s\n", TOLVAR_VERSION);
+        return 0;
+    }
     tolvar::keepFreedMemory();
     tolvar::TolvarApplication app(argc, argv);
     tolvar::QtMessageSink sink;

@@ -73,6 +73,10 @@ TEST_F(TolvarPoTest, usage_and_failures_have_their_statuses)
 {
     EXPECT_EQ(run({QStringLiteral("--help")}).status, 0);
     EXPECT_TRUE(run({QStringLiteral("--help")}).out.contains(QStringLiteral("usage: tolvar-po")));
+    const Outcome version = run({QStringLiteral("--version"), QStringLiteral("P0001")});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, QStringLiteral("tolvar-po " TOLVAR_VERSION "\n"));
+    EXPECT_TRUE(QDir(folder.file(QStringLiteral("out"))).isEmpty());
     EXPECT_EQ(run({}).status, 2);
     EXPECT_EQ(run({QStringLiteral("--bogus"), QStringLiteral("P0001")}).status, 2);
     EXPECT_EQ(run({QStringLiteral("--out")}).status, 2);
