@@ -19,11 +19,12 @@ bool SingleInstance::acquire()
 
 QString SingleInstance::lockPathFor(const QString& key)
 {
+    // One copy per program folder and per user: where several people share one machine (a
+    // desktop with two sessions, the temporary folder common to all), one user's copy must not
+    // keep another's from starting. The home folder tells the users apart on every system.
     const QString canonical = QFileInfo(key).canonicalFilePath();
-    const QByteArray hash =
-        QCryptographicHash::hash((canonical.isEmpty() ? key : canonical).toUtf8(), QCryptographicHash::Sha1)
-            .toHex()
-            .left(16);
+    const QString owner = (canonical.isEmpty() ? key : canonical) + QChar(0) + QDir::homePath();
+    const QByteArray hash = QCryptographicHash::hash(owner.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
     return QDir(QDir::tempPath()).filePath(QStringLiteral("tolvar-%1.lock").arg(QString::fromLatin1(hash)));
 }
 

@@ -1,5 +1,6 @@
-// SingleInstance: tells whether another copy of the same executable is running. A lock file in
-// the temporary folder, named after a hash of the executable's path, is held for the whole run;
+// SingleInstance: tells whether another copy of the same executable is running for the same user.
+// A lock file in the temporary folder, named after a hash of the executable's path and the user's
+// home folder, is held for the whole run;
 // the lock of a copy that crashed is stale and taken over.
 #pragma once
 

@@ -35,6 +35,17 @@ TEST(single_instance, a_second_process_is_refused_and_a_crashed_lock_is_taken_ov
     ASSERT_TRUE(second.waitForFinished(10000));
     EXPECT_EQ(second.exitCode(), 3);
 
+    // Another user of the same machine and program folder (another home folder) has a copy of
+    // their own.
+    QProcess otherUser;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home-of-another")));
+    otherUser.setProcessEnvironment(env);
+    startProbe(otherUser, key);
+    EXPECT_EQ(otherUser.readAllStandardOutput().trimmed(), "held");
+    otherUser.closeWriteChannel();
+    otherUser.waitForFinished(10000);
+
     // Another executable path is another program.
     QProcess other;
     startProbe(other, dir.filePath(QStringLiteral("other")));
