@@ -6,6 +6,7 @@
 #                                 whole suite, again under AddressSanitizer + UndefinedBehaviorSanitizer,
 #                                 then the fuzz targets for a while; prints the time of each stage
 #   ./tolvar.sh bench             build and run the benchmarks
+#   ./tolvar.sh deb               build the Debian package dist/tolvar_VERSION_amd64.deb
 #   ./tolvar.sh windows           install the cross toolchain, build Qt for Windows once (kept in
 #                                 ~/.cache/tolvar), the Windows program, its installer and zip in dist/
 set -euo pipefail
@@ -37,6 +38,10 @@ windows_packages=(
   googletest
 )
 windows_test_packages=(wine wine64)
+# The Debian package: its dependencies computed, its icons drawn; the tests check it with Debian's
+# own checkers and install it into a fresh Debian 12 root.
+deb_packages=(dpkg-dev librsvg2-bin)
+deb_test_packages=(debootstrap lintian desktop-file-utils appstream util-linux)
 
 install_missing() {
   local missing=()
@@ -81,7 +86,8 @@ run)
   ;;
 test)
   stage "install"
-  install_missing "${program_packages[@]}" "${test_packages[@]}" "${windows_packages[@]}" "${windows_test_packages[@]}"
+  install_missing "${program_packages[@]}" "${test_packages[@]}" "${windows_packages[@]}" "${windows_test_packages[@]}" \
+    "${deb_packages[@]}" "${deb_test_packages[@]}"
   stage "build"
   build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVAR_WERROR=ON -DTOLVAR_BUILD_TESTS=ON
   stage "format"
@@ -90,6 +96,9 @@ test)
   (cd build && ctest --output-on-failure -j "$jobs" -LE real-display)
   stage "real display (Xvfb with openbox, the xcb platform)"
   (cd build && ctest --output-on-failure -L real-display)
+  stage "debian package (Debian's checkers; installed into a fresh Debian 12 root)"
+  deb_file=$(deb/make-deb.sh build dist)
+  /usr/bin/python3 deb/test-deb.py "$deb_file" build/deb-test
   stage "sanitizer suite (AddressSanitizer + UndefinedBehaviorSanitizer)"
   build build-asan -DCMAKE_BUILD_TYPE=Debug -DTOLVAR_SANITIZE=ON -DTOLVAR_WERROR=ON -DTOLVAR_BUILD_TESTS=ON
   (cd build-asan && ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
@@ -105,6 +114,11 @@ test)
   /usr/bin/python3 windows/test-windows.py build-windows build build-windows/test-work dist
   stage ""
   ;;
+deb)
+  install_missing "${program_packages[@]}" "${deb_packages[@]}"
+  build build-deb -DCMAKE_BUILD_TYPE=Release
+  deb/make-deb.sh build-deb dist
+  ;;
 windows)
   install_missing "${program_packages[@]}" "${windows_packages[@]}"
   windows/build.sh --dist
@@ -116,5 +130,5 @@ bench)
   for b in build-release/bench/*_bench; do "$b"; done
   ;;
 *)
-  echo "usage: $0 run [STAFF_CODE] | test | bench | windows"; exit 2 ;;
+  echo "usage: $0 run [STAFF_CODE] | test | bench | deb | windows"; exit 2 ;;
 esac

@@ -1,0 +1,337 @@
+#!/usr/bin/python3
+"""The Debian package as an administrator and the staff meet it, in a fresh Debian 12 root made
+here with debootstrap (never on the test machine itself):
+
+    deb/test-deb.py DEB WORK_DIR
+
+Run as root. First lintian, desktop-file-validate and appstreamcli validate on the package. The
+root is made in WORK_DIR/root from Debian's archive (the machine's own mirror);
+the packages debootstrap and apt fetch are kept in ~/.cache/tolvar/deb-test so that a second run
+downloads nothing. The package is installed with apt as an administrator installs it, then:
+the template check, a workbook from the demo database, the save folder written through the window
+by a member of the group tolvar and refused to a user outside it (whose window keeps the folder for
+its run), the desktop entry's command starting the window on a virtual display, an upgrade that
+keeps a changed settings file and template, remove that keeps them and purge that takes them.
+Every mount is made in a mount namespace of this process's own, so none outlives it.
+"""
+import glob
+import hashlib
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+TOP = os.path.dirname(HERE)
+sys.path.insert(0, os.path.join(TOP, "tests", "display"))
+from real_display_test import Display  # noqa: E402
+
+CONF = "/etc/opt/tolvar"
+CACHE = os.path.expanduser("~/.cache/tolvar/deb-test")
+STAFF, OTHER = "staff1", "other1"
+
+
+def mirror():
+    """The Debian mirror this machine's apt uses, so the test reaches what the machine reaches."""
+    for path in glob.glob("/etc/apt/sources.list.d/*.sources") + ["/etc/apt/sources.list"]:
+        try:
+            text = open(path, encoding="utf-8").read()
+        except OSError:
+            continue
+        m = re.search(r"^URIs:\s*(\S+/debian)/?\s*$", text, re.M) or re.search(r"^deb\s+(\S+/debian)/?\s", text, re.M)
+        if m:
+            return m.group(1)
+    return "http://deb.debian.org/debian"
+
+
+class Root:
+    def __init__(self, path):
+        self.path = path
+        self.mounts = []
+
+    def mount(self, source, target):
+        target = os.path.join(self.path, target)
+        subprocess.run(["mount"] + source + [target], check=True)
+        self.mounts.append(target)
+
+    def run(self, *args, user=None, env=None, check=True, timeout=300):
+        command = ["chroot", self.path]
+        if user:
+            command += ["runuser", "-u", user, "--"]
+        command += ["env", "-i", "PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin", "LANG=C.UTF-8",
+                    f"HOME={'/home/' + user if user else '/root'}"] + [f"{k}={v}" for k, v in (env or {}).items()]
+        r = subprocess.run(command + list(args), capture_output=True, text=True, timeout=timeout)
+        if check and r.returncode != 0:
+            raise AssertionError(f"{' '.join(args)} failed ({r.returncode}):\n{r.stdout}{r.stderr}")
+        return r
+
+    def popen(self, args, user, env):
+        command = ["chroot", self.path, "runuser", "-u", user, "--", "env", "-i", "PATH=/usr/bin:/bin",
+                   "LANG=C.UTF-8", f"HOME=/home/{user}"] + [f"{k}={v}" for k, v in env.items()]
+        return subprocess.Popen(command + args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def file(self, path):
+        return os.path.join(self.path, path.lstrip("/"))
+
+    def digest(self, path):
+        with open(self.file(path), "rb") as f:
+            return hashlib.sha256(f.read()).hexdigest()
+
+
+def check(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+def make_root(work):
+    root = os.path.join(work, "root")
+    if os.path.exists(root):
+        subprocess.run(["rm", "-rf", "--one-file-system", root], check=True)
+    os.makedirs(os.path.join(CACHE, "debootstrap"), exist_ok=True)
+    os.makedirs(os.path.join(CACHE, "apt"), exist_ok=True)
+    subprocess.run(["debootstrap", "--variant=minbase", f"--cache-dir={CACHE}/debootstrap", "bookworm", root, mirror()],
+                   check=True, stdout=subprocess.DEVNULL)
+    # The X server's socket, for the window.
+    if not os.path.isdir("/tmp/.X11-unix"):
+        os.makedirs("/tmp/.X11-unix")
+        os.chmod("/tmp/.X11-unix", 0o1777)
+    os.makedirs(os.path.join(root, "tmp/.X11-unix"), exist_ok=True)
+    r = Root(root)
+    r.mount(["-t", "proc", "proc"], "proc")
+    r.mount(["--bind", "/dev"], "dev")
+    r.mount(["--bind", os.path.join(CACHE, "apt")], "var/cache/apt/archives")
+    r.mount(["--bind", "/tmp/.X11-unix"], "tmp/.X11-unix")
+    return r
+
+
+def remove_root(r):
+    """The root taken away, its mounts first: a bind mount is on the same file system, and removing
+    through it would remove what it shows."""
+    for target in reversed(r.mounts):
+        subprocess.run(["umount", target], check=True)
+    subprocess.run(["rm", "-rf", "--one-file-system", r.path], check=True)
+
+
+def apt_install(r, deb):
+    shutil.copy(deb, r.file("/tmp/"))
+    r.run("apt-get", "update", "-qq")
+    r.run("apt-get", "install", "-y", "-qq", "--no-install-recommends", "/tmp/" + os.path.basename(deb),
+          env={"DEBIAN_FRONTEND": "noninteractive"}, timeout=900)
+
+
+def installed(r, version):
+    check(r.run("tolvar-po", "--version").stdout == f"tolvar-po {version}\n", "tolvar-po --version")
+    check(r.run("tolvar", "--version").stdout == f"tolvar {version}\n", "tolvar --version")
+    st = os.stat(r.file(CONF))
+    group = r.run("getent", "group", "tolvar").stdout.split(":")
+    check(st.st_gid == int(group[2]) and st.st_mode & 0o7777 == 0o2775, f"{CONF}: mode {oct(st.st_mode)}")
+    for f in ("tolvar.ini", "MST_PO.xls"):
+        st = os.stat(r.file(f"{CONF}/{f}"))
+        check(st.st_mode & 0o777 == 0o664 and st.st_gid == int(group[2]), f"{f}: mode {oct(st.st_mode)}")
+    # The executables are root's alone: no member of the group can replace them.
+    for f in ("/opt/tolvar", "/opt/tolvar/tolvar", "/opt/tolvar/tolvar-po"):
+        st = os.stat(r.file(f))
+        check(st.st_uid == 0 and st.st_mode & 0o022 == 0, f"{f} is writable by others: {oct(st.st_mode)}")
+    out = r.run("tolvar-po", "--check-template").stdout
+    check(out.strip().endswith("OK"), f"--check-template: {out}")
+    print("installed: --version, the folders' owners and modes, --check-template OK")
+
+
+def workbook(r):
+    listed = r.run("tolvar-po", "--list", "--staff", "12", user=STAFF).stdout.splitlines()
+    check(len(listed) >= 3, f"--list --staff 12: {listed}")
+    po = listed[0].split("\t")[0]
+    r.run("mkdir", "-p", f"/home/{STAFF}/made", user=STAFF)
+    out = r.run("tolvar-po", "--out", f"/home/{STAFF}/made", po, user=STAFF).stdout
+    path = f"/home/{STAFF}/made/{po}.xls"
+    check(out == path + "\n", f"tolvar-po printed {out!r}")
+    import xlrd
+    book = xlrd.open_workbook(r.file(path))
+    texts = {str(sheet.cell_value(row, col)) for sheet in book.sheets() for row in range(sheet.nrows)
+             for col in range(sheet.ncols)}
+    check(po in texts, f"{po} is in no cell of {path}")
+    print(f"tolvar-po: {po}.xls from the demo database, read back by xlrd")
+    return po
+
+
+def new_window(x, name, before, timeout=15):
+    """The window named `name` that was not there before."""
+    end = time.time() + timeout
+    while time.time() < end:
+        for wid, names in x.windows().items():
+            if wid not in before and names and all(n == name for n in names):
+                return wid
+        time.sleep(0.1)
+    raise AssertionError(f"no new window named {name!r}: {sorted(x.windows().values())}")
+
+
+def pick_save_folder(x, folder, before):
+    """From the search window's start: the search, then "..." and the folder typed into the
+    folder dialog."""
+    main = new_window(x, "Tolvar", before)
+    x.activate(main)
+    # 担当CD has the focus: Tab through 区分, the dates and 番号 to 検索 and search; on through the
+    # grid, 得意先 and the save folder to "...".
+    x.key("Tab", "Tab", "Tab", "Tab", "Tab", "Return")
+    time.sleep(1)
+    x.key("Tab", "Tab", "Tab", "Tab", "Return")
+    x.wait_for("保存先の指定")
+    x.type(folder)
+    x.key("Return")
+    x.gone("保存先の指定")
+
+
+def make_from_window(x, r, folder):
+    """Back from "..." to the grid, Enter on the first row and OK: the workbook in the folder."""
+    x.key("shift+Tab", "shift+Tab", "shift+Tab", "Return")
+    time.sleep(1)
+    x.key("Return")
+    x.wait_for("終了")
+    x.key("Return")
+    x.gone("終了")
+    made = os.listdir(r.file(folder))
+    check(len(made) == 1 and made[0].endswith(".xls"), f"the window made {made} in {folder}")
+
+
+def desktop_command(r):
+    entry = open(r.file("/usr/share/applications/org.tolvar.Tolvar.desktop"), encoding="utf-8").read()
+    return re.search(r"^Exec=(.*)$", entry, re.M).group(1).split()
+
+
+def save_folder_by_window(r, x):
+    """A member of the group writes PO_SAVE_FOLDER through the window; a user outside it cannot,
+    keeps the folder for the run, and cannot change the file any other way either."""
+    env = {"DISPLAY": x.env["DISPLAY"], "QT_QPA_PLATFORM": "xcb"}
+    for user in (STAFF, OTHER):
+        r.run("mkdir", "-p", f"/home/{user}/po", user=user)
+    command = desktop_command(r)
+    check(command[0] == "tolvar", f"the desktop entry runs {command}")
+
+    staff = r.popen(command + ["12"], STAFF, env)
+    try:
+        pick_save_folder(x, f"/home/{STAFF}/po", set(x.windows()))
+        ini = open(r.file(f"{CONF}/tolvar.ini"), encoding="utf-8").read()
+        check(f"PO_SAVE_FOLDER=/home/{STAFF}/po/\n" in ini, f"the settings after the staff's pick:\n{ini}")
+        st = os.stat(r.file(f"{CONF}/tolvar.ini"))
+        group = int(r.run("getent", "group", "tolvar").stdout.split(":")[2])
+        check(st.st_gid == group and st.st_mode & 0o777 == 0o664, f"the rewritten settings: {oct(st.st_mode)}")
+        check(os.path.islink(r.file("/opt/tolvar/tolvar.ini")), "the link beside the program was replaced")
+        print("the window: the staff's save folder written through the link, group and mode kept")
+
+        # The other user's copy starts while the staff's runs: one copy per user, not per machine.
+        before = r.digest(f"{CONF}/tolvar.ini")
+        windows = set(x.windows())
+        other = r.popen(command + ["12"], OTHER, env)
+        try:
+            pick_save_folder(x, f"/home/{OTHER}/po", windows)
+            check(r.digest(f"{CONF}/tolvar.ini") == before, "a user outside the group changed the settings")
+            make_from_window(x, r, f"/home/{OTHER}/po")
+        finally:
+            other.terminate()
+            other.wait(10)
+    finally:
+        staff.terminate()
+        staff.wait(10)
+    refused = r.run("sh", "-c", f"echo x >>{CONF}/tolvar.ini", user=OTHER, check=False)
+    check(refused.returncode != 0 and r.digest(f"{CONF}/tolvar.ini") == before, "the other user wrote the settings")
+    leftovers = [f for f in os.listdir(r.file(CONF)) if f not in ("tolvar.ini", "MST_PO.xls")]
+    check(not leftovers, f"left in {CONF}: {leftovers}")
+    print("the window: refused to a user outside the group (file unchanged, the folder held for the run)")
+
+
+def higher_version(deb, work):
+    """The same package at a higher version, as the next release would be."""
+    tree = os.path.join(work, "next")
+    shutil.rmtree(tree, ignore_errors=True)
+    subprocess.run(["dpkg-deb", "-R", deb, tree], check=True)
+    control = os.path.join(tree, "DEBIAN", "control")
+    text = open(control, encoding="utf-8").read()
+    version = re.search(r"^Version: (.*)$", text, re.M).group(1) + "+next1"
+    open(control, "w", encoding="utf-8").write(re.sub(r"^Version: .*$", "Version: " + version, text, flags=re.M))
+    out = os.path.join(work, f"tolvar_{version}_amd64.deb")
+    subprocess.run(["dpkg-deb", "--root-owner-group", "--build", tree, out], check=True, stdout=subprocess.DEVNULL)
+    return out, version
+
+
+def upgrade_remove_purge(r, deb, work):
+    # The administrator's own template: the demo template saved again under another size.
+    with open(r.file(f"{CONF}/MST_PO.xls"), "ab") as f:
+        f.write(b"\0" * 512)
+    kept = {f: r.digest(f"{CONF}/{f}") for f in ("tolvar.ini", "MST_PO.xls")}
+    next_deb, version = higher_version(deb, work)
+    apt_install(r, next_deb)
+    check(r.run("dpkg-query", "-W", "-f=${Version}", "tolvar").stdout == version, "not upgraded")
+    check({f: r.digest(f"{CONF}/{f}") for f in kept} == kept, "the upgrade changed the office's files")
+    print(f"upgrade to {version}: the changed settings and template kept")
+
+    r.run("dpkg", "--remove", "tolvar")
+    check(not os.path.exists(r.file("/opt/tolvar/tolvar")) and not os.path.lexists(r.file("/usr/bin/tolvar-po")),
+          "remove left the programs")
+    check({f: r.digest(f"{CONF}/{f}") for f in kept} == kept, "remove changed the office's files")
+    print("remove: the programs gone, the settings and template kept")
+
+    r.run("dpkg", "--purge", "tolvar")
+    check(not os.path.exists(r.file(CONF)), f"purge left {CONF}")
+    check(not os.path.exists(r.file("/opt/tolvar")), "purge left /opt/tolvar")
+    print("purge: the settings and template gone")
+
+
+def static_checks(deb, work):
+    """What Debian's own checkers say of the package: no error or warning."""
+    lintian = subprocess.run(["lintian", "--fail-on", "error,warning", deb], capture_output=True, text=True)
+    said = [line for line in lintian.stdout.splitlines() if line and not line.startswith("N:")]
+    check(lintian.returncode == 0 and not [s for s in said if s[:2] in ("E:", "W:")], f"lintian:\n{lintian.stdout}")
+    tree = os.path.join(work, "contents")
+    shutil.rmtree(tree, ignore_errors=True)
+    subprocess.run(["dpkg-deb", "-x", deb, tree], check=True)
+    desktop = subprocess.run(["desktop-file-validate", f"{tree}/usr/share/applications/org.tolvar.Tolvar.desktop"],
+                             capture_output=True, text=True)
+    check(desktop.returncode == 0 and not desktop.stdout.strip(), f"desktop-file-validate: {desktop.stdout}")
+    metainfo = subprocess.run(["appstreamcli", "validate", "--no-net",
+                               f"{tree}/usr/share/metainfo/org.tolvar.Tolvar.metainfo.xml"], capture_output=True, text=True)
+    check(metainfo.returncode == 0, f"appstreamcli validate: {metainfo.stdout}")
+    print("lintian, desktop-file-validate, appstreamcli validate: no error or warning"
+          + (f" (lintian's notes: {len(said)})" if said else ""))
+
+
+def main():
+    if len(sys.argv) != 3:
+        sys.exit(__doc__)
+    if os.geteuid() != 0:
+        sys.exit("test-deb.py makes a Debian root with debootstrap and chroot: run it as root")
+    if os.environ.get("TOLVAR_DEB_TEST_NS") != "1":
+        # Again in a mount namespace of its own: the root's mounts end with the process.
+        env = dict(os.environ, TOLVAR_DEB_TEST_NS="1")
+        os.execvpe("unshare", ["unshare", "--mount", "--propagation", "private", sys.executable] + sys.argv, env)
+    deb, work = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    os.makedirs(work, exist_ok=True)
+    started = time.time()
+    static_checks(deb, work)
+    r = make_root(work)
+    made = time.time()
+    print(f"a fresh Debian 12 root by debootstrap: {made - started:.0f} s")
+    apt_install(r, deb)
+    print(f"installed with apt and the package's dependencies: {time.time() - made:.0f} s")
+    version = re.search(r"tolvar_([^_]+)_", os.path.basename(deb)).group(1)
+    installed(r, version)
+    r.run("useradd", "-m", "-G", "tolvar", STAFF)
+    r.run("useradd", "-m", OTHER)
+    workbook(r)
+    xdir = tempfile.mkdtemp(prefix="tolvar-deb-x-")
+    subprocess.run([os.path.join(TOP, "tests", "display", "x-session.sh"), "start", xdir], check=True,
+                   stdout=subprocess.DEVNULL)
+    try:
+        x = Display(open(os.path.join(xdir, "display")).read().strip())
+        save_folder_by_window(r, x)
+    finally:
+        subprocess.run([os.path.join(TOP, "tests", "display", "x-session.sh"), "stop", xdir])
+    upgrade_remove_purge(r, deb, work)
+    remove_root(r)
+    print(f"the package's test passed in {time.time() - started:.0f} s")
+
+
+if __name__ == "__main__":
+    main()
