@@ -136,6 +136,8 @@ std::vector<Finding> checkTemplate(xls::ByteView bytes)
         findings.push_back({true, std::string("the template cannot be used: ") + e.what()});
         return findings;
     }
+    if (book->macrosLeftOut())
+        findings.push_back({false, "the template's macros are left out of the workbooks made"});
     if (!hasFormSheets(*book)) {
         std::string names;
         for (int p = 1; p <= book->sheetCount(); ++p)

@@ -36,7 +36,7 @@ constexpr std::size_t kMinorVersion = 0x18, kMajorVersion = 0x1A, kByteOrder = 0
 namespace entry {
 constexpr std::size_t kSize = 128, kName = 0, kNameLength = 64, kType = 66, kLeft = 68, kRight = 72, kChild = 76,
                       kColour = 67, kStart = 116, kStreamSize = 120, kStreamSizeHigh = 124;
-constexpr std::uint8_t kStream = 2, kRoot = 5, kBlack = 1;
+constexpr std::uint8_t kStorage = 1, kStream = 2, kRoot = 5, kBlack = 1;
 }  // namespace entry
 
 using RawEntry = std::array<std::uint8_t, entry::kSize>;
@@ -272,7 +272,17 @@ void CompoundFile::readStreams(ByteView file, const std::vector<std::uint32_t>& 
 
 int CompoundFile::findRootStream(const std::u16string& name) const
 {
-    // The root's children form a tree; any stream of that name whose parent is the root will do,
+    return findRootChild(name, true);
+}
+
+int CompoundFile::findRootEntry(const std::u16string& name) const
+{
+    return findRootChild(name, false);
+}
+
+int CompoundFile::findRootChild(const std::u16string& name, bool streamsOnly) const
+{
+    // The root's children form a tree; any entry of that name whose parent is the root will do,
     // so walk the root's child tree iteratively with a visited set.
     if (entries_.empty())
         return -1;
@@ -285,7 +295,8 @@ int CompoundFile::findRootStream(const std::u16string& name) const
             continue;
         seen[id] = true;
         const Entry& e = entries_[id];
-        if (e.type == entry::kStream && sameName(e.name, name))
+        const bool kind = e.type == entry::kStream || (!streamsOnly && e.type == entry::kStorage);
+        if (kind && sameName(e.name, name))
             return static_cast<int>(id);
         todo.push_back(u32(e.raw, entry::kLeft));
         todo.push_back(u32(e.raw, entry::kRight));
@@ -293,7 +304,7 @@ int CompoundFile::findRootStream(const std::u16string& name) const
     return -1;
 }
 
-void CompoundFile::removeRootStream(int id)
+void CompoundFile::removeRootEntry(int id)
 {
     const auto removed = static_cast<std::uint32_t>(id);
     if (entries_.empty() || removed == 0 || removed >= entries_.size())
@@ -334,12 +345,29 @@ void CompoundFile::removeRootStream(int id)
     };
     setEntry32(entries_[0].raw, entry::kChild, link(link, 0, ordered.size()));
 
+    // The entry and, for a storage, every entry below it (its children's trees, each visited once).
+    std::vector<std::uint32_t> gone{removed};
+    std::vector<std::uint32_t> below{u32(entries_[removed].raw, entry::kChild)};
+    std::vector<bool> taken(entries_.size(), false);
+    taken[removed] = true;
+    while (!below.empty()) {
+        const std::uint32_t n = below.back();
+        below.pop_back();
+        if (n == kNoStream || n == 0 || n >= entries_.size() || taken[n])
+            continue;
+        taken[n] = true;
+        gone.push_back(n);
+        for (const std::size_t link : {entry::kLeft, entry::kRight, entry::kChild})
+            below.push_back(u32(entries_[n].raw, link));
+    }
     Entry unused;
     setEntry32(unused.raw, entry::kLeft, kNoStream);
     setEntry32(unused.raw, entry::kRight, kNoStream);
     setEntry32(unused.raw, entry::kChild, kNoStream);
-    entries_[removed] = unused;
-    streams_[removed].clear();
+    for (const std::uint32_t n : gone) {
+        entries_[n] = unused;
+        streams_[n].clear();
+    }
 }
 
 bool CompoundFile::hasEntry(const std::u16string& name) const

@@ -21,15 +21,19 @@ public:
 
     // The stream of that name directly under the root, matched without regard to case; -1 if none.
     int findRootStream(const std::u16string& name) const;
+    // The same for a stream or a storage.
+    int findRootEntry(const std::u16string& name) const;
     // Whether any entry (stream or storage, anywhere) has that name, without regard to case.
     bool hasEntry(const std::u16string& name) const;
     const Bytes& stream(int entry) const { return streams_.at(static_cast<std::size_t>(entry)); }
     void setStream(int entry, Bytes data) { streams_.at(static_cast<std::size_t>(entry)) = std::move(data); }
-    // Takes a stream directly under the root out of the container: its entry becomes unused and the
-    // root's other children are linked again, in their order, as a balanced tree of black nodes.
-    void removeRootStream(int entry);
+    // Takes a stream or storage directly under the root out of the container, a storage with
+    // everything in it: their entries become unused and the root's other children are linked
+    // again, in their order, as a balanced tree of black nodes.
+    void removeRootEntry(int entry);
 
 private:
+    int findRootChild(const std::u16string& name, bool streamsOnly) const;
     void readDirectory(ByteView file, const std::vector<std::uint32_t>& fat, std::size_t sectorSize,
                        std::uint32_t sectorCount);
     void readStreams(ByteView file, const std::vector<std::uint32_t>& fat, std::size_t sectorSize,

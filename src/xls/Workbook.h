@@ -46,6 +46,8 @@ public:
     bool cellShowsDates(int position, const std::string& address) const;
 
     bool date1904() const { return date1904_; }
+    // Whether the workbook read held a VBA project, which is left out of what is saved.
+    bool macrosLeftOut() const { return macrosLeftOut_; }
     Bytes saveToBytes() const;
     void save(const std::string& path) const;
 
@@ -102,6 +104,7 @@ private:
     std::vector<XfInfo> xfs_;
     std::vector<std::pair<std::uint16_t, std::u16string>> formats_;
     bool date1904_ = false;
+    bool macrosLeftOut_ = false;
     std::shared_ptr<const WorkbookScan> opened_;  // the workbook as read, for verify()
 };
 

@@ -5,11 +5,17 @@ workbook.
 
     craft_variants.py XLS_TOOL TEMPLATE OUT_DIR     writes OUT_DIR/<variant>.xls, prints the names
 
-And two that a template check must turn down or warn about:
-    vba-project.xls               a container entry named _VBA_PROJECT_CUR
+Two with a VBA project, which the engine leaves out of what it makes (the project's storage
+comes from a workbook Excel 97 saved, tests/data/xls/parseexcel-Test97J.xls):
+    vba-project.xls               the project, OBPROJ, the code names of the workbook and its
+                                  sheets, and the name of a macro run on opening (Auto_Open)
+    vba-signed.xls                the same with a signature stream in the project
+
+And one that a template check must turn down:
     form-cell-inside-merge.xls    K18:W19 merged on the delivery form, so K19 is not its top-left
 """
 import os
+import shutil
 import struct
 import subprocess
 import sys
@@ -301,17 +307,44 @@ VARIANTS = {
 CHECK_ONLY = {"form-cell-inside-merge": form_cell_inside_merge}
 
 
-def with_vba_entry(path, out):
-    """The same file with its DocumentSummaryInformation entry named _VBA_PROJECT_CUR."""
+VBA_DONOR = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))), "data", "xls",
+                         "parseexcel-Test97J.xls")
+OBPROJ, CODENAME, NAME, WINDOW1, FNGROUPCOUNT = 0x00D3, 0x01BA, 0x0018, 0x003D, 0x009C
+
+
+def vba_records(globals_, sheets):
+    """The records that tie a workbook to its VBA project, where Excel writes them."""
+    def code_name(text):
+        return [CODENAME, struct.pack("<HB", len(text), 0) + text.encode("ascii")]
+    g = [list(r) for r in globals_]
+    at = next((i for i, r in enumerate(g) if r[0] == FNGROUPCOUNT), None)
+    if at is None:
+        at = next(i for i, r in enumerate(g) if r[0] == WINDOW1) + 1
+    g[at:at] = [[OBPROJ, b""], code_name("ThisWorkbook")]
+    # A VBA macro's name (hidden from nothing, VBA and macro bits set, no formula), after the other
+    # names so that none of theirs changes number.
+    name = b"Auto_Open"
+    lbl = struct.pack("<HBBHHH4B", 0x000C, 0, len(name), 0, 0, 0, 0, 0, 0, 0) + b"\0" + name
+    last = max((i for i, r in enumerate(g) if r[0] in (NAME, 0x0017, 0x01AE, BOUNDSHEET)), default=0)
+    g.insert(last + 1, [NAME, lbl])
+    out = []
+    for k, sheet in enumerate(sheets):
+        sh = [list(r) for r in sheet]
+        sh.insert(len(sh) - 1, code_name(f"Sheet{k + 1}"))
+        out.append(sh)
+    return g, out
+
+
+def renamed_entry(path, old, new):
+    """The file with one directory entry renamed in place."""
     data = bytearray(open(path, "rb").read())
-    old = "\x05DocumentSummaryInformation".encode("utf-16-le")
-    at = data.find(old)
+    at = data.find(old.encode("utf-16-le") + b"\0\0")
     if at < 0:
-        raise SystemExit(f"{path}: no DocumentSummaryInformation entry to rename")
-    new = "_VBA_PROJECT_CUR".encode("utf-16-le") + b"\0\0"
-    data[at:at + 64] = new + b"\0" * (64 - len(new))
-    struct.pack_into("<H", data, at + 64, len(new))
-    open(out, "wb").write(data)
+        raise SystemExit(f"{path}: no entry {old!r} to rename")
+    name = new.encode("utf-16-le") + b"\0\0"
+    data[at:at + 64] = name + b"\0" * (64 - len(name))
+    struct.pack_into("<H", data, at + 64, len(name))
+    open(path, "wb").write(data)
 
 
 def main():
@@ -325,21 +358,25 @@ def main():
         subprocess.run([tool, "stream", indexed, stream_path], check=True)
         base = open(stream_path, "rb").read()
 
-        def write(name, globals_, sheets):
+        def write(name, globals_, sheets, container=template):
             # INDEX and DBCELL would point at the old places: no variant keeps them.
             sheets = [[r for r in sh if r[0] not in (INDEX, DBCELL)] for sh in sheets]
             body = os.path.join(tmp, name + ".stream")
             with open(body, "wb") as f:
                 f.write(join(globals_, sheets))
-            subprocess.run([tool, "pack", template, body, os.path.join(outdir, name + ".xls")], check=True)
+            subprocess.run([tool, "pack", container, body, os.path.join(outdir, name + ".xls")], check=True)
             print(name)
 
         for name, make in {**VARIANTS, **CHECK_ONLY}.items():
             write(name, *make(*split(base)))
         # The template as the engine writes it, without its INDEX and DBCELL records.
         write("no-index-no-dbcell", *split(base))
-    with_vba_entry(template, os.path.join(outdir, "vba-project.xls"))
-    print("vba-project")
+        # The form in the container of a workbook with a VBA project.
+        write("vba-project", *vba_records(*split(base)), container=VBA_DONOR)
+        signed = os.path.join(outdir, "vba-signed.xls")
+        shutil.copy(os.path.join(outdir, "vba-project.xls"), signed)
+        renamed_entry(signed, "PROJECTwm", "\x05DigitalSignature")
+        print("vba-signed")
 
 
 if __name__ == "__main__":
