@@ -144,9 +144,24 @@ void DrawingGroup::adoptCopy(std::vector<Record*> drawingRecords)
     std::uint32_t maxDgid = 0;
     for (const Idcl& c : clusters_)
         maxDgid = std::max(maxDgid, c.dgid);
-    const Renumbering renumbering{maxDgid + 1, static_cast<std::uint32_t>(clusters_.size() + 1) * 1024};
+    Renumbering renumbering{maxDgid + 1, static_cast<std::uint32_t>(clusters_.size() + 1) * 1024, {}};
     if (renumbering.newDgid > 0xFFE)
-        throw Error(ErrorCode::Unsupported, "too many drawings in the workbook");
+        throw Error(ErrorCode::Unsupported,
+                    "more than 4 094 sheets with drawings (pictures, shapes or comments), "
+                    "which the format does not allow: make a PO of fewer pages or a form "
+                    "with fewer drawings");
+    // The drawing's own id is in the FDG right after the container's header; its clusters, in
+    // order, each get a new one at the end of the group's list.
+    std::vector<std::size_t> sources;
+    if (d.size() >= 16 && d.read(10, 2) == kFdg) {
+        const std::uint32_t dgid = d.read(8, 2) >> 4;
+        for (std::size_t k = 0; k < clusters_.size(); ++k)
+            if (clusters_[k].dgid == dgid) {
+                renumbering.bases[static_cast<std::uint32_t>(k + 1)] =
+                    static_cast<std::uint32_t>(clusters_.size() + sources.size() + 1) * 1024;
+                sources.push_back(k);
+            }
+    }
 
     CopiedDrawing seen{0, 0, renumbering.base};
     for (std::size_t p = 0; p + 8 <= d.size();) {
@@ -154,28 +169,30 @@ void DrawingGroup::adoptCopy(std::vector<Record*> drawingRecords)
         // A container's children follow its header; an atom is skipped whole.
         p += (d.read(p, 2) & 0x000F) == 0x000F ? 8 : 8 + d.read(p + 4, 4);
     }
-    if (std::count_if(clusters_.begin(), clusters_.end(), [&](const Idcl& c) { return c.dgid == seen.oldDgid; }) > 1)
-        throw Error(ErrorCode::Unsupported, "a drawing of more than 1024 shapes");
-    addCluster(renumbering, seen);
+    addClusters(renumbering, seen, sources);
 }
 
-// FDGG: one more cluster (8 bytes), the saved counts, the highest id.
-void DrawingGroup::addCluster(const Renumbering& r, const CopiedDrawing& seen)
+// FDGG: one more cluster (8 bytes) for each of the copied drawing's, the saved counts, the highest id.
+void DrawingGroup::addClusters(const Renumbering& r, const CopiedDrawing& seen, const std::vector<std::size_t>& sources)
 {
-    const auto source =
-        std::find_if(clusters_.begin(), clusters_.end(), [&](const Idcl& c) { return c.dgid == seen.oldDgid; });
-    const std::uint32_t cspidCur = source != clusters_.end() ? source->cspidCur : seen.highest - r.base + 1;
-    Bytes idcl;
-    put32(idcl, r.newDgid);
-    put32(idcl, cspidCur);
-    const std::size_t insertAt = fdggAt_ + 24 + 8 * clusters_.size();
-    data_.insert(data_.begin() + static_cast<std::ptrdiff_t>(insertAt), idcl.begin(), idcl.end());
-    clusters_.push_back({r.newDgid, cspidCur});
-    set32(data_, fdggAt_ + 4, u32(data_, fdggAt_ + 4) + 8);
-    set32(data_, dggAt_ + 4, u32(data_, dggAt_ + 4) + 8);
-    for (std::size_t& ref : blipRefAt_)
-        if (ref > insertAt)
-            ref += 8;
+    std::vector<std::uint32_t> counts;
+    for (const std::size_t k : sources)
+        counts.push_back(clusters_[k].cspidCur);
+    if (counts.empty())
+        counts.push_back(seen.highest - r.base + 1);
+    for (const std::uint32_t cspidCur : counts) {
+        Bytes idcl;
+        put32(idcl, r.newDgid);
+        put32(idcl, cspidCur);
+        const std::size_t insertAt = fdggAt_ + 24 + 8 * clusters_.size();
+        data_.insert(data_.begin() + static_cast<std::ptrdiff_t>(insertAt), idcl.begin(), idcl.end());
+        clusters_.push_back({r.newDgid, cspidCur});
+        set32(data_, fdggAt_ + 4, u32(data_, fdggAt_ + 4) + 8);
+        set32(data_, dggAt_ + 4, u32(data_, dggAt_ + 4) + 8);
+        for (std::size_t& ref : blipRefAt_)
+            if (ref > insertAt)
+                ref += 8;
+    }
     set32(data_, fdggAt_ + 8, std::max(u32(data_, fdggAt_ + 8), seen.highest + 1));
     set32(data_, fdggAt_ + 12, static_cast<std::uint32_t>(clusters_.size() + 1));
     set32(data_, fdggAt_ + 16, u32(data_, fdggAt_ + 16) + seen.csp);

@@ -1,11 +1,13 @@
 // The OfficeArt drawings of a workbook: the drawing group in the globals (MSODRAWINGGROUP, with
 // the FDGG shape-id clusters and the picture store) and a sheet's drawing (its MSODRAWING
-// records). Copying a sheet gives its drawing a new drawing id and a new cluster of shape ids,
-// so that ids stay unique in the workbook while OBJ and NOTE records keep pointing right.
+// records). Copying a sheet gives its drawing a new drawing id and new clusters of shape ids (one
+// for each the drawing had: a cluster holds 1 024 ids), so that ids stay unique in the workbook
+// while OBJ and NOTE records keep pointing right.
 #pragma once
 
 #include "xls/Record.h"
 
+#include <map>
 #include <vector>
 
 namespace xls {
@@ -25,11 +27,20 @@ public:
     void writeBack(std::vector<Record>& globals) const;
 
 private:
-    // The new drawing id and the first shape id of its cluster; rebase maps an old shape id.
+    // The new drawing id and, for each cluster of shape ids the drawing had (by spid / 1024), the
+    // first id of the new cluster that takes its place; rebase maps an old shape id, keeping its
+    // place in its cluster (the OBJ and NOTE ids depend on it).
     struct Renumbering {
         std::uint32_t newDgid;
-        std::uint32_t base;
-        std::uint32_t rebase(std::uint32_t spid) const { return spid == 0 ? 0 : base + (spid % 1024); }
+        std::uint32_t base;  // the first new cluster's, for an id outside the drawing's clusters
+        std::map<std::uint32_t, std::uint32_t> bases;
+        std::uint32_t rebase(std::uint32_t spid) const
+        {
+            if (spid == 0)
+                return 0;
+            const auto it = bases.find(spid / 1024);
+            return (it != bases.end() ? it->second : base) + spid % 1024;
+        }
     };
     // What the walk over the copied drawing found: its old id, its shape count, its highest id.
     struct CopiedDrawing {
@@ -38,7 +49,7 @@ private:
         std::uint32_t highest;
     };
     void renumberRecord(JoinedRecords& d, std::size_t p, const Renumbering& r, CopiedDrawing& seen);
-    void addCluster(const Renumbering& r, const CopiedDrawing& seen);
+    void addClusters(const Renumbering& r, const CopiedDrawing& seen, const std::vector<std::size_t>& sources);
 
     struct Idcl {
         std::uint32_t dgid;
