@@ -137,7 +137,7 @@ CellTable::Cell& CellTable::place(Record record, Overlap overlap)
         const std::uint16_t col = std::max(cell.firstCol, begin->firstCol);
         throw Error(ErrorCode::Unsupported, cell.record.offset,
                     "cell " + cellName(rowNumber, col) +
-                        " is held by two records (save the template again in a spreadsheet program)");
+                        " is held by two records: open the template in a spreadsheet program and save it again");
     }
     // What is left of runs around the new cell stays, cut to the columns outside it.
     std::vector<Cell> placed;

@@ -2,6 +2,7 @@
 
 #include "xls/Drawing.h"
 #include "xls/LocalNames.h"
+#include "xls/Macros.h"
 #include "xls/Text.h"
 #include "xls/WorkbookScan.h"
 
@@ -19,6 +20,17 @@ namespace {
 std::string quoted(const std::u16string& name)
 {
     return "\"" + utf8(name) + "\"";
+}
+
+// What the administrator does about each kind of workbook the engine cannot use.
+const char kSaveAsExcel97[] = "the Excel 5 format: save it as an Excel 97-2003 workbook";
+
+std::string notAWorksheet(const std::u16string& name, const Bytes& boundSheet)
+{
+    constexpr std::uint8_t kChartSheet = 2;
+    if (boundSheet.size() > field::kSheetType && boundSheet[field::kSheetType] == kChartSheet)
+        return "sheet " + quoted(name) + " is a chart sheet: a form sheet needs cells (use a worksheet)";
+    return "sheet " + quoted(name) + " is not a worksheet but a macro or dialog sheet: a form sheet needs cells";
 }
 
 Bytes boundSheetData(std::uint8_t state, std::uint8_t type, const std::u16string& name)
@@ -115,6 +127,11 @@ Workbook Workbook::fromBytes(ByteView bytes)
     std::vector<Bytes> bounds;
     const std::size_t globalsEnd = wb.readGlobals(records, bounds);
     wb.readSheets(records, globalsEnd, bounds);
+    if (wb.macrosLeftOut_) {
+        leaveOutMacroRecords(wb.globals_);
+        for (Sheet& sheet : wb.sheets_)
+            leaveOutSheetMacros(sheet.worksheet ? sheet.worksheet->records() : sheet.other);
+    }
     wb.requireKnownFormats();
     // What a reader sees in the workbook as opened: the self-check compares against it.
     wb.opened_ =
@@ -128,22 +145,29 @@ Workbook Workbook::fromBytes(ByteView bytes)
 void Workbook::openContainer(ByteView bytes)
 {
     container_ = CompoundFile::parse(bytes);
+    // The macros stay in the template: a workbook made from it is a document for a supplier, who
+    // should not be asked to trust them.
+    macrosLeftOut_ = leaveOutVbaProject(container_);
     if (container_.hasEntry(u"_VBA_PROJECT_CUR") || container_.hasEntry(u"_VBA_PROJECT"))
-        throw Error(ErrorCode::Unsupported, "the workbook holds a VBA project");
+        throw Error(ErrorCode::Unsupported,
+                    "an embedded object holds a VBA project (remove the object from the template)");
     if (container_.hasEntry(u"Revision Log"))
-        throw Error(ErrorCode::Unsupported, "a shared workbook");
+        throw Error(ErrorCode::Unsupported,
+                    "a shared workbook: stop sharing it in the spreadsheet program and save it "
+                    "again (the spreadsheet program cannot copy the sheets of a shared "
+                    "workbook either)");
     workbookStream_ = container_.findRootStream(u"Workbook");
     const int olderCopy = container_.findRootStream(u"Book");
     if (workbookStream_ < 0) {
         if (olderCopy >= 0)
-            throw Error(ErrorCode::OldFormat, "a BIFF5 \"Book\" stream");
+            throw Error(ErrorCode::OldFormat, kSaveAsExcel97);
         throw Error(ErrorCode::NoWorkbookStream, "");
     }
     // A file saved for Excel 5 and Excel 97 at once also holds the older format's copy of the
     // workbook. It would not follow what is written here, and a reader that prefers it would show
     // the template instead of the workbook; it goes.
     if (olderCopy >= 0)
-        container_.removeRootStream(olderCopy);
+        container_.removeRootEntry(olderCopy);
 }
 
 // The globals substream: kept record by record, with what the engine needs taken out of it. Returns
@@ -151,9 +175,10 @@ void Workbook::openContainer(ByteView bytes)
 std::size_t Workbook::readGlobals(std::vector<Record>& records, std::vector<Bytes>& bounds)
 {
     if (records.empty() || records[0].type != rt::Bof || records[0].data.size() < 4)
-        throw Error(ErrorCode::OldFormat, 0, "the stream does not start with a BIFF8 BOF record");
+        throw Error(ErrorCode::OldFormat, 0, kSaveAsExcel97);
     if (u16(records[0].data, field::kBofVersion) != field::kBiff8)
-        throw Error(ErrorCode::OldFormat, 0, "BOF version " + hex(u16(records[0].data, field::kBofVersion)));
+        throw Error(ErrorCode::OldFormat, 0,
+                    "BOF version " + hex(u16(records[0].data, field::kBofVersion)) + ": " + kSaveAsExcel97);
     if (u16(records[0].data, field::kBofType) != field::kBofGlobals)
         throw Error(ErrorCode::DamagedRecord, 0, "the first substream is not the workbook globals");
     std::size_t end = 0;
@@ -172,7 +197,9 @@ void Workbook::readGlobal(std::vector<Record>& globals, std::size_t& k, std::vec
 {
     Record& r = globals[k];
     switch (r.type) {
-    case rt::FilePass: throw Error(ErrorCode::Encrypted, r.offset, "");
+    case rt::FilePass:
+        throw Error(ErrorCode::Encrypted, r.offset,
+                    "remove the password to open in the spreadsheet program and save it again");
     case rt::DateMode: date1904_ = r.data.size() >= 2 && u16(r.data, 0) == 1; break;
     case rt::Xf:
         if (r.data.size() >= 6)
@@ -236,7 +263,8 @@ void Workbook::readSheets(std::vector<Record>& records, std::size_t globalsEnd, 
                                u16(sub[0].data, field::kBofType) == field::kBofWorksheet;
         if (worksheet) {
             if (std::any_of(sub.begin(), sub.end(), [](const Record& r) { return r.type == rt::SxView; }))
-                throw Error(ErrorCode::Unsupported, "a pivot table on sheet " + quoted(sheet.name));
+                throw Error(ErrorCode::Unsupported, "a pivot table on sheet " + quoted(sheet.name) +
+                                                        ": remove it from the template (its values may stay)");
             try {
                 sheet.worksheet.emplace(std::move(sub));
             } catch (const Error& e) {
@@ -297,7 +325,7 @@ const Worksheet& Workbook::worksheet(int position) const
 {
     const Sheet& sheet = sheetAt(position);
     if (!sheet.worksheet)
-        throw Error(ErrorCode::Unsupported, "sheet " + quoted(sheet.name) + " is not a worksheet");
+        throw Error(ErrorCode::Unsupported, notAWorksheet(sheet.name, sheet.boundSheet));
     return *sheet.worksheet;
 }
 
@@ -381,7 +409,7 @@ int Workbook::copySheetToEnd(int position)
 {
     const Sheet& source = sheetAt(position);
     if (!source.worksheet)
-        throw Error(ErrorCode::Unsupported, "sheet " + quoted(source.name) + " is not a worksheet");
+        throw Error(ErrorCode::Unsupported, notAWorksheet(source.name, source.boundSheet));
     if (source.worksheet->hasEmbeddedCharts())
         throw Error(ErrorCode::Unsupported, "sheet " + quoted(source.name) + " holds an embedded chart");
     Sheet copy = source;
@@ -477,7 +505,7 @@ void Workbook::setCell(int position, const std::string& address, const CellValue
 {
     Sheet& sheet = sheetAt(position);
     if (!sheet.worksheet)
-        throw Error(ErrorCode::Unsupported, "sheet " + quoted(sheet.name) + " is not a worksheet");
+        throw Error(ErrorCode::Unsupported, notAWorksheet(sheet.name, sheet.boundSheet));
     Worksheet& ws = *sheet.worksheet;
     const CellAddress a = CellAddress::parse(address);
     ws.requireWritable(a.row, a.col);

@@ -198,7 +198,8 @@ void Worksheet::requireWritable(std::uint16_t row, std::uint16_t col) const
     // A formula that is only PtgExp or PtgTbl is a member of a shared, array or table formula.
     const bool member = d.size() > 22 && u16(d, 20) >= 1 && (d[22] == 0x01 || d[22] == 0x02);
     if (shared || anchor || member)
-        throw Error(ErrorCode::FormulaCell, "row " + std::to_string(row + 1) + ", column " + std::to_string(col + 1));
+        throw Error(ErrorCode::FormulaCell,
+                    "cell " + cellName(row, col) + ", which the form writes: clear the formula there in the template");
 }
 
 Bytes Worksheet::newRowRecord(std::uint16_t row) const

@@ -211,7 +211,7 @@ TEST(xls_compound_file, a_removed_stream_leaves_the_others_reachable)
     const std::u16string names[] = {u"Workbook", u"\x05SummaryInformation", u"\u0005DocumentSummaryInformation"};
     for (const std::u16string& gone : names) {
         CompoundFile cf = original;
-        cf.removeRootStream(cf.findRootStream(gone));
+        cf.removeRootEntry(cf.findRootStream(gone));
         const CompoundFile read = CompoundFile::parse(cf.serialize());
         EXPECT_EQ(read.findRootStream(gone), -1);
         EXPECT_FALSE(read.hasEntry(gone));
@@ -223,16 +223,150 @@ TEST(xls_compound_file, a_removed_stream_leaves_the_others_reachable)
         }
     }
     CompoundFile cf = original;
-    EXPECT_EQ(codeOf([&] { cf.removeRootStream(0); }), ErrorCode::Unsupported);
+    EXPECT_EQ(codeOf([&] { cf.removeRootEntry(0); }), ErrorCode::Unsupported);
 }
 
 TEST(xls_workbook, refuses_what_it_cannot_keep_intact)
 {
-    EXPECT_EQ(codeOf([] { Workbook::fromBytes(xlsBytes("parseexcel-Test97J.xls")); }), ErrorCode::Unsupported);
     EXPECT_EQ(codeOf([] { Workbook::fromBytes(Bytes(600, 0)); }), ErrorCode::NotCompoundFile);
     EXPECT_EQ(codeOf([] { Workbook::fromBytes(Bytes()); }), ErrorCode::NotCompoundFile);
     Workbook wb = Workbook::fromBytes(xlsBytes("poi-WithConditionalFormatting.xls"));
     EXPECT_EQ(codeOf([&] { wb.setCell(1, "A1", CellValue::fromNumber(1.0 / 0.0)); }), ErrorCode::InvalidValue);
+}
+
+namespace {
+
+// A stream from records, each BOUNDSHEET pointing at its sheet's BOF.
+Bytes joinRecords(std::vector<Record> records)
+{
+    std::vector<std::uint32_t> sheetStarts;
+    std::size_t at = 0;
+    int depth = 0;
+    for (const Record& r : records) {
+        if (r.type == rt::Bof && depth++ == 0 && at > 0)
+            sheetStarts.push_back(static_cast<std::uint32_t>(at));
+        if (r.type == rt::Eof)
+            --depth;
+        at += 4 + r.data.size();
+    }
+    std::size_t k = 0;
+    Bytes out;
+    for (Record& r : records) {
+        if (r.type == rt::BoundSheet)
+            set32(r.data, 0, sheetStarts.at(k++));
+        appendRecord(out, r.type, r.data);
+    }
+    return out;
+}
+
+// poi-DrawingAndComments.xls with what ties a workbook to a VBA project: OBPROJ and code names, the
+// name of a VBA macro run on opening, a shape that runs a macro (FtMacro after the first OBJ's
+// FtCmo). With `project`, in the container of Excel 97's Test97J.xls, which holds a VBA project.
+Bytes withMacroRecords(bool project, Bytes* objBefore = nullptr)
+{
+    const CompoundFile drawing = CompoundFile::parse(xlsBytes("poi-DrawingAndComments.xls"));
+    std::vector<Record> records = parseRecords(drawing.stream(drawing.findRootStream(u"Workbook")));
+    auto codeName = [](const std::string& name) {
+        Bytes d{static_cast<std::uint8_t>(name.size()), 0, 0};
+        d.insert(d.end(), name.begin(), name.end());
+        return Record{rt::CodeName, d};
+    };
+    const std::string macro = "Auto_Open";
+    Bytes lbl{0x0C, 0x00, 0, static_cast<std::uint8_t>(macro.size()), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    lbl.insert(lbl.end(), macro.begin(), macro.end());
+    const auto group =
+        std::find_if(records.begin(), records.end(), [](const Record& r) { return r.type == rt::MsoDrawingGroup; });
+    records.insert(group, {Record{0x00D3, {}}, codeName("ThisWorkbook"), Record{rt::Name, lbl}});
+    Record& obj = *std::find_if(records.begin(), records.end(), [](const Record& r) { return r.type == rt::Obj; });
+    if (objBefore)
+        *objBefore = obj.data;
+    const Bytes ftMacro{0x04, 0x00, 0x0C, 0x00, 0x05, 0x00, 0, 0, 0, 0, 0x43, 0x01, 0x00, 0x00, 0x00, 0x00};
+    obj.data.insert(obj.data.begin() + 22, ftMacro.begin(), ftMacro.end());
+    // The first sheet's EOF is the second EOF of the stream.
+    const auto globalsEof =
+        std::find_if(records.begin(), records.end(), [](const Record& r) { return r.type == rt::Eof; });
+    const auto sheetEof =
+        std::find_if(globalsEof + 1, records.end(), [](const Record& r) { return r.type == rt::Eof; });
+    records.insert(sheetEof, codeName("Sheet1"));
+
+    CompoundFile cf =
+        CompoundFile::parse(project ? xlsBytes("parseexcel-Test97J.xls") : xlsBytes("poi-DrawingAndComments.xls"));
+    cf.setStream(cf.findRootStream(u"Workbook"), joinRecords(records));
+    return cf.serialize();
+}
+
+std::vector<Record> savedRecords(const Bytes& file)
+{
+    const CompoundFile cf = CompoundFile::parse(file);
+    return parseRecords(cf.stream(cf.findRootStream(u"Workbook")));
+}
+
+}  // namespace
+
+// A template with a VBA project makes plain workbooks: no project, nothing that refers to it, the
+// cells and the shapes as they were; the template's bytes are not touched.
+TEST(xls_workbook, leaves_out_a_vba_project_and_what_refers_to_it)
+{
+    Bytes objBefore;
+    const Bytes file = withMacroRecords(true, &objBefore);
+    const Bytes copyOfFile = file;
+    Workbook wb = Workbook::fromBytes(file);
+    EXPECT_TRUE(wb.macrosLeftOut());
+    wb.copySheetToEnd(1);
+    wb.setCell(1, "A1", CellValue::fromText(u"written"));
+    const Bytes saved = wb.saveToBytes();
+    EXPECT_TRUE(wb.verify(saved).empty());
+    EXPECT_EQ(file, copyOfFile);
+
+    const CompoundFile cf = CompoundFile::parse(saved);
+    for (const std::u16string name : {u"_VBA_PROJECT_CUR", u"VBA", u"PROJECT", u"dir", u"ThisWorkbook"})
+        EXPECT_FALSE(cf.hasEntry(name));
+    EXPECT_GE(cf.findRootStream(u"\x05SummaryInformation"), 0);
+    int names = 0, objs = 0;
+    for (const Record& r : savedRecords(saved)) {
+        EXPECT_NE(r.type, 0x00D3);
+        EXPECT_NE(r.type, 0x01BD);
+        EXPECT_NE(r.type, rt::CodeName);
+        if (r.type == rt::Name) {
+            ++names;
+            // Hidden, no macro bits, renamed, #REF!.
+            EXPECT_EQ(u16(r.data, 0), 0x0001);
+            const std::string name(r.data.begin() + 15, r.data.end() - 2);
+            EXPECT_EQ(name, "LeftOutMacro1");
+            EXPECT_EQ(Bytes(r.data.end() - 2, r.data.end()), (Bytes{0x1C, 0x17}));
+        }
+        if (r.type == rt::Obj && objs++ == 0) {
+            EXPECT_EQ(r.data, objBefore);
+        }
+    }
+    EXPECT_EQ(names, 1);
+
+    // Without a project the same records are the workbook's own and stay as they are.
+    const Bytes plain = withMacroRecords(false);
+    Workbook kept = Workbook::fromBytes(plain);
+    EXPECT_FALSE(kept.macrosLeftOut());
+    const std::vector<Record> keptRecords = savedRecords(kept.saveToBytes());
+    EXPECT_EQ(std::count_if(keptRecords.begin(), keptRecords.end(), [](const Record& r) { return r.type == 0x00D3; }),
+              1);
+    EXPECT_EQ(
+        std::count_if(keptRecords.begin(), keptRecords.end(), [](const Record& r) { return r.type == rt::CodeName; }),
+        2);
+}
+
+TEST(xls_compound_file, a_removed_storage_takes_everything_in_it)
+{
+    CompoundFile cf = CompoundFile::parse(xlsBytes("parseexcel-Test97J.xls"));
+    const Bytes workbook = cf.stream(cf.findRootStream(u"Workbook"));
+    ASSERT_GE(cf.findRootEntry(u"_VBA_PROJECT_CUR"), 0);
+    EXPECT_EQ(cf.findRootStream(u"_VBA_PROJECT_CUR"), -1);
+    cf.removeRootEntry(cf.findRootEntry(u"_VBA_PROJECT_CUR"));
+    const CompoundFile read = CompoundFile::parse(cf.serialize());
+    for (const std::u16string name : {u"_VBA_PROJECT_CUR", u"VBA", u"PROJECT", u"PROJECTwm", u"dir", u"Sheet1"})
+        EXPECT_FALSE(read.hasEntry(name));
+    EXPECT_EQ(read.stream(read.findRootStream(u"Workbook")), workbook);
+    EXPECT_GE(read.findRootStream(u"\x01"
+                                  u"CompObj"),
+              0);
 }
 
 TEST(xls_workbook, names_the_problem_of_a_file_it_cannot_read)
@@ -268,11 +402,36 @@ TEST(xls_workbook, names_the_problem_of_a_file_it_cannot_read)
     };
     EXPECT_EQ(codeOf([&] { Workbook::fromBytes(renamed(u"Book")); }), ErrorCode::OldFormat);
     EXPECT_EQ(codeOf([&] { Workbook::fromBytes(renamed(u"Something")); }), ErrorCode::NoWorkbookStream);
-    try {
-        Workbook::fromBytes(encrypted);
-    } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find("encrypted"), std::string::npos) << e.what();
-    }
+
+    // Each refusal of a workbook a spreadsheet program opens says what to do about it.
+    auto message = [](const Bytes& file) {
+        try {
+            Workbook::fromBytes(file);
+        } catch (const Error& e) {
+            return std::string(e.what());
+        }
+        return std::string("(read)");
+    };
+    const std::pair<Bytes, std::string> advice[] = {
+        {encrypted, "remove the password to open in the spreadsheet program and save it again"},
+        {biff5, "the Excel 5 format: save it as an Excel 97-2003 workbook"},
+        {renamed(u"Book"), "the Excel 5 format: save it as an Excel 97-2003 workbook"},
+    };
+    for (const auto& [file, words] : advice)
+        EXPECT_NE(message(file).find(words), std::string::npos) << message(file);
+    // A shared workbook: its revision log beside the Workbook stream (the summary entry renamed).
+    Bytes shared = good;
+    const std::u16string summary = u"\x05SummaryInformation";
+    const auto* from = reinterpret_cast<const std::uint8_t*>(summary.data());
+    const auto at = std::search(shared.begin(), shared.end(), from, from + 2 * summary.size());
+    ASSERT_NE(at, shared.end());
+    const std::u16string log = u"Revision Log";
+    std::fill(at, at + 64, 0);
+    std::copy_n(reinterpret_cast<const std::uint8_t*>(log.data()), 2 * log.size(), at);
+    set16(shared, static_cast<std::size_t>(at - shared.begin()) + 64, static_cast<std::uint16_t>(2 * (log.size() + 1)));
+    EXPECT_NE(message(shared).find("a shared workbook: stop sharing it in the spreadsheet program and save it again"),
+              std::string::npos)
+        << message(shared);
 }
 
 TEST(xls_workbook, damaged_copies_of_every_fixture_are_refused_or_kept_whole)
