@@ -1,66 +1,12 @@
 #include "xls/LocalNames.h"
 
+#include "xls/ExternSheets.h"
 #include "xls/Formula.h"
 #include "xls/Text.h"
 
 namespace xls {
 
 namespace {
-
-// The workbook's XTIs (EXTERNSHEET) and its own SUPBOOK, to find or add the XTI of one sheet.
-class ExternSheets {
-public:
-    explicit ExternSheets(std::vector<Record>& globals)
-    {
-        int books = 0;
-        for (std::size_t k = 0; k < globals.size(); ++k) {
-            Record& r = globals[k];
-            if (r.type == rt::SupBook) {
-                if (r.data.size() >= 4 && u16(r.data, field::kSupBookKind) == field::kSupBookSelf)
-                    selfBook_ = books;
-                ++books;
-            } else if (r.type == rt::ExternSheet) {
-                if (k + 1 < globals.size() && globals[k + 1].type == rt::Continue)
-                    throw Error(ErrorCode::Unsupported, r.offset, "a continued EXTERNSHEET record");
-                record_ = &r;
-            }
-        }
-    }
-
-    // The XTI that names the sheet alone, or -1.
-    int find(int sheet) const
-    {
-        if (!record_ || selfBook_ < 0)
-            return -1;
-        const Bytes& d = record_->data;
-        const std::uint16_t n = u16(d, 0);
-        for (std::uint16_t x = 0; x < n; ++x) {
-            const std::size_t at = 2 + 6u * x;
-            if (u16(d, at) == selfBook_ && u16(d, at + 2) == sheet && u16(d, at + 4) == sheet)
-                return x;
-        }
-        return -1;
-    }
-
-    int findOrAdd(int sheet)
-    {
-        if (const int x = find(sheet); x >= 0)
-            return x;
-        if (!record_ || selfBook_ < 0)
-            throw Error(ErrorCode::Unsupported, "a sheet-local name without the workbook's own EXTERNSHEET entry");
-        Bytes& d = record_->data;
-        const std::uint16_t n = u16(d, 0);
-        put16(d, static_cast<std::uint16_t>(selfBook_));
-        put16(d, static_cast<std::uint16_t>(sheet));
-        put16(d, static_cast<std::uint16_t>(sheet));
-        set16(d, 0, static_cast<std::uint16_t>(n + 1));
-        return n;
-    }
-
-private:
-    Record* record_ = nullptr;
-    int selfBook_ = -1;
-};
 
 std::string nameOf(const Record& r)
 {
