@@ -94,10 +94,10 @@ void preparePages(xls::Workbook& book, int pages)
 {
     const int delivery = book.sheetPosition(u16(kDeliveryTemplate));
     const int order = book.sheetPosition(u16(kOrderTemplate));
-    for (int k = 2; k <= pages; ++k) {
-        book.copySheetToEnd(delivery);
-        book.copySheetToEnd(order);
-    }
+    // Each page's two forms are copied together: a chart on one that plots the other's cells
+    // plots that page's copy of them.
+    for (int k = 2; k <= pages; ++k)
+        book.copySheetsToEnd({delivery, order});
     for (int j = 1; j <= pages; ++j) {
         book.renameSheet(2 * j - 1, u16(deliverySheetName(j)));
         book.renameSheet(2 * j, u16(orderSheetName(j)));

@@ -1,6 +1,8 @@
 #include "xls/Workbook.h"
 
+#include "xls/ChartLinks.h"
 #include "xls/Drawing.h"
+#include "xls/ExternSheets.h"
 #include "xls/LocalNames.h"
 #include "xls/Macros.h"
 #include "xls/Text.h"
@@ -407,11 +409,48 @@ void Workbook::renameCopiedNames(Sheet& copy, const NameRenames& renames)
 
 int Workbook::copySheetToEnd(int position)
 {
+    return copySheetsToEnd({position}).front();
+}
+
+std::vector<int> Workbook::copySheetsToEnd(const std::vector<int>& positions)
+{
+    bool charts = false;
+    for (const int p : positions)
+        charts = charts || (sheetAt(p).worksheet && sheetAt(p).worksheet->hasEmbeddedCharts());
+    // One sheet without charts is copied whole or not at all by itself; anything more is undone as
+    // a whole when a part of it is refused.
+    std::optional<std::vector<Record>> globalsBefore;
+    if (charts || positions.size() > 1)
+        globalsBefore = globals_;
+    const std::size_t sheetsBefore = sheets_.size();
+    try {
+        std::vector<int> made;
+        std::map<int, int> copies;
+        for (const int p : positions) {
+            made.push_back(copyOneSheet(p));
+            copies[p - 1] = made.back() - 1;
+        }
+        if (charts) {
+            ExternSheets xtis(globals_);
+            for (const int at : made) {
+                Sheet& copy = sheets_[static_cast<std::size_t>(at - 1)];
+                retargetChartReferences(copy.worksheet->records(), xtis, copies, "sheet " + quoted(copy.name));
+            }
+        }
+        return made;
+    } catch (...) {
+        if (globalsBefore)
+            globals_ = std::move(*globalsBefore);
+        sheets_.erase(sheets_.begin() + static_cast<std::ptrdiff_t>(sheetsBefore), sheets_.end());
+        throw;
+    }
+}
+
+int Workbook::copyOneSheet(int position)
+{
     const Sheet& source = sheetAt(position);
     if (!source.worksheet)
         throw Error(ErrorCode::Unsupported, notAWorksheet(source.name, source.boundSheet));
-    if (source.worksheet->hasEmbeddedCharts())
-        throw Error(ErrorCode::Unsupported, "sheet " + quoted(source.name) + " holds an embedded chart");
     Sheet copy = source;
     Worksheet& ws = *copy.worksheet;
     for (Record& r : ws.records())
@@ -425,13 +464,24 @@ int Workbook::copySheetToEnd(int position)
 
     // Whatever can refuse the copy happens on the copy and on a drawing group of its own; the
     // workbook takes the changes over only when nothing has, so a refusal leaves it as it was.
-    std::vector<Record*> drawing;
-    for (Record& r : ws.records())
+    // The sheet's drawing, and the drawing of each chart embedded in it (a substream of its own):
+    // each is a drawing of the group with ids of its own.
+    std::vector<std::vector<Record*>> drawings(1);
+    int depth = 0;
+    for (Record& r : ws.records()) {
+        if (r.type == rt::Bof && depth++ == 1)
+            drawings.emplace_back();
+        if (r.type == rt::Eof)
+            --depth;
         if (r.type == rt::MsoDrawing)
-            drawing.push_back(&r);
+            (depth > 1 ? drawings.back() : drawings.front()).push_back(&r);
+    }
     std::optional<DrawingGroup> group;
-    if (!drawing.empty()) {
-        group.emplace(globals_);
+    for (const std::vector<Record*>& drawing : drawings) {
+        if (drawing.empty())
+            continue;
+        if (!group)
+            group.emplace(globals_);
         group->adoptCopy(drawing);
     }
     const NameRenames renames = planLocalNames(globals_, position - 1);

@@ -38,6 +38,10 @@ public:
     // Appends a copy of the worksheet at `position` after the last sheet, named like "Name (2)";
     // the copy is not selected. Returns its position.
     int copySheetToEnd(int position);
+    // Copies the sheets (by position) to the end, in that order, as one group, and returns the
+    // copies' positions. A chart on one of them that plots cells of any of them plots the same
+    // cells of the copies; a refusal of any part leaves the workbook as it was.
+    std::vector<int> copySheetsToEnd(const std::vector<int>& positions);
     // 1 to 31 characters, none of : \ / ? * [ ], not starting or ending with ', unique without
     // regard to case.
     void renameSheet(int position, const std::u16string& name);
@@ -81,6 +85,7 @@ private:
     const Sheet& sheetAt(int position) const;
     void validateName(const std::u16string& name, int except) const;
     std::u16string copyName(const std::u16string& source) const;
+    int copyOneSheet(int position);
     void registerNewSheet();
     static void renameCopiedNames(Sheet& copy, const NameRenames& renames);
 
