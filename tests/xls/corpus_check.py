@@ -20,6 +20,7 @@ import subprocess
 import sys
 
 import biff
+import olefile
 from template_writers import macro_traces
 
 # Copies that read differently from their source for a reason of the workbook's own, each with it.
@@ -34,6 +35,31 @@ WRITTEN = {"A1": ("text", "書き込み"), "B2": None, "C3": ("text", "00123"), 
 def records(stream):
     """The records to compare: a BOUNDSHEET's stream offset is recomputed, so it is left out."""
     return [(t, b"\0\0\0\0" + data[4:] if t == 0x0085 else data) for t, data in biff.records(stream)]
+
+
+def embedded_charts(path):
+    """How many charts the workbook's worksheets hold (chart substreams nested in them)."""
+    ole = olefile.OleFileIO(path)
+    stream = ole.openstream("Workbook").read()
+    ole.close()
+    depth, count = 0, 0
+    for t, d in biff.records(stream):
+        if t == 0x0809:
+            depth += 1
+            count += depth == 2 and d[2:4] == b"\x20\x00"
+        elif t == 0x000A:
+            depth -= 1
+    return count
+
+
+def chart_sheets(path):
+    """The chart sheets of a workbook (BOUNDSHEET type 2), which xlrd leaves out and gnumeric reads."""
+    with open(path, "rb") as f:
+        data = f.read()
+    ole = olefile.OleFileIO(data)
+    stream = ole.openstream("Workbook").read()
+    ole.close()
+    return sum(1 for t, d in biff.records(stream) if t == 0x0085 and d[5] == 2)
 
 
 def gnumeric_warnings(path, pattern):
@@ -120,7 +146,7 @@ def main():
         if code != 0 or seen - known:
             failures.append(f"{base}: gnumeric: {code} {sorted(seen - known)[:2]}")
         got = len(glob.glob(os.path.join(work, base + ".gnumeric.*.csv")))
-        if got != len(dump[out].get("sheets", [])):
+        if got != len(dump[out].get("sheets", [])) + chart_sheets(out):
             failures.append(f"{base}: gnumeric read {got} sheets")
 
     lo = os.path.join(work, "lo")
@@ -182,6 +208,32 @@ def main():
                         if v != "" and not (r == c and r < 6)}
             if unwritten(a) != unwritten(b) and (base, name) not in KNOWN:
                 failures.append(f"{base}: Apache POI: copy {name} does not read as {src_name}")
+
+    # Embedded charts, as LibreOffice reads them: each copy has its source's, and a range on the
+    # source's own sheet is the same range on the copy.
+    with_charts = [base for base, (orig, _) in outputs.items() if embedded_charts(orig)]
+    if with_charts:
+        r = subprocess.run([PY, os.path.join(HERE, "charts_uno.py"), "read", os.path.join(work, "charts")] +
+                           [p for base in with_charts for p in (outputs[base][0], copies[base])],
+                           capture_output=True, text=True, timeout=600)
+        read = json.loads(r.stdout) if r.returncode == 0 else {}
+        for base in with_charts:
+            orig, copy = outputs[base][0], copies[base]
+            if orig not in read:
+                failures.append(f"{base}: LibreOffice read no charts: {r.stderr.strip()[-200:]}")
+                continue
+            names = json.loads(subprocess.check_output([PY, os.path.join(HERE, "xlrd_dump.py"), copy]))[copy]["sheets"]
+            sheet_names = [n for n, _ in names]
+            for k, charts in enumerate(read[orig]):
+                copy_name = f"コピー{k + 1}"
+                if copy_name not in sheet_names:
+                    continue
+                source_name = sheet_names[k]
+                want = [[copy_name + rg[len(source_name):] if rg.startswith(source_name + "!") else rg for rg in chart]
+                        for chart in charts]
+                got = read[copy][sheet_names.index(copy_name)]
+                if got != want:
+                    failures.append(f"{base}: copy {copy_name} plots {got}, meant {want}")
 
     for f in failures:
         print("FAIL", f)

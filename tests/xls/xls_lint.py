@@ -179,7 +179,12 @@ class Lint:
             index = None
             dbcells = []
             window_seen = table_after_window = False
-            for p, t, d in sub:
+            # An embedded chart's substream holds records of cell types (its cached values): only the
+            # sheet's own records are its cells and objects; the drawings count all.
+            own = own_records(sub)
+            if len(sub[0][2]) >= 4 and struct.unpack_from("<H", sub[0][2], 2)[0] == 0x0020:  # a chart sheet
+                own = [r for r in own if r[1] not in (0x0201, 0x0203, 0x027E, 0x00FD, 0x0204, 0x0205, 0x0006)]
+            for p, t, d in own:
                 if t == 0x023E:
                     window_seen = True
                 elif window_seen and t in (0x0208, 0x00D7, 0x0201, 0x0203, 0x027E, 0x00FD, 0x0204, 0x0205, 0x0006,
@@ -217,10 +222,10 @@ class Lint:
                 offs = list(struct.unpack_from("<%dI" % ((len(d) - 16) // 4), d, 16))
                 if offs != dbcells:
                     self.bad(f"sheet {k}: INDEX lists {offs[:4]}, DBCELLs are at {dbcells[:4]}")
-            objs = [struct.unpack_from("<H", d, 6)[0] for p, t, d in sub if t == 0x005D and len(d) >= 8]
+            objs = [struct.unpack_from("<H", d, 6)[0] for p, t, d in own if t == 0x005D and len(d) >= 8]
             if len(set(objs)) != len(objs):
                 self.bad(f"sheet {k}: OBJ ids repeat")
-            for p, t, d in sub:
+            for p, t, d in own:
                 if t == 0x001C and len(d) >= 8 and struct.unpack_from("<H", d, 6)[0] not in objs:
                     self.bad(f"sheet {k}: a NOTE points at OBJ {struct.unpack_from('<H', d, 6)[0]}, which is not there")
             drawing = b"".join(d for p, t, d in sub if t == 0x00EC)
@@ -343,6 +348,19 @@ class Lint:
         if len(book) < 4096:
             self.bad("Workbook stream in the mini stream")
         self.biff(book)
+
+
+def own_records(sub):
+    """A substream's own records, without those of the substreams nested in it."""
+    out, depth = [], 0
+    for r in sub:
+        if r[1] == 0x0809:
+            depth += 1
+        if depth == 1:
+            out.append(r)
+        if r[1] == 0x000A:
+            depth -= 1
+    return out
 
 
 def main():
