@@ -25,7 +25,7 @@ program_packages=(
 # virtual display with a window manager for the tests that need a real X server.
 test_packages=(
   googletest libgtest-dev sqlite3 postgresql odbc-postgresql tdsodbc
-  python3-xlrd python3-xlwt python3-olefile gnumeric libreoffice-calc-nogui fonts-wqy-zenhei poppler-utils
+  python3-xlrd python3-xlwt python3-olefile python3-uno gnumeric libreoffice-calc-nogui fonts-wqy-zenhei poppler-utils
   libspreadsheet-parseexcel-perl libspreadsheet-writeexcel-perl ruby-spreadsheet libapache-poi-java libjexcelapi-java default-jre-headless
   clang libclang-rt-14-dev clang-format
   xvfb xauth x11-utils xdotool openbox

@@ -353,6 +353,57 @@ TEST(xls_workbook, leaves_out_a_vba_project_and_what_refers_to_it)
         2);
 }
 
+// The XTI indexes of a sheet's chart formulas (BRAI 3-D references), in order.
+std::vector<std::uint16_t> chartXtis(const std::vector<Record>& sheet)
+{
+    std::vector<std::uint16_t> out;
+    for (const Record& r : sheet)
+        if (r.type == 0x1051 && r.data.size() > 8 && u16(r.data, 6) >= 3 && (r.data[8] & 0x1F) == 0x1B)
+            out.push_back(u16(r.data, 9));
+    return out;
+}
+
+// Excel's sheet with an embedded chart: the copy has a chart of its own that plots the copy, with
+// a drawing of its own; the original's chart is untouched.
+TEST(xls_workbook, a_copied_chart_plots_the_copy)
+{
+    Workbook wb = Workbook::fromBytes(xlsBytes("writeexcel-Chart4.xls"));
+    const Bytes before = wb.saveToBytes();
+    const std::vector<std::uint16_t> original = chartXtis(sheetRecords(before, 1));
+    ASSERT_FALSE(original.empty());
+    EXPECT_EQ(wb.copySheetToEnd(1), 2);
+    const Bytes saved = wb.saveToBytes();
+    EXPECT_TRUE(wb.verify(saved).empty());
+    EXPECT_EQ(chartXtis(sheetRecords(saved, 1)), original);
+    const std::vector<std::uint16_t> copied = chartXtis(sheetRecords(saved, 2));
+    ASSERT_EQ(copied.size(), original.size());
+    // Each reference names the copy (sheet 1, 0-based) alone in EXTERNSHEET.
+    const std::vector<Record> all = savedRecords(saved);
+    const Record& externSheet =
+        *std::find_if(all.begin(), all.end(), [](const Record& r) { return r.type == rt::ExternSheet; });
+    for (const std::uint16_t x : copied) {
+        EXPECT_EQ(u16(externSheet.data, 2 + 6u * x + 2), 1);
+        EXPECT_EQ(u16(externSheet.data, 2 + 6u * x + 4), 1);
+    }
+}
+
+// A chart sheet cannot be a form sheet; a group of sheets is copied whole or not at all.
+TEST(xls_workbook, a_chart_sheet_is_refused_and_a_refused_group_leaves_the_workbook_as_it_was)
+{
+    Workbook wb = Workbook::fromBytes(xlsBytes("writeexcel-Chart1.xls"));
+    const Bytes before = wb.saveToBytes();
+    try {
+        wb.copySheetsToEnd({1, 2});
+        ADD_FAILURE() << "a chart sheet was copied";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.code(), ErrorCode::Unsupported);
+        EXPECT_NE(std::string(e.what()).find("is a chart sheet: a form sheet needs cells"), std::string::npos)
+            << e.what();
+    }
+    EXPECT_EQ(wb.sheetCount(), 2);
+    EXPECT_EQ(wb.saveToBytes(), before);
+}
+
 TEST(xls_compound_file, a_removed_storage_takes_everything_in_it)
 {
     CompoundFile cf = CompoundFile::parse(xlsBytes("parseexcel-Test97J.xls"));

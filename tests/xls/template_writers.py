@@ -41,6 +41,39 @@ def run(args, **kw):
     return subprocess.run(args, capture_output=True, text=True, timeout=600, **kw)
 
 
+def judge_charts(work, templates, outputs):
+    """For each template with charts: each output sheet's charts plot, range for range, what the
+    template sheet it copies plots, on the sheets of its own page where the template's were on the
+    template's forms."""
+    problems = []
+    with_charts = {}
+
+    def charts_of(paths):
+        r = run([PY, os.path.join(HERE, "charts_uno.py"), "read", os.path.join(work, "charts")] + paths)
+        if r.returncode != 0:
+            raise SystemExit(f"LibreOffice could not read the charts: {r.stderr.strip()[-300:]}")
+        return json.loads(r.stdout)
+    # The templates first; the outputs of those that have charts then.
+    read = charts_of([templates[name] for name in outputs])
+    read.update(charts_of([p for name, files in outputs.items() if any(read[templates[name]]) for p in files.values()]))
+    for name, files in outputs.items():
+        if not any(read[templates[name]]):
+            continue
+        with_charts[name] = files
+        for po, path in files.items():
+            forms = Book(templates[name]).names()
+            sheets = Book(path).names()
+            for i, charts in enumerate(read[path]):
+                page = sheets[i - i % 2:i - i % 2 + 2]
+                want = [[page[forms.index(rg.split("!")[0])] + "!" + rg.split("!")[1] for rg in chart]
+                        for chart in read[templates[name]][origin(i)]]
+                if charts != want:
+                    problems.append(f"{name} {po}: sheet {sheets[i]} plots {charts}, meant {want}")
+    if "libreoffice-charts" not in with_charts:
+        problems.append("the template with charts has none as LibreOffice reads it")
+    return problems
+
+
 MACRO_NOTE = "note: the template's macros are left out of the workbooks made"
 
 
@@ -84,6 +117,9 @@ def writers(template, work):
         "poi-1100-shapes": lambda dst: run(["java", "-cp", ":".join(f"/usr/share/java/{j}.jar" for j in POI_JARS),
                                             os.path.join(HERE, "writers", "PoiManyShapes.java"), template, dst, "1100"]),
     }
+    # Three charts drawn by LibreOffice on the two forms, plotting cells of their own form and of
+    # the other (tests/xls/charts_uno.py).
+    steps["libreoffice-charts"] = lambda dst: run([PY, os.path.join(HERE, "charts_uno.py"), "make", template, dst])
     for name, step in steps.items():
         dst = os.path.join(work, "templates", f"{name}.xls")
         r = step(dst)
@@ -262,6 +298,10 @@ def main():
     for name, files in outputs.items():
         for path in files.values():
             problems += [f"{path}: {p}" for p in macro_traces(path)]
+
+    # The charts, as LibreOffice reads them: every page's forms have the template's charts, each
+    # plotting the same cells of that page's forms.
+    problems += judge_charts(work, templates, outputs)
 
     # xlrd, cell by cell.
     ref_template = Book(template)
