@@ -79,10 +79,12 @@ qint64 Recordset::RecordCount() const
 
 int Recordset::indexOf(const QString& column) const
 {
-    const int i = record_.indexOf(column);
-    if (i < 0)
+    auto known = columnIndex_.constFind(column);
+    if (known == columnIndex_.constEnd())
+        known = columnIndex_.insert(column, record_.indexOf(column));
+    if (*known < 0)
         throw Failure::of(FailureCode::ItemNotFound, column);
-    return i;
+    return *known;
 }
 
 void Recordset::requireRow() const
@@ -112,6 +114,7 @@ void Recordset::Close()
 {
     query_.reset();
     record_ = QSqlRecord();
+    columnIndex_.clear();
     rows_.clear();
     position_ = 0;
     open_ = false;

@@ -6,6 +6,7 @@
 // driver's number and description.
 #pragma once
 
+#include <QHash>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QString>
@@ -45,6 +46,8 @@ private:
 
     std::unique_ptr<QSqlQuery> query_;
     QSqlRecord record_;
+    // The columns looked up by name so far: a workbook asks for the same dozen names on every line.
+    mutable QHash<QString, int> columnIndex_;
     CursorType cursor_ = adOpenForwardOnly;
     bool open_ = false;
     bool eof_ = true;

@@ -26,6 +26,8 @@ public:
         std::uint16_t lastCol = 0;
         Record record;
         std::vector<Record> followers;
+        // The format (XF) of one of its columns.
+        std::uint16_t xfAt(std::uint16_t col) const;
     };
 
     bool empty() const { return rows_.empty(); }
