@@ -47,6 +47,7 @@ qint32 LoadSettings(const QString& settingsFilePath)
         }
         clsIniFile ini;
         ini.setFileName(settingsFilePath);
+        ini.holdContents();
         auto text = [&](const SettingKey& k) {
             ini.setSection(QString::fromUtf8(k.section));
             return ini.GetString(QString::fromUtf8(k.key), QString::fromUtf8(k.fallback));

@@ -86,20 +86,31 @@ qint32 clsIniFile::SplitNullList(QStringList& items, const QString& list)
     return i;
 }
 
+void clsIniFile::holdContents()
+{
+    held_ = readDocument(fileName_);
+}
+
+IniDocument clsIniFile::current() const
+{
+    return held_ ? *held_ : readDocument(fileName_);
+}
+
 qint32 clsIniFile::EmnumSection(QStringList& sections) const
 {
-    const IniDocument document = readDocument(fileName_);
+    const IniDocument document = current();
     return SplitNullList(sections, nullList(document.sectionNames(), document.encoding()));
 }
 
 qint32 clsIniFile::EnumSectionString(QStringList& entries) const
 {
-    const IniDocument document = readDocument(fileName_);
+    const IniDocument document = current();
     return SplitNullList(entries, nullList(document.sectionEntries(section_), document.encoding()));
 }
 
 void clsIniFile::DeleteKeyName(const QString& key)
 {
+    held_.reset();
     if (!fileExists(fileName_))
         return;
     IniDocument document = readDocument(fileName_);
@@ -111,6 +122,7 @@ void clsIniFile::DeleteKeyName(const QString& key)
 
 void clsIniFile::DeleteSection(QString& section)
 {
+    held_.reset();
     if (section.isEmpty())
         section = section_;
     if (!fileExists(fileName_))
@@ -124,6 +136,7 @@ void clsIniFile::DeleteSection(QString& section)
 
 bool clsIniFile::SetString(const QString& key, const QString& value)
 {
+    held_.reset();
     IniDocument document = readDocument(fileName_);
     if (!document.setValue(section_, key, value))
         return false;
@@ -132,7 +145,7 @@ bool clsIniFile::SetString(const QString& key, const QString& value)
 
 QString clsIniFile::GetString(const QString& key, const QString& defaultValue) const
 {
-    const IniDocument document = readDocument(fileName_);
+    const IniDocument document = current();
     QString answer;
     if (const auto value = document.value(section_, key)) {
         answer = *value;
@@ -152,7 +165,7 @@ QString clsIniFile::GetString(const QString& key, const QString& defaultValue) c
 
 qint32 clsIniFile::GetInteger(const QString& key, qint16 defaultValue) const
 {
-    const IniDocument document = readDocument(fileName_);
+    const IniDocument document = current();
     const auto value = document.value(section_, key);
     if (!value || value->isEmpty())
         return defaultValue;

@@ -1,12 +1,16 @@
 // clsIniFile: one settings file and one current section. Reads text and integer values, writes
 // text values, deletes keys and sections and lists section names and a section's entries, with
 // the semantics of the Windows private-profile functions the office's files were made with.
-// Nothing is cached: every call reads the file again. No member raises or shows anything: a
-// missing file, section or key reads as the default, and only SetString reports a failed write.
+// Every call reads the file again, unless the caller holds its contents for a series of reads
+// (holdContents). No member raises or shows anything: a missing file, section or key reads as the
+// default, and only SetString reports a failed write.
 #pragma once
+
+#include "settings/IniDocument.h"
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace tolvar {
 
@@ -19,7 +23,14 @@ public:
 
     qint32 EmnumSection(QStringList& sections) const;
     qint32 EnumSectionString(QStringList& entries) const;
-    void setFileName(const QString& fileName) { fileName_ = fileName; }
+    void setFileName(const QString& fileName)
+    {
+        fileName_ = fileName;
+        held_.reset();
+    }
+    // The reads that follow answer from the file as it is now, read once, until a write or another
+    // file name: a series of values then comes from one version of the file.
+    void holdContents();
     void setSection(const QString& section) { section_ = section; }
     QString Section() const { return section_; }
     QString FileName() const { return fileName_; }
@@ -32,9 +43,11 @@ public:
 
 private:
     static qint32 SplitNullList(QStringList& items, const QString& list);
+    IniDocument current() const;
 
     QString fileName_;
     QString section_;
+    std::optional<IniDocument> held_;
 };
 
 }  // namespace tolvar

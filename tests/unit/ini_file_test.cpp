@@ -301,3 +301,17 @@ TEST_F(IniFileTest, bad_input_never_breaks_the_reader)
     clsIniFile nul = open(QByteArray("[S]\nK=a\0b\n", 10), QStringLiteral("S"));
     EXPECT_EQ(nul.GetString(QStringLiteral("K"), QString()), QStringLiteral("a"));
 }
+
+// Held contents answer every read from the file as it was when held; a write lets go of them.
+TEST_F(IniFileTest, held_contents_answer_from_one_version_of_the_file_until_a_write)
+{
+    clsIniFile ini = open("[A]\r\nk=1\r\nn=5\r\n", QStringLiteral("A"));
+    ini.holdContents();
+    writeFile(path(), "[A]\r\nk=2\r\n");
+    EXPECT_EQ(ini.GetString(QStringLiteral("k"), QString()), QStringLiteral("1"));
+    EXPECT_EQ(ini.GetInteger(QStringLiteral("n"), 0), 5);
+    EXPECT_TRUE(ini.SetString(QStringLiteral("m"), QStringLiteral("3")));
+    EXPECT_EQ(ini.GetString(QStringLiteral("k"), QString()), QStringLiteral("2"));
+    EXPECT_EQ(ini.GetInteger(QStringLiteral("n"), 0), 0);
+    EXPECT_EQ(readFile(path()), QByteArray("[A]\r\nk=2\r\nm=3\r\n"));
+}
