@@ -17,7 +17,7 @@ jobs=$(nproc)
 # What the program needs to build and run (LibreOffice is optional: it prints the PDFs).
 program_packages=(
   cmake g++ ninja-build pkg-config python3 file
-  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc libgl-dev
+  qt6-base-dev qt6-base-dev-tools libsqlite3-dev libpq-dev libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc libgl-dev
   unixodbc xdg-utils fonts-ipafont-gothic
 )
 # What the tests add: the test framework, the database servers and drivers, the independent
@@ -128,6 +128,8 @@ bench)
   build build-release -DCMAKE_BUILD_TYPE=Release -DTOLVAR_BUILD_BENCHMARKS=ON
   cmake --build build-release --target benchmarks -j "$jobs"
   for b in build-release/bench/*_bench; do "$b"; done
+  # The search again on PostgreSQL: a private server with the same PO headers.
+  bench/pg-search-bench.sh build-release
   ;;
 *)
   echo "usage: $0 run [STAFF_CODE] | test | bench | deb | windows"; exit 2 ;;

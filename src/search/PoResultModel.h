@@ -18,6 +18,8 @@ class PoResultRows {
 public:
     void append(const QVariant& value);
     void appendText(QStringView text, bool isNull);
+    // A text in UTF-8, decoded as QString::fromUtf8 decodes it, straight into the buffer.
+    void appendUtf8(QByteArrayView text);
     qsizetype cellCount() const { return static_cast<qsizetype>(ends_.size()); }
     QString cell(qsizetype index) const;
     void shrink();

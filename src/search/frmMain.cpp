@@ -4,7 +4,9 @@
 #include "db/dbOpen.h"
 #include "output/frmOutSetting.h"
 #include "search/PoResultModel.h"
+#include "search/PostgresRows.h"
 #include "search/SearchStatement.h"
+#include "search/SqliteRows.h"
 #include "settings/LoadSettings.h"
 #include "settings/SettingsKeys.h"
 #include "settings/clsIniFile.h"
@@ -315,9 +317,19 @@ void frmMain::SearchPo()
 
     conditions.kbnText = find_po_kbn->currentText();
     const SearchStatement statement = buildSearchStatement(conditions);
+    // A statement the database rejects or a lost connection rises to the last resort.
+    // SQLite's and PostgreSQL's results are read straight from the database's own library, any
+    // other through the driver.
+    std::optional<PoResultRows> direct = readSqliteRows(gCnPo->database(), statement.text, statement.values);
+    if (!direct)
+        direct = readPostgresRows(gCnPo->database(), statement.text, statement.values);
+    if (direct) {
+        result_->replaceRows(std::move(*direct));
+        dbClose();
+        return;
+    }
     if (!recordset_)
         recordset_ = std::make_unique<Recordset>();
-    // A statement the database rejects or a lost connection rises to the last resort.
     recordset_->Open(statement.text, statement.values, *gCnPo, adOpenForwardOnly);
     PoResultRows rows;
     for (; !recordset_->Eof(); recordset_->MoveNext())

@@ -1,0 +1,98 @@
+#include "search/SqliteRows.h"
+
+#include "db/DbError.h"
+
+#include <sqlite3.h>
+#include <QCoreApplication>
+#include <QSqlDriver>
+#include <QSqlError>
+
+namespace tolvar {
+
+namespace {
+
+// The driver's own words for its failures, with SQLite's message and code, as the driver reports.
+Failure sqliteFailure(sqlite3* db, const char* driverText, int code, FailureCode fallback)
+{
+    const QString message = QString::fromUtf16(static_cast<const char16_t*>(sqlite3_errmsg16(db)));
+    return failureFromSqlError(QSqlError(QCoreApplication::translate("QSQLiteResult", driverText), message,
+                                         QSqlError::StatementError, QString::number(code)),
+                               fallback);
+}
+
+// The statement, finalized however the reading ends.
+class Statement {
+public:
+    Statement() = default;
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    ~Statement() { sqlite3_finalize(stmt_); }
+    sqlite3_stmt** out() { return &stmt_; }
+    sqlite3_stmt* get() const { return stmt_; }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+}  // namespace
+
+std::optional<PoResultRows> readSqliteRows(const QSqlDatabase& database, const QString& statement,
+                                           const QVariantList& values)
+{
+    if (database.driverName() != QLatin1String("QSQLITE") || !database.driver())
+        return std::nullopt;
+    const QVariant handle = database.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return std::nullopt;
+    sqlite3* db = *static_cast<sqlite3* const*>(handle.constData());
+    if (!db)
+        return std::nullopt;
+    for (const QVariant& v : values)
+        if (v.typeId() != QMetaType::QString)
+            return std::nullopt;
+
+    Statement stmt;
+    const int prepared = sqlite3_prepare16_v2(
+        db, statement.utf16(), static_cast<int>((statement.size() + 1) * sizeof(QChar)), stmt.out(), nullptr);
+    if (prepared != SQLITE_OK)
+        throw sqliteFailure(db, "Unable to execute statement", prepared, FailureCode::DbStatementFailed);
+    for (int i = 0; i < values.size(); ++i) {
+        const QString text = values.at(i).toString();
+        const int bound = sqlite3_bind_text16(stmt.get(), i + 1, text.utf16(),
+                                              static_cast<int>(text.size() * sizeof(QChar)), SQLITE_TRANSIENT);
+        if (bound != SQLITE_OK)
+            throw sqliteFailure(db, "Unable to bind parameters", bound, FailureCode::DbStatementFailed);
+    }
+    // The grid's ten columns exactly; anything else goes the driver's way, which refuses it.
+    if (sqlite3_column_count(stmt.get()) < PoResultModel::kColumns)
+        return std::nullopt;
+    PoResultRows rows;
+    for (;;) {
+        const int step = sqlite3_step(stmt.get());
+        if (step == SQLITE_DONE)
+            break;
+        if (step != SQLITE_ROW)
+            throw sqliteFailure(db, "Unable to fetch row", step, FailureCode::DbReadFailed);
+        for (int c = 0; c < PoResultModel::kColumns; ++c) {
+            switch (sqlite3_column_type(stmt.get(), c)) {
+            case SQLITE_NULL: rows.appendText({}, true); break;
+            case SQLITE_INTEGER:
+                rows.append(QVariant(static_cast<qlonglong>(sqlite3_column_int64(stmt.get(), c))));
+                break;
+            case SQLITE_FLOAT: rows.append(QVariant(sqlite3_column_double(stmt.get(), c))); break;
+            case SQLITE_BLOB:
+                rows.append(QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(stmt.get(), c)),
+                                                sqlite3_column_bytes(stmt.get(), c))));
+                break;
+            default: {
+                const auto* text = static_cast<const char16_t*>(sqlite3_column_text16(stmt.get(), c));
+                const int bytes = sqlite3_column_bytes16(stmt.get(), c);
+                rows.appendText(QStringView(text, bytes / 2), false);
+            }
+            }
+        }
+    }
+    return rows;
+}
+
+}  // namespace tolvar
