@@ -117,3 +117,20 @@ TEST(po_result_model, holds_rows_as_display_text)
     // The model kept the item-model contract through every change.
     EXPECT_EQ(warnings.messages(), QStringList());
 }
+
+// UTF-8 decoded into the table as QString::fromUtf8 decodes it: whole characters of every length,
+// an empty text that is not NULL, broken and cut sequences as replacement characters, each value
+// on its own.
+TEST(po_result_model, utf8_cells_read_as_from_utf8_gives_them)
+{
+    const QByteArray values[] = {"PO26",         "発注書",    "", "\xF0\x9F\x93\xA6 box", "bad \xFF\xFE byte",
+                                 "cut \xE6\x97", "\xA5 after"};
+    PoResultRows rows;
+    for (const QByteArray& v : values)
+        rows.appendUtf8(v);
+    ASSERT_EQ(rows.cellCount(), 7);
+    for (qsizetype i = 0; i < 7; ++i) {
+        EXPECT_EQ(rows.cell(i), QString::fromUtf8(values[i])) << i;
+        EXPECT_FALSE(rows.cell(i).isNull()) << i;
+    }
+}
