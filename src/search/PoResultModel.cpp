@@ -94,16 +94,23 @@ void PoResultRows::appendText(QStringView text, bool isNull)
     ends_.push_back(static_cast<quint32>(text_.size()) | (isNull ? kNullBit : 0u));
 }
 
-void PoResultRows::appendUtf8(QByteArrayView text)
+bool PoResultRows::appendUtf8(QByteArrayView text)
 {
     // Stateless: each value is whole, and a cut sequence at its end is a replacement character.
-    static thread_local QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     const std::size_t at = text_.size();
     text_.resize(at + static_cast<std::size_t>(decoder.requiredSpace(text.size())));
     QChar* begin = reinterpret_cast<QChar*>(text_.data() + at);
     const QChar* end = decoder.appendToBuffer(begin, text);
     text_.resize(at + static_cast<std::size_t>(end - begin));
     ends_.push_back(static_cast<quint32>(text_.size()));
+    return !decoder.hasError();
+}
+
+void PoResultRows::dropLast()
+{
+    ends_.pop_back();
+    text_.resize(ends_.empty() ? 0 : ends_.back() & ~kNullBit);
 }
 
 QString PoResultRows::cell(qsizetype index) const

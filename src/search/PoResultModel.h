@@ -18,8 +18,11 @@ class PoResultRows {
 public:
     void append(const QVariant& value);
     void appendText(QStringView text, bool isNull);
-    // A text in UTF-8, decoded as QString::fromUtf8 decodes it, straight into the buffer.
-    void appendUtf8(QByteArrayView text);
+    // A text in UTF-8, decoded as QString::fromUtf8 decodes it, straight into the buffer. False
+    // when the bytes are not UTF-8 throughout; the cell is still added, with replacement characters.
+    bool appendUtf8(QByteArrayView text);
+    // Takes the last cell back.
+    void dropLast();
     qsizetype cellCount() const { return static_cast<qsizetype>(ends_.size()); }
     QString cell(qsizetype index) const;
     void shrink();

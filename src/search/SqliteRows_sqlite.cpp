@@ -74,20 +74,25 @@ std::optional<PoResultRows> readSqliteRows(const QSqlDatabase& database, const Q
         if (step != SQLITE_ROW)
             throw sqliteFailure(db, "Unable to fetch row", step, FailureCode::DbReadFailed);
         for (int c = 0; c < PoResultModel::kColumns; ++c) {
-            switch (sqlite3_column_type(stmt.get(), c)) {
+            // The column's value as the statement holds it: one call into SQLite, then its parts.
+            sqlite3_value* value = sqlite3_column_value(stmt.get(), c);
+            switch (sqlite3_value_type(value)) {
             case SQLITE_NULL: rows.appendText({}, true); break;
-            case SQLITE_INTEGER:
-                rows.append(QVariant(static_cast<qlonglong>(sqlite3_column_int64(stmt.get(), c))));
-                break;
-            case SQLITE_FLOAT: rows.append(QVariant(sqlite3_column_double(stmt.get(), c))); break;
+            case SQLITE_INTEGER: rows.append(QVariant(static_cast<qlonglong>(sqlite3_value_int64(value)))); break;
+            case SQLITE_FLOAT: rows.append(QVariant(sqlite3_value_double(value))); break;
             case SQLITE_BLOB:
-                rows.append(QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(stmt.get(), c)),
-                                                sqlite3_column_bytes(stmt.get(), c))));
+                rows.append(QVariant(
+                    QByteArray(static_cast<const char*>(sqlite3_value_blob(value)), sqlite3_value_bytes(value))));
                 break;
             default: {
-                const auto* text = static_cast<const char16_t*>(sqlite3_column_text16(stmt.get(), c));
-                const int bytes = sqlite3_column_bytes16(stmt.get(), c);
-                rows.appendText(QStringView(text, bytes / 2), false);
+                // The text as SQLite keeps it (UTF-8) decoded by Qt; should it not be UTF-8
+                // throughout, as SQLite itself turns it into UTF-16, which is what the driver reads.
+                const auto* utf8 = reinterpret_cast<const char*>(sqlite3_value_text(value));
+                if (!rows.appendUtf8(QByteArrayView(utf8, sqlite3_value_bytes(value)))) {
+                    rows.dropLast();
+                    const auto* text = static_cast<const char16_t*>(sqlite3_value_text16(value));
+                    rows.appendText(QStringView(text, sqlite3_value_bytes16(value) / 2), false);
+                }
             }
             }
         }
