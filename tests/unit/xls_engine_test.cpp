@@ -387,6 +387,41 @@ TEST(xls_workbook, a_copied_chart_plots_the_copy)
     }
 }
 
+// LibreOffice's charts on the two forms (the benchmark's template): copied alone, the delivery
+// form's chart of its own cells plots the copy, its chart of the order form's cells goes on
+// plotting the order form; copied with the order form, that chart plots the order form's copy.
+TEST(xls_workbook, a_chart_follows_the_sheets_copied_with_its_own)
+{
+    const QByteArray file = tolvar::test::readFile(QStringLiteral(TOLVAR_SOURCE_DIR "/bench/MST_PO-charts-macros.xls"));
+    const Workbook original = Workbook::fromBytes(Bytes(file.begin(), file.end()));
+    // The sheet (0-based) each chart reference of a saved sheet names alone.
+    auto plotted = [](const Bytes& saved, int position) {
+        const std::vector<Record> all = savedRecords(saved);
+        const Record& xtis =
+            *std::find_if(all.begin(), all.end(), [](const Record& r) { return r.type == rt::ExternSheet; });
+        std::vector<int> sheets;
+        for (const std::uint16_t x : chartXtis(sheetRecords(saved, position))) {
+            EXPECT_EQ(u16(xtis.data, 2 + 6u * x + 2), u16(xtis.data, 2 + 6u * x + 4));
+            sheets.push_back(u16(xtis.data, 2 + 6u * x + 2));
+        }
+        return sheets;
+    };
+    const Bytes before = Workbook(original).saveToBytes();
+    ASSERT_EQ(plotted(before, 1), (std::vector<int>{0, 1}));
+
+    Workbook alone = original;
+    EXPECT_EQ(alone.copySheetToEnd(1), 3);
+    EXPECT_EQ(plotted(alone.saveToBytes(), 3), (std::vector<int>{2, 1}));
+
+    Workbook pair = original;
+    EXPECT_EQ(pair.copySheetsToEnd({1, 2}), (std::vector<int>{3, 4}));
+    const Bytes saved = pair.saveToBytes();
+    EXPECT_TRUE(pair.verify(saved).empty());
+    EXPECT_EQ(plotted(saved, 1), (std::vector<int>{0, 1}));
+    EXPECT_EQ(plotted(saved, 3), (std::vector<int>{2, 3}));
+    EXPECT_EQ(plotted(saved, 4), (std::vector<int>{3}));
+}
+
 // A chart sheet cannot be a form sheet; a group of sheets is copied whole or not at all.
 TEST(xls_workbook, a_chart_sheet_is_refused_and_a_refused_group_leaves_the_workbook_as_it_was)
 {
