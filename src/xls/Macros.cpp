@@ -1,5 +1,7 @@
 #include "xls/Macros.h"
 
+#include "xls/Text.h"
+
 #include <algorithm>
 #include <optional>
 #include <set>
@@ -34,19 +36,7 @@ std::optional<std::u16string> definedName(const Record& r)
     const std::size_t count = d[field::kNameLength];
     if (field::kNameChars + count * (wide ? 2 : 1) > d.size())
         return std::nullopt;
-    std::u16string name;
-    for (std::size_t i = 0; i < count; ++i)
-        name += wide ? static_cast<char16_t>(u16(d, field::kNameChars + 2 * i))
-                     : static_cast<char16_t>(d[field::kNameChars + i]);
-    return name;
-}
-
-std::u16string folded(std::u16string name)
-{
-    for (char16_t& c : name)
-        if (c >= u'a' && c <= u'z')
-            c = static_cast<char16_t>(c - u'a' + u'A');
-    return name;
+    return readChars(d, field::kNameChars, count, wide);
 }
 
 // A VBA macro's name becomes a hidden name of #REF! under a name of no meaning to the spreadsheet
@@ -58,11 +48,11 @@ void unlinkMacroName(Record& r, std::set<std::u16string>& taken)
     if (!definedName(r) || !(u16(d, 0) & kNameVba))
         return;
     std::u16string name;
-    for (int n = 1; name.empty() || taken.count(folded(name)); ++n) {
+    for (int n = 1; name.empty() || taken.count(foldCase(name)); ++n) {
         const std::string ascii = "LeftOutMacro" + std::to_string(n);
         name.assign(ascii.begin(), ascii.end());
     }
-    taken.insert(folded(name));
+    taken.insert(foldCase(name));
     Bytes out(d.begin(), d.begin() + static_cast<std::ptrdiff_t>(field::kNameChars));
     set16(out, 0,
           static_cast<std::uint16_t>((u16(d, 0) & ~(kNameXlm | kNameVba | kNameMacro | kNameArray)) | kNameHidden));
@@ -129,7 +119,7 @@ void leaveOutMacroRecords(std::vector<Record>& globals)
     for (const Record& r : globals)
         if (r.type == rt::Name)
             if (const auto name = definedName(r))
-                taken.insert(folded(*name));
+                taken.insert(foldCase(*name));
     for (Record& r : globals)
         if (r.type == rt::Name)
             unlinkMacroName(r, taken);
