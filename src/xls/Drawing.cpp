@@ -98,7 +98,6 @@ void DrawingGroup::renumberRecord(JoinedRecords& d, std::size_t p, const Renumbe
     const std::size_t body = p + 8;
     switch (type) {
     case kFdg:
-        seen.oldDgid = verInst >> 4;
         d.write(p, (verInst & 0x000F) | (r.newDgid << 4), 2);
         seen.csp = d.read(body, 4);
         d.write(body + 4, r.rebase(d.read(body + 4, 4)), 4);
@@ -163,7 +162,7 @@ void DrawingGroup::adoptCopy(std::vector<Record*> drawingRecords)
             }
     }
 
-    CopiedDrawing seen{0, 0, renumbering.base};
+    CopiedDrawing seen{0, renumbering.base};
     for (std::size_t p = 0; p + 8 <= d.size();) {
         renumberRecord(d, p, renumbering, seen);
         // A container's children follow its header; an atom is skipped whole.

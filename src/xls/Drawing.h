@@ -42,9 +42,8 @@ private:
             return (it != bases.end() ? it->second : base) + spid % 1024;
         }
     };
-    // What the walk over the copied drawing found: its old id, its shape count, its highest id.
+    // What the walk over the copied drawing found: its shape count and its highest id.
     struct CopiedDrawing {
-        std::uint32_t oldDgid;
         std::uint32_t csp;
         std::uint32_t highest;
     };
