@@ -317,26 +317,23 @@ void frmMain::SearchPo()
 
     conditions.kbnText = find_po_kbn->currentText();
     const SearchStatement statement = buildSearchStatement(conditions);
-    // A statement the database rejects or a lost connection rises to the last resort.
-    // SQLite's and PostgreSQL's results are read straight from the database's own library, any
-    // other through the driver.
-    std::optional<PoResultRows> direct = readSqliteRows(gCnPo->database(), statement.text, statement.values);
-    if (!direct)
-        direct = readPostgresRows(gCnPo->database(), statement.text, statement.values);
-    if (direct) {
-        result_->replaceRows(std::move(*direct));
-        dbClose();
-        return;
+    // A statement the database rejects or a lost connection rises to the last resort. SQLite's
+    // and PostgreSQL's results are read straight from the database's own library, any other
+    // through the driver.
+    std::optional<PoResultRows> rows = readSqliteRows(gCnPo->database(), statement.text, statement.values);
+    if (!rows)
+        rows = readPostgresRows(gCnPo->database(), statement.text, statement.values);
+    if (!rows) {
+        if (!recordset_)
+            recordset_ = std::make_unique<Recordset>();
+        recordset_->Open(statement.text, statement.values, *gCnPo, adOpenForwardOnly);
+        rows.emplace();
+        for (; !recordset_->Eof(); recordset_->MoveNext())
+            for (int c = 0; c < PoResultModel::kColumns; ++c)
+                rows->append(recordset_->Fields(c));
+        recordset_->Close();
     }
-    if (!recordset_)
-        recordset_ = std::make_unique<Recordset>();
-    recordset_->Open(statement.text, statement.values, *gCnPo, adOpenForwardOnly);
-    PoResultRows rows;
-    for (; !recordset_->Eof(); recordset_->MoveNext())
-        for (int c = 0; c < PoResultModel::kColumns; ++c)
-            rows.append(recordset_->Fields(c));
-    recordset_->Close();
-    result_->replaceRows(std::move(rows));
+    result_->replaceRows(std::move(*rows));
     dbClose();
 }
 

@@ -1,10 +1,10 @@
 #include "search/SqliteRows.h"
 
 #include "db/DbError.h"
+#include "search/DriverHandle.h"
 
 #include <sqlite3.h>
 #include <QCoreApplication>
-#include <QSqlDriver>
 #include <QSqlError>
 
 namespace tolvar {
@@ -39,17 +39,9 @@ private:
 std::optional<PoResultRows> readSqliteRows(const QSqlDatabase& database, const QString& statement,
                                            const QVariantList& values)
 {
-    if (database.driverName() != QLatin1String("QSQLITE") || !database.driver())
+    auto* db = static_cast<sqlite3*>(driverHandle(database, "QSQLITE", {"sqlite3*"}));
+    if (!db || !allText(values))
         return std::nullopt;
-    const QVariant handle = database.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return std::nullopt;
-    sqlite3* db = *static_cast<sqlite3* const*>(handle.constData());
-    if (!db)
-        return std::nullopt;
-    for (const QVariant& v : values)
-        if (v.typeId() != QMetaType::QString)
-            return std::nullopt;
 
     Statement stmt;
     const int prepared = sqlite3_prepare16_v2(

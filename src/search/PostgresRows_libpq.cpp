@@ -1,11 +1,11 @@
 #include "search/PostgresRows.h"
 
 #include "db/DbError.h"
+#include "search/DriverHandle.h"
 
 #include <libpq-fe.h>
 #include <QCoreApplication>
 #include <QDate>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <memory>
 
@@ -70,22 +70,13 @@ void appendDate(PoResultRows& rows, const char* value, int length)
 std::optional<PoResultRows> readPostgresRows(const QSqlDatabase& database, const QString& statement,
                                              const QVariantList& values)
 {
-    if (database.driverName() != QLatin1String("QPSQL") || !database.driver())
-        return std::nullopt;
-    const QVariant handle = database.driver()->handle();
-    // The driver's handle is libpq's connection (its type registered under the struct's name).
-    if (!handle.isValid() ||
-        (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0))
-        return std::nullopt;
-    PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
-    if (!connection)
+    // libpq's connection, its type registered under the struct's name.
+    auto* connection = static_cast<PGconn*>(driverHandle(database, "QPSQL", {"pg_conn*", "PGconn*"}));
+    if (!connection || !allText(values))
         return std::nullopt;
     std::vector<QByteArray> texts;
-    for (const QVariant& v : values) {
-        if (v.typeId() != QMetaType::QString)
-            return std::nullopt;
+    for (const QVariant& v : values)
         texts.push_back(v.toString().toUtf8());
-    }
     std::vector<const char*> params;
     for (const QByteArray& t : texts)
         params.push_back(t.constData());
