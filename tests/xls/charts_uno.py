@@ -18,6 +18,7 @@ import tempfile
 import time
 
 import uno
+from xlrd_dump import address
 from com.sun.star.awt import Rectangle
 from com.sun.star.beans import PropertyValue
 from com.sun.star.table import CellRangeAddress
@@ -97,22 +98,13 @@ def read(work, files):
             sheets = []
             for i in range(doc.Sheets.Count):
                 charts = doc.Sheets.getByIndex(i).Charts
-                sheets.append([[f"{names[r.Sheet]}!{cell(r.StartRow, r.StartColumn)}:{cell(r.EndRow, r.EndColumn)}"
+                sheets.append([[f"{names[r.Sheet]}!{address(r.StartRow, r.StartColumn)}:{address(r.EndRow, r.EndColumn)}"
                                 for r in charts.getByIndex(c).Ranges] for c in range(charts.Count)])
             out[path] = sheets
             doc.close(True)
     finally:
         office.close()
     print(json.dumps(out, ensure_ascii=False))
-
-
-def cell(row, col):
-    letters = ""
-    col += 1
-    while col:
-        col, rest = divmod(col - 1, 26)
-        letters = chr(65 + rest) + letters
-    return f"{letters}{row + 1}"
 
 
 def main():

@@ -38,4 +38,5 @@ def dump(path):
     return {"sheets": sheets, "datemode": book.datemode}
 
 
-print(json.dumps({p: dump(p) for p in sys.argv[1:]}, ensure_ascii=False))
+if __name__ == "__main__":
+    print(json.dumps({p: dump(p) for p in sys.argv[1:]}, ensure_ascii=False))
