@@ -5,13 +5,10 @@
 //    ratio of the two ways; TOLVAR_BENCH_PDF_POS sets how many POs (100 unless set);
 //  - the peak memory of a call for 1, 100 and 1 000 POs: a batch holds one workbook at a time, so
 //    the peak stays where one PO puts it.
+#include "BenchRun.h"
 #include "BenchSchema.h"
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -19,8 +16,6 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -38,54 +33,26 @@ QString poNumber(int i)
     return QStringLiteral("C%1").arg(i, 4, 10, QLatin1Char('0'));
 }
 
-struct Run {
-    int status = -1;
-    double seconds = 0;
-    long peakKilobytes = 0;
-};
-
 // tolvar-po with the bench's settings and the POs first .. first + count - 1, its output thrown
 // away; the time and the peak memory of that one process.
-Run tolvarPo(QStringList options, int first, int count)
+ProcessRun tolvarPo(QStringList options, int first, int count)
 {
     options.prepend(path(QStringLiteral("tolvar.ini")));
     options.prepend(QStringLiteral("--settings"));
     options << QStringLiteral("--out") << path(QStringLiteral("out"));
     for (int i = first; i < first + count; ++i)
         options << poNumber(i);
-    std::vector<QByteArray> bytes{QByteArray(TOLVAR_APP_DIR "/tolvar-po")};
+    std::vector<QByteArray> arguments{QByteArray(TOLVAR_APP_DIR "/tolvar-po")};
     for (const QString& o : options)
-        bytes.push_back(o.toUtf8());
-    std::vector<char*> argv;
-    for (QByteArray& b : bytes)
-        argv.push_back(b.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    Run run;
-    QElapsedTimer clock;
-    clock.start();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        rusage usage{};
-        wait4(pid, &status, 0, &usage);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.peakKilobytes = usage.ru_maxrss;
-    }
-    run.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-    posix_spawn_file_actions_destroy(&actions);
-    return run;
+        arguments.push_back(o.toUtf8());
+    return runQuietly(std::move(arguments));
 }
 
 void BM_batch_100_workbooks(benchmark::State& state)
 {
     double total = 0;
     for (auto _ : state) {
-        const Run run = tolvarPo({}, 1, 100);
+        const ProcessRun run = tolvarPo({}, 1, 100);
         if (run.status != 0)
             state.SkipWithError("tolvar-po failed");
         state.SetIterationTime(run.seconds);
@@ -106,12 +73,12 @@ void BM_batch_pdf(benchmark::State& state)
 {
     const int n = pdfPos();
     for (auto _ : state) {
-        const Run one = tolvarPo({QStringLiteral("--pdf")}, 1, 1);
-        const Run batch = tolvarPo({QStringLiteral("--pdf")}, 1, n);
+        const ProcessRun one = tolvarPo({QStringLiteral("--pdf")}, 1, 1);
+        const ProcessRun batch = tolvarPo({QStringLiteral("--pdf")}, 1, n);
         double perFile = 0;
         bool failed = one.status != 0 || batch.status != 0;
         for (int i = 1; i <= n; ++i) {
-            const Run single = tolvarPo({QStringLiteral("--pdf")}, i, 1);
+            const ProcessRun single = tolvarPo({QStringLiteral("--pdf")}, i, 1);
             perFile += single.seconds;
             failed = failed || single.status != 0;
         }
@@ -131,7 +98,7 @@ void BM_batch_peak_memory(benchmark::State& state)
 {
     const auto count = static_cast<int>(state.range(0));
     for (auto _ : state) {
-        const Run run = tolvarPo({}, 1, count);
+        const ProcessRun run = tolvarPo({}, 1, count);
         if (run.status != 0)
             state.SkipWithError("tolvar-po failed");
         state.SetIterationTime(run.seconds);

@@ -9,12 +9,10 @@
 #include "settings/LoadSettings.h"
 #include "util/Messages.h"
 
+#include "BenchRun.h"
 #include "BenchSchema.h"
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -22,9 +20,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <algorithm>
 #include <cstdio>
-#include <string>
 #include <vector>
 
 using namespace tolvar;
@@ -57,34 +53,13 @@ void BM_tolvar_po_process(benchmark::State& state)
     }
 }
 
-// One whole tolvar-po process, started as a shell starts it (no pipes), its output thrown away;
-// milliseconds from the start to its end.
-double processMs(const std::vector<std::string>& arguments)
+// One whole tolvar-po process, started as a shell starts it; milliseconds from its start to its end.
+double processMs(const std::vector<QByteArray>& arguments)
 {
-    std::vector<char*> argv;
-    for (const std::string& a : arguments)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    QElapsedTimer t;
-    t.start();
-    pid_t pid = 0;
-    int status = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0 || waitpid(pid, &status, 0) != pid ||
-        !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        std::fprintf(stderr, "tolvar-po failed: %s\n", arguments.back().c_str());
-    const double ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
-    posix_spawn_file_actions_destroy(&actions);
-    return ms;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
+    const ProcessRun run = runQuietly(arguments);
+    if (run.status != 0)
+        std::fprintf(stderr, "tolvar-po failed: %s\n", arguments.back().constData());
+    return run.seconds * 1000;
 }
 
 // tolvar-po for one PO of 45 lines as a whole process, writing to the temporary folder's disk and
@@ -92,16 +67,16 @@ double median(std::vector<double> v)
 // `tolvar-po --version` (the program's start alone); the three alternated, medians of 61 runs.
 void wholeProcess()
 {
-    const std::string program = TOLVAR_APP_DIR "/tolvar-po";
-    const std::string settings = QDir(folder->path()).filePath(QStringLiteral("tolvar.ini")).toStdString();
-    const std::string tmpl = TOLVAR_SOURCE_DIR "/assets/MST_PO.xls";
+    const QByteArray program = TOLVAR_APP_DIR "/tolvar-po";
+    const QByteArray settings = QDir(folder->path()).filePath(QStringLiteral("tolvar.ini")).toUtf8();
+    const QByteArray tmpl = TOLVAR_SOURCE_DIR "/assets/MST_PO.xls";
     QTemporaryDir memory(QStringLiteral("/dev/shm/tolvar-bench-XXXXXX"));
-    const std::string disk = folder->path().toStdString();
-    const std::vector<std::vector<std::string>> commands = {
+    const QByteArray disk = folder->path().toUtf8();
+    const std::vector<std::vector<QByteArray>> commands = {
         {program, "--version"},
         {program, "--settings", settings, "--template", tmpl, "--out", disk, "B45"},
-        {program, "--settings", settings, "--template", tmpl, "--out",
-         memory.isValid() ? memory.path().toStdString() : disk, "B45"}};
+        {program, "--settings", settings, "--template", tmpl, "--out", memory.isValid() ? memory.path().toUtf8() : disk,
+         "B45"}};
     std::vector<double> times[3];
     for (int round = 0; round < 66; ++round)
         for (std::size_t k = 0; k < commands.size(); ++k)

@@ -14,6 +14,8 @@
 #include "util/Clock.h"
 #include "util/Messages.h"
 
+#include "BenchRun.h"
+
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <QApplication>
@@ -98,12 +100,6 @@ double clientOnce(const Case& c, bool postgres)
             sql);
     }
     return clientSeconds(QStringLiteral("sqlite3"), {QStringLiteral(TOLVAR_BENCH_DB)}, sql);
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
 }
 
 // Each iteration is one search and one run of the client on the same statement, one after the
