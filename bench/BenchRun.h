@@ -5,12 +5,12 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 
-#include <algorithm>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <vector>
 
 struct ProcessRun {
