@@ -20,7 +20,6 @@ import subprocess
 import sys
 
 import biff
-import olefile
 from template_writers import macro_traces
 
 # Copies that read differently from their source for a reason of the workbook's own, each with it.
@@ -39,11 +38,8 @@ def records(stream):
 
 def embedded_charts(path):
     """How many charts the workbook's worksheets hold (chart substreams nested in them)."""
-    ole = olefile.OleFileIO(path)
-    stream = ole.openstream("Workbook").read()
-    ole.close()
     depth, count = 0, 0
-    for t, d in biff.records(stream):
+    for t, d in biff.records(biff.workbook_stream(path)):
         if t == 0x0809:
             depth += 1
             count += depth == 2 and d[2:4] == b"\x20\x00"
@@ -54,12 +50,7 @@ def embedded_charts(path):
 
 def chart_sheets(path):
     """The chart sheets of a workbook (BOUNDSHEET type 2), which xlrd leaves out and gnumeric reads."""
-    with open(path, "rb") as f:
-        data = f.read()
-    ole = olefile.OleFileIO(data)
-    stream = ole.openstream("Workbook").read()
-    ole.close()
-    return sum(1 for t, d in biff.records(stream) if t == 0x0085 and d[5] == 2)
+    return sum(1 for t, d in biff.records(biff.workbook_stream(path)) if t == 0x0085 and d[5] == 2)
 
 
 def gnumeric_warnings(path, pattern):
