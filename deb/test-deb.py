@@ -57,21 +57,23 @@ class Root:
         subprocess.run(["mount"] + source + [target], check=True)
         self.mounts.append(target)
 
-    def run(self, *args, user=None, env=None, check=True, timeout=300):
+    def command(self, user, env):
+        """The start of a command run in the root: as the user (root when None), with a clean
+        environment and the variables given."""
         command = ["chroot", self.path]
         if user:
             command += ["runuser", "-u", user, "--"]
-        command += ["env", "-i", "PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin", "LANG=C.UTF-8",
-                    f"HOME={'/home/' + user if user else '/root'}"] + [f"{k}={v}" for k, v in (env or {}).items()]
-        r = subprocess.run(command + list(args), capture_output=True, text=True, timeout=timeout)
+        return command + ["env", "-i", "PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin", "LANG=C.UTF-8",
+                          f"HOME={'/home/' + user if user else '/root'}"] + [f"{k}={v}" for k, v in (env or {}).items()]
+
+    def run(self, *args, user=None, env=None, check=True, timeout=300):
+        r = subprocess.run(self.command(user, env) + list(args), capture_output=True, text=True, timeout=timeout)
         if check and r.returncode != 0:
             raise AssertionError(f"{' '.join(args)} failed ({r.returncode}):\n{r.stdout}{r.stderr}")
         return r
 
     def popen(self, args, user, env):
-        command = ["chroot", self.path, "runuser", "-u", user, "--", "env", "-i", "PATH=/usr/bin:/bin",
-                   "LANG=C.UTF-8", f"HOME=/home/{user}"] + [f"{k}={v}" for k, v in env.items()]
-        return subprocess.Popen(command + args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return subprocess.Popen(self.command(user, env) + args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def file(self, path):
         return os.path.join(self.path, path.lstrip("/"))
