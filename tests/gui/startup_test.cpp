@@ -21,7 +21,10 @@ namespace {
 
 class StartupTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    // Start-up sets program-wide state; the tests after these must not meet it.
+    void SetUp() override { resetGlobals(); }
+    void TearDown() override { resetGlobals(); }
+    static void resetGlobals()
     {
         gTantoCd.clear();
         gComputerName.clear();
