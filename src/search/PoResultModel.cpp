@@ -1,10 +1,11 @@
 #include "search/PoResultModel.h"
 
 #include "util/DateFormat.h"
+#include "util/Utf8Check.h"
 
 #include <QDate>
 #include <QDateTime>
-#include <QStringDecoder>
+#include <QStringEncoder>
 
 namespace tolvar {
 
@@ -90,21 +91,25 @@ void PoResultRows::append(const QVariant& value)
 
 void PoResultRows::appendText(QStringView text, bool isNull)
 {
-    text_.append(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size()));
+    QStringEncoder encoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const std::size_t at = text_.size();
+    text_.resize(at + static_cast<std::size_t>(encoder.requiredSpace(text.size())));
+    char* begin = text_.data() + at;
+    const char* end = encoder.appendToBuffer(begin, text);
+    text_.resize(at + static_cast<std::size_t>(end - begin));
     ends_.push_back(static_cast<quint32>(text_.size()) | (isNull ? kNullBit : 0u));
 }
 
 bool PoResultRows::appendUtf8(QByteArrayView text)
 {
-    // Stateless: each value is whole, and a cut sequence at its end is a replacement character.
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    const std::size_t at = text_.size();
-    text_.resize(at + static_cast<std::size_t>(decoder.requiredSpace(text.size())));
-    QChar* begin = reinterpret_cast<QChar*>(text_.data() + at);
-    const QChar* end = decoder.appendToBuffer(begin, text);
-    text_.resize(at + static_cast<std::size_t>(end - begin));
-    ends_.push_back(static_cast<quint32>(text_.size()));
-    return !decoder.hasError();
+    if (isUtf8(text)) {
+        text_.append(text.data(), static_cast<std::size_t>(text.size()));
+        ends_.push_back(static_cast<quint32>(text_.size()));
+        return true;
+    }
+    // Kept as it will be shown: each bad or cut sequence a replacement character.
+    appendText(QString::fromUtf8(text), false);
+    return false;
 }
 
 void PoResultRows::dropLast()
@@ -119,8 +124,9 @@ QString PoResultRows::cell(qsizetype index) const
     if (end & kNullBit)
         return QString();
     const quint32 begin = index == 0 ? 0u : ends_[static_cast<std::size_t>(index) - 1] & ~kNullBit;
-    return QString(reinterpret_cast<const QChar*>(text_.data() + begin),
-                   static_cast<qsizetype>((end & ~kNullBit) - begin));
+    if (end == begin)
+        return QStringLiteral("");  // empty, and not NULL
+    return QString::fromUtf8(text_.data() + begin, static_cast<qsizetype>(end - begin));
 }
 
 void PoResultRows::shrink()

@@ -1,8 +1,8 @@
 // PoResultModel: the result table of the last search, ten columns in the order of the search
 // statement, shown read-only by the grid. Cells are kept as display text (dates as yyyy/MM/dd), a
 // database NULL as a null text that shows as an empty cell. The text of every cell lies in one
-// buffer, so a row costs 40 bytes beyond its characters: a search may return hundreds of
-// thousands of rows.
+// buffer, in UTF-8 as the databases hand it over, so a row costs 40 bytes beyond its text and only
+// the cells shown are ever decoded: a search may return hundreds of thousands of rows.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -18,8 +18,8 @@ class PoResultRows {
 public:
     void append(const QVariant& value);
     void appendText(QStringView text, bool isNull);
-    // A text in UTF-8, decoded as QString::fromUtf8 decodes it, straight into the buffer. False
-    // when the bytes are not UTF-8 throughout; the cell is still added, with replacement characters.
+    // A text in UTF-8, shown as QString::fromUtf8 decodes it. False when the bytes are not UTF-8
+    // throughout; the cell is still added, with replacement characters.
     bool appendUtf8(QByteArrayView text);
     // Takes the last cell back.
     void dropLast();
@@ -29,7 +29,7 @@ public:
 
 private:
     static constexpr quint32 kNullBit = 0x80000000u;
-    std::u16string text_;
+    std::string text_;           // UTF-8
     std::vector<quint32> ends_;  // end of each cell in text_; the high bit marks a NULL
 };
 

@@ -49,17 +49,9 @@ void appendDate(PoResultRows& rows, const char* value, int length)
     const auto digit = [&](int i) { return value[i] >= '0' && value[i] <= '9'; };
     if (length == 10 && value[4] == '-' && value[7] == '-' && digit(0) && digit(1) && digit(2) && digit(3) &&
         digit(5) && digit(6) && digit(8) && digit(9)) {
-        const char16_t text[10] = {char16_t(value[0]),
-                                   char16_t(value[1]),
-                                   char16_t(value[2]),
-                                   char16_t(value[3]),
-                                   u'/',
-                                   char16_t(value[5]),
-                                   char16_t(value[6]),
-                                   u'/',
-                                   char16_t(value[8]),
-                                   char16_t(value[9])};
-        rows.appendText(QStringView(text, 10), false);
+        const char text[10] = {value[0], value[1], value[2], value[3], '/',
+                               value[5], value[6], '/',      value[8], value[9]};
+        rows.appendUtf8(QByteArrayView(text, 10));
         return;
     }
     rows.append(QVariant(QDate::fromString(QString::fromLatin1(value, length), Qt::ISODate)));

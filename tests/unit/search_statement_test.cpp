@@ -2,6 +2,7 @@
 #include "search/PoResultModel.h"
 #include "search/SearchStatement.h"
 #include "support/TestSupport.h"
+#include "util/Utf8Check.h"
 
 #include <gtest/gtest.h>
 #include <QAbstractItemModelTester>
@@ -133,4 +134,34 @@ TEST(po_result_model, utf8_cells_read_as_from_utf8_gives_them)
         EXPECT_EQ(rows.cell(i), QString::fromUtf8(values[i])) << i;
         EXPECT_FALSE(rows.cell(i).isNull()) << i;
     }
+}
+
+// The quick UTF-8 check agrees with Qt's on every sequence of one to three bytes, on every lead and
+// second byte of four, alone and after a run of ASCII read eight bytes at a time.
+TEST(po_result_model, utf8_check_agrees_with_qt)
+{
+    const auto agree = [](const QByteArray& bytes) {
+        const QByteArray padded = QByteArray("ASCII run ") + bytes + QByteArray("tail 8 bytes");
+        return isUtf8(bytes) == QByteArrayView(bytes).isValidUtf8() &&
+               isUtf8(padded) == QByteArrayView(padded).isValidUtf8();
+    };
+    int disagreements = 0;
+    for (int a = 0; a < 256; ++a) {
+        disagreements += !agree(QByteArray(1, char(a)));
+        for (int b = 0; b < 256; ++b) {
+            const char two[] = {char(a), char(b)};
+            disagreements += !agree(QByteArray(two, 2));
+            if (a < 0xE0)
+                continue;
+            for (int c = 0; c < 256; c += (a < 0xF0 ? 1 : 0x3F)) {
+                const char three[] = {char(a), char(b), char(c)};
+                disagreements += !agree(QByteArray(three, 3));
+                if (a >= 0xF0) {
+                    const char four[] = {char(a), char(b), char(c), char(0x80 + (c & 0x3F))};
+                    disagreements += !agree(QByteArray(four, 4));
+                }
+            }
+        }
+    }
+    EXPECT_EQ(disagreements, 0);
 }
