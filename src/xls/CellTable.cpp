@@ -54,6 +54,7 @@ CellTable::Cell runPart(const CellTable::Cell& run, std::uint16_t from, std::uin
     const std::size_t each = rk ? 6 : 2;
     const Bytes& data = run.record.data;
     Record r;
+    r.data.reserve(6 + (to - from + 1u) * each);
     put16(r.data, u16(data, field::kCellRow));
     put16(r.data, from);
     const auto begin = data.begin() + static_cast<std::ptrdiff_t>(4 + (from - run.firstCol) * each);
@@ -139,8 +140,14 @@ CellTable::Cell& CellTable::place(Record record, Overlap overlap)
                     "cell " + cellName(rowNumber, col) +
                         " is held by two records: open the template in a spreadsheet program and save it again");
     }
+    // The usual write: the cell takes over the one record that held its address.
+    if (begin != end && std::next(begin) == end && begin->firstCol == cell.firstCol && begin->lastCol == cell.lastCol) {
+        *begin = std::move(cell);
+        return *begin;
+    }
     // What is left of runs around the new cell stays, cut to the columns outside it.
     std::vector<Cell> placed;
+    placed.reserve(3);
     if (begin != end && isRun(begin->record.type) && begin->firstCol < cell.firstCol)
         placed.push_back(runPart(*begin, begin->firstCol, static_cast<std::uint16_t>(cell.firstCol - 1)));
     const std::size_t at = static_cast<std::size_t>(begin - cells.begin()) + placed.size();

@@ -80,6 +80,7 @@ Record cellRecord(std::uint16_t type, std::uint16_t row, std::uint16_t col, std:
 {
     Record r;
     r.type = type;
+    r.data.reserve(14);  // room for the value that follows: a NUMBER's is the longest
     put16(r.data, row);
     put16(r.data, col);
     put16(r.data, xf);
@@ -399,6 +400,9 @@ void Workbook::renameCopiedNames(Sheet& copy, const NameRenames& renames)
     if (renames.empty())
         return;
     copy.worksheet->cells().forEachCell([&](CellTable::Cell& c) {
+        // Formulas only: the followers (shared and array formulas) come after a FORMULA.
+        if (c.record.type != rt::Formula && c.followers.empty())
+            return;
         const std::string where = "the formula of cell " + cellName(u16(c.record.data, field::kCellRow), c.firstCol) +
                                   " on sheet " + quoted(copy.name);
         renameNames(c.record, renames, where);
