@@ -1,6 +1,7 @@
 #include "db/Connection.h"
 
 #include "db/DbError.h"
+#include "db/SqliteDriver.h"
 
 #include <QSqlQuery>
 #include <atomic>
@@ -22,11 +23,15 @@ Connection::~Connection()
 
 void Connection::open(const ConnectionPlan& plan)
 {
-    if (!QSqlDatabase::isDriverAvailable(plan.driver))
+    // SQLite without looking for Qt's plugins where the program has its own driver for it.
+    std::unique_ptr<QSqlDriver> own = plan.driver == QLatin1String("QSQLITE") ? makeSqliteDriver() : nullptr;
+    if (!own && !QSqlDatabase::isDriverAvailable(plan.driver))
         throw Failure::of(FailureCode::DbDriverMissing, plan.driver);
     if (QSqlDatabase::contains(name_))
         QSqlDatabase::removeDatabase(name_);
-    QSqlDatabase db = QSqlDatabase::addDatabase(plan.driver, name_);
+    // The connection owns the driver given to it.
+    QSqlDatabase db =
+        own ? QSqlDatabase::addDatabase(own.release(), name_) : QSqlDatabase::addDatabase(plan.driver, name_);
     db.setDatabaseName(plan.databaseName);
     if (!plan.host.isEmpty())
         db.setHostName(plan.host);

@@ -248,10 +248,15 @@ DriverInventory DriverInventory::ofThisMachine()
     return DriverInventory{QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")), installedOdbcDrivers()};
 }
 
+bool dependsOnDrivers(const DbSetting& setting)
+{
+    return setting.Provider.trimmed().compare(QLatin1String("SQLite"), Qt::CaseInsensitive) != 0;
+}
+
 ConnectionPlan planConnection(const DbSetting& setting, const QString& programFolder, const DriverInventory& drivers)
 {
     const QString provider = setting.Provider.trimmed();
-    if (provider.compare(QLatin1String("SQLite"), Qt::CaseInsensitive) == 0)
+    if (!dependsOnDrivers(setting))
         return planSqlite(setting, programFolder);
     if (provider.compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0)
         return drivers.qpsql || !drivers.odbcDrivers ? planPostgres(setting)

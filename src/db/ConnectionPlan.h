@@ -35,6 +35,9 @@ struct DriverInventory {
 
 ConnectionPlan planConnection(const DbSetting& setting, const QString& programFolder,
                               const DriverInventory& drivers = {});
+// Whether the plan for the setting depends on the machine's drivers: looking them up reads every
+// driver plugin Qt has, which a SQLite connection does without.
+bool dependsOnDrivers(const DbSetting& setting);
 
 // The SQL Server driver taken from those installed: the newest "ODBC Driver N for SQL Server",
 // else the "SQL Server" driver every Windows has; empty when there is none.

@@ -33,7 +33,9 @@ qint32 openConnection(qint32 kind)
         gCnPo = std::make_unique<Connection>();
         if (kind != kPoDatabase)
             throw Failure::of(FailureCode::DbUnknownKind, QStringLiteral("(%1)").arg(kind));
-        gCnPo->open(planConnection(gPoDbSetting, programFolder(), DriverInventory::ofThisMachine()));
+        const DriverInventory drivers =
+            dependsOnDrivers(gPoDbSetting) ? DriverInventory::ofThisMachine() : DriverInventory{};
+        gCnPo->open(planConnection(gPoDbSetting, programFolder(), drivers));
         return 0;
     } catch (const Failure& failure) {
         MsgBox(failure.messageText(), MsgIcon::Critical, QStringLiteral("dbOpen"));

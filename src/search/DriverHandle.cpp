@@ -4,9 +4,9 @@
 
 namespace tolvar {
 
-void* driverHandle(const QSqlDatabase& database, const char* driver, std::initializer_list<const char*> typeNames)
+void* driverHandle(const QSqlDatabase& database, std::initializer_list<const char*> typeNames)
 {
-    if (database.driverName() != QLatin1String(driver) || !database.driver())
+    if (!database.driver())
         return nullptr;
     const QVariant handle = database.driver()->handle();
     if (!handle.isValid())

@@ -8,9 +8,9 @@
 
 namespace tolvar {
 
-// The native connection of a connection through the Qt driver `driver`, when the driver hands it
-// out under one of `typeNames` (the type Qt registered it as); nullptr otherwise.
-void* driverHandle(const QSqlDatabase& database, const char* driver, std::initializer_list<const char*> typeNames);
+// The native connection behind a connection, when its driver (Qt's plugin or the program's own)
+// hands it out under one of `typeNames`, the library's own type; nullptr otherwise.
+void* driverHandle(const QSqlDatabase& database, std::initializer_list<const char*> typeNames);
 
 // Whether every value is a text: the direct readers bind text only and leave the rest to the driver.
 bool allText(const QVariantList& values);

@@ -63,7 +63,7 @@ std::optional<PoResultRows> readPostgresRows(const QSqlDatabase& database, const
                                              const QVariantList& values)
 {
     // libpq's connection, its type registered under the struct's name.
-    auto* connection = static_cast<PGconn*>(driverHandle(database, "QPSQL", {"pg_conn*", "PGconn*"}));
+    auto* connection = static_cast<PGconn*>(driverHandle(database, {"pg_conn*", "PGconn*"}));
     if (!connection || !allText(values))
         return std::nullopt;
     std::vector<QByteArray> texts;

@@ -39,7 +39,7 @@ private:
 std::optional<PoResultRows> readSqliteRows(const QSqlDatabase& database, const QString& statement,
                                            const QVariantList& values)
 {
-    auto* db = static_cast<sqlite3*>(driverHandle(database, "QSQLITE", {"sqlite3*"}));
+    auto* db = static_cast<sqlite3*>(driverHandle(database, {"sqlite3*"}));
     if (!db || !allText(values))
         return std::nullopt;
 
