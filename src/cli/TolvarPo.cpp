@@ -245,7 +245,10 @@ PoBatch::Progress progressLine(QTextStream& err)
 
 int makeWorkbooks(const Options& o, const QStringList& numbers, QTextStream& out, QTextStream& err)
 {
-    const PoBatchResult result = PoBatch(o.file, o.pdf, o.pdfTimeout).run(numbers, progressLine(err));
+    // The program ends after its batch: the last PO takes the template as read.
+    PoFileOptions file = o.file;
+    file.keepTemplate = false;
+    const PoBatchResult result = PoBatch(file, o.pdf, o.pdfTimeout).run(numbers, progressLine(err));
     if (isTerminal(stderr))
         err << "\r" << QString(60, QLatin1Char(' ')) << "\r";
     for (const PoBatchItem& item : result.items) {

@@ -47,7 +47,9 @@ PoBatchResult PoBatch::run(const QStringList& poNumbers, const Progress& progres
             return result;
         }
         try {
-            if (po_file_make(item.poNo, options_) == PoFileResult::NotFound) {
+            PoFileOptions options = options_;
+            options.keepTemplate = options_.keepTemplate || i + 1 < total;
+            if (po_file_make(item.poNo, options) == PoFileResult::NotFound) {
                 item.outcome = PoBatchItem::Outcome::NotFound;
             } else {
                 item.outcome = PoBatchItem::Outcome::Made;

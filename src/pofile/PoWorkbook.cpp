@@ -33,7 +33,7 @@ qint32 PoWorkbook::failureNumber(const xls::Error& error)
     return toNumber(FailureCode::WorkbookEngine) - static_cast<qint32>(error.code());
 }
 
-PoWorkbook PoWorkbook::open(const QString& templatePath)
+PoWorkbook PoWorkbook::open(const QString& templatePath, bool keep)
 {
     // A batch opens the same template for every PO: it is read once and copied, for as long as the
     // file stays the same (its path, size and time of change). The program has one thread.
@@ -46,18 +46,26 @@ PoWorkbook PoWorkbook::open(const QString& templatePath)
     static Opened opened;
     const QFileInfo info(templatePath);
     if (opened.book && opened.path == info.absoluteFilePath() && opened.size == info.size() &&
-        opened.changed == info.lastModified())
-        return PoWorkbook(*opened.book);
+        opened.changed == info.lastModified()) {
+        if (keep)
+            return PoWorkbook(*opened.book);
+        PoWorkbook last(std::move(*opened.book));
+        opened.book.reset();
+        return last;
+    }
 
     QFile file(templatePath);
     if (!file.open(QIODevice::ReadOnly))
         throw Failure::of(FailureCode::FileMissing, templatePath);
     const QByteArray bytes = file.readAll();
     opened.book.reset();
-    opened.book = engine([&] {
+    xls::Workbook book = engine([&] {
         return xls::Workbook::fromBytes(xls::ByteView(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                                       static_cast<std::size_t>(bytes.size())));
     });
+    if (!keep)
+        return PoWorkbook(std::move(book));
+    opened.book = std::move(book);
     opened.path = info.absoluteFilePath();
     opened.size = info.size();
     opened.changed = info.lastModified();

@@ -13,7 +13,9 @@ namespace tolvar {
 class PoWorkbook {
 public:
     // Reads the template; a missing or unreadable file, or one the engine refuses, is a Failure.
-    static PoWorkbook open(const QString& templatePath);
+    // keep: the template read stays for the next open of the same file, which copies it instead of
+    // reading it again (a batch, the window); without, the last copy is handed over as it is.
+    static PoWorkbook open(const QString& templatePath, bool keep = true);
 
     int sheetCount() const { return book_.sheetCount(); }
     // Exactly the two forms, the delivery form first.

@@ -224,7 +224,7 @@ PoFileResult po_file_make(const QString& poNo, const PoFileOptions& options)
     const QString templatePath =
         options.templatePath.isEmpty() ? programFile(QStringLiteral("MST_PO.xls")) : options.templatePath;
 
-    Run run(PoWorkbook::open(templatePath), header, lines);
+    Run run(PoWorkbook::open(templatePath, options.keepTemplate), header, lines);
     // The sheet scheme works by position: the template must be exactly the two forms, in order.
     if (!run.book.hasFormSheets())
         throw Failure::of(FailureCode::TemplateSheets, templatePath);

@@ -14,6 +14,9 @@ enum class PoFileResult { Written, NotFound };
 struct PoFileOptions {
     QString templatePath;  // empty: MST_PO.xls in the program folder
     QString saveFolder;    // empty: gPoSaveFolder
+    // The template stays read for the next PO (the window, the rest of a batch); a program that
+    // ends after its POs lets the last one have it.
+    bool keepTemplate = true;
 };
 
 PoFileResult po_file_make(const QString& poNo);
