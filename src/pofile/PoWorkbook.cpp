@@ -85,10 +85,9 @@ void PoWorkbook::preparePages(int pages)
     });
 }
 
-void PoWorkbook::verify(const QByteArray& saved) const
+void PoWorkbook::verify(xls::ByteView saved) const
 {
-    const std::vector<std::string> differences = book_.verify(xls::ByteView(
-        reinterpret_cast<const std::uint8_t*>(saved.constData()), static_cast<std::size_t>(saved.size())));
+    const std::vector<std::string> differences = book_.verify(saved);
     if (differences.empty())
         return;
     // The first few say enough; the count says how far it goes.
@@ -126,12 +125,9 @@ void PoWorkbook::setValue(int position, const char* address, const xls::CellValu
     });
 }
 
-QByteArray PoWorkbook::saveToBytes() const
+xls::Bytes PoWorkbook::saveToBytes() const
 {
-    return engine([&] {
-        const xls::Bytes bytes = book_.saveToBytes();
-        return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
-    });
+    return engine([&] { return book_.saveToBytes(); });
 }
 
 }  // namespace tolvar

@@ -27,10 +27,10 @@ public:
     void copyAfterLast(int position);
     void setName(int position, const QString& name);
     void setValue(int position, const char* address, const xls::CellValue& value);
-    QByteArray saveToBytes() const;
+    xls::Bytes saveToBytes() const;
     // Reads the saved bytes back; a workbook that does not hold what was written is a Failure that
     // names the sheet, the cell and what differs.
-    void verify(const QByteArray& saved) const;
+    void verify(xls::ByteView saved) const;
 
     // The Failure number of an engine error: its code, below -4000.
     static qint32 failureNumber(const xls::Error& error);

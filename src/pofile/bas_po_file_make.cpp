@@ -235,9 +235,11 @@ PoFileResult po_file_make(const QString& poNo, const PoFileOptions& options)
     run.lines.Close();
     run.header.Close();
     // The saved bytes are read back and must hold what was written before they replace anything.
-    const QByteArray bytes = run.book.saveToBytes();
+    const xls::Bytes bytes = run.book.saveToBytes();
     run.book.verify(bytes);
-    moveIntoPlace(path, bytes);
+    // Written from where they are, without a copy.
+    moveIntoPlace(path, QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<qsizetype>(bytes.size())));
     return PoFileResult::Written;
 }
 

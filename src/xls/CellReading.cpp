@@ -48,10 +48,8 @@ CellReading CellReading::blank(std::uint16_t xf)
     return {Kind::Blank, xf, kNoText, 0};
 }
 
-bool sameReading(const CellReading& a, const Texts& aTexts, const CellReading& b, const Texts& bTexts)
+bool sameText(const CellReading& a, const Texts& aTexts, const CellReading& b, const Texts& bTexts)
 {
-    if (a.kind != b.kind || a.xf != b.xf || a.value != b.value)
-        return false;
     const bool aText = a.text != CellReading::kNoText && a.text < aTexts.size();
     const bool bText = b.text != CellReading::kNoText && b.text < bTexts.size();
     if (!aText || !bText)
@@ -136,13 +134,22 @@ void readCells(std::uint16_t type, ByteView data, ByteView stringResult, std::si
     case rt::MulRk:
     case rt::MulBlank: {
         const bool rk = type == rt::MulRk;
+        const std::size_t each = rk ? 6u : 2u;
         const std::uint32_t last = u16(d, d.size() - 2);
+        // The run's cells lie within the record (checked once), each read without another check.
+        if (last >= col)
+            requireRange(d, 4, (last - col + 1) * each);
+        out.reserve(out.size() + (last >= col ? last - col + 1u : 0u));
         for (std::uint32_t c = col; c <= last; ++c) {
-            const std::size_t at = 4 + (c - col) * (rk ? 6u : 2u);
-            const std::uint16_t cellXf = u16(d, at);
+            const std::uint8_t* cell = d.data() + 4 + (c - col) * each;
+            const auto cellXf = static_cast<std::uint16_t>(cell[0] | cell[1] << 8);
             const auto column = static_cast<std::uint16_t>(c);
-            out.emplace_back(column,
-                             rk ? CellReading::number(rkValue(u32(d, at + 2)), cellXf) : CellReading::blank(cellXf));
+            if (rk) {
+                const std::uint32_t value = cell[2] | cell[3] << 8 | cell[4] << 16 | std::uint32_t(cell[5]) << 24;
+                out.emplace_back(column, CellReading::number(rkValue(value), cellXf));
+            } else {
+                out.emplace_back(column, CellReading{CellReading::Kind::Blank, cellXf, CellReading::kNoText, 0});
+            }
         }
         break;
     }

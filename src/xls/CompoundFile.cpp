@@ -108,14 +108,15 @@ Bytes readChain(const Sectors& sectors, const std::vector<std::uint32_t>& fat, s
     out.reserve(std::min(wanted, sectors.file.size()));
     const std::size_t limit = std::min<std::size_t>(sectors.count, wanted / sectors.size + 2);
     for (std::uint32_t s : chain(fat, start, limit, what)) {
-        const ByteView data = sectors.sector(s);
+        // Of the last sector only what the size takes, so the bytes stay within what was reserved.
+        const ByteView sector = sectors.sector(s);
+        const ByteView data = sector.first(std::min(sector.size(), wanted - out.size()));
         out.insert(out.end(), data.begin(), data.end());
         if (out.size() >= wanted)
             break;
     }
     if (out.size() < wanted && shortfall == Shortfall::Damaged)
         damaged(std::string(what) + " is shorter than its size");
-    out.resize(std::min(out.size(), wanted));
     return out;
 }
 

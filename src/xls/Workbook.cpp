@@ -668,6 +668,11 @@ Bytes Workbook::saveToBytes() const
 {
     std::vector<std::size_t> boundSheetAt;
     Bytes stream = serializeGlobals(boundSheetAt);
+    // Room for every sheet at the size of the whole template's stream (up to 64 MiB), as a rule
+    // more than they take: memory reserved and never written costs next to nothing, while growing
+    // the stream copies it each time.
+    stream.reserve(stream.size() +
+                   std::min<std::size_t>(container_.stream(workbookStream_).size() * sheets_.size(), 64u << 20));
     for (std::size_t i = 0; i < sheets_.size(); ++i) {
         const std::size_t at = stream.size();
         set32(stream, boundSheetAt.at(i), static_cast<std::uint32_t>(at));

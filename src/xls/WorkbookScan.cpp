@@ -101,9 +101,14 @@ std::vector<std::size_t> substreams(ByteView stream, std::size_t from)
 }
 
 // The cells of one worksheet substream, from its BOF, by address.
-void readSheet(ByteView stream, std::size_t start, WorkbookScan& scan, WorkbookScan::Sheet& sheet)
+// end: where the next substream starts, or the stream's end.
+void readSheet(ByteView stream, std::size_t start, std::size_t end, WorkbookScan& scan, WorkbookScan::Sheet& sheet)
 {
     SheetCells cells(stream, start, scan.sstStrings, scan.texts);
+    // Room for as many cells as the substream could hold (a cell of a MULBLANK run takes two
+    // bytes), up to a million: memory reserved and never written costs next to nothing, while
+    // growing the table copies it each time.
+    sheet.cells.reserve(std::min<std::size_t>((end - start) / 2, 1u << 20));
     WorkbookScan::Cell c;
     while (cells.next(c.key, c.reading))
         sheet.cells.push_back(c);
@@ -140,17 +145,6 @@ void readSheet(ByteView stream, std::size_t start, WorkbookScan& scan, WorkbookS
 SheetCells::SheetCells(ByteView stream, std::size_t bof, std::size_t sharedStrings, Texts& texts)
     : stream_(stream), at_(bof), sharedStrings_(sharedStrings), texts_(texts)
 {
-}
-
-bool SheetCells::next(std::uint32_t& key, CellReading& reading)
-{
-    while (taken_ >= pending_.size())
-        if (!nextRecord())
-            return false;
-    key = WorkbookScan::key(row_, pending_[taken_].first);
-    reading = pending_[taken_].second;
-    ++taken_;
-    return true;
 }
 
 // Reads on to the next cell record of the sheet (its own, not an embedded chart's) and decodes it.
@@ -239,7 +233,8 @@ WorkbookScan WorkbookScan::fromStream(ByteView stream, Offsets offsets, const Ea
             scan.labelSstCells += cells.labelSstCells();
             scan.texts.resize(scan.sstStrings);  // the sheet's own texts go with its cells
         } else if (sheet.worksheet) {
-            readSheet(stream, start, scan, sheet);
+            const auto next = std::upper_bound(starts.begin(), starts.end(), start);
+            readSheet(stream, start, next == starts.end() ? stream.size() : *next, scan, sheet);
         }
         scan.sheets.push_back(std::move(sheet));
     }

@@ -19,7 +19,16 @@ class SheetCells {
 public:
     SheetCells(ByteView stream, std::size_t bof, std::size_t sharedStrings, Texts& texts);
     // The next cell (a run's cells one by one); false at the end of the sheet.
-    bool next(std::uint32_t& key, CellReading& reading);
+    bool next(std::uint32_t& key, CellReading& reading)
+    {
+        while (taken_ >= pending_.size())
+            if (!nextRecord())
+                return false;
+        key = static_cast<std::uint32_t>(row_) << 16 | pending_[taken_].first;
+        reading = pending_[taken_].second;
+        ++taken_;
+        return true;
+    }
     std::size_t labelSstCells() const { return labelSst_; }
     // Whether a cell of the sheet came after its WINDOW2, where no reader that follows the
     // worksheet's grammar looks for cells (known once the cells have been read to the end).
