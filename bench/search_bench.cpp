@@ -159,7 +159,7 @@ int main(int argc, char** argv)
                                      [&c, postgres](benchmark::State& s) { BM_search(s, c, postgres); })
             ->Unit(benchmark::kMillisecond)
             ->UseManualTime()
-            ->Iterations(c.days == 0 ? 5 : 9);
+            ->Iterations(c.days == 0 ? 7 : 9);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     return 0;
