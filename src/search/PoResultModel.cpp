@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QStringEncoder>
+#include <algorithm>
 
 namespace tolvar {
 
@@ -89,22 +90,35 @@ void PoResultRows::append(const QVariant& value)
     }
 }
 
+std::string& PoResultRows::room(std::size_t bytes)
+{
+    if (chunks_.empty() || chunks_.back().capacity() - chunks_.back().size() < bytes) {
+        chunks_.emplace_back();
+        chunks_.back().reserve(std::max(bytes, kChunk));
+        chunkStarts_.push_back(cellCount());
+    }
+    return chunks_.back();
+}
+
 void PoResultRows::appendText(QStringView text, bool isNull)
 {
     QStringEncoder encoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    const std::size_t at = text_.size();
-    text_.resize(at + static_cast<std::size_t>(encoder.requiredSpace(text.size())));
-    char* begin = text_.data() + at;
+    const auto most = static_cast<std::size_t>(encoder.requiredSpace(text.size()));
+    std::string& chunk = room(most);
+    const std::size_t at = chunk.size();
+    chunk.resize(at + most);
+    char* begin = chunk.data() + at;
     const char* end = encoder.appendToBuffer(begin, text);
-    text_.resize(at + static_cast<std::size_t>(end - begin));
-    ends_.push_back(static_cast<quint32>(text_.size()) | (isNull ? kNullBit : 0u));
+    chunk.resize(at + static_cast<std::size_t>(end - begin));
+    ends_.push_back(static_cast<quint32>(chunk.size()) | (isNull ? kNullBit : 0u));
 }
 
 bool PoResultRows::appendUtf8(QByteArrayView text)
 {
     if (isUtf8(text)) {
-        text_.append(text.data(), static_cast<std::size_t>(text.size()));
-        ends_.push_back(static_cast<quint32>(text_.size()));
+        std::string& chunk = room(static_cast<std::size_t>(text.size()));
+        chunk.append(text.data(), static_cast<std::size_t>(text.size()));
+        ends_.push_back(static_cast<quint32>(chunk.size()));
         return true;
     }
     // Kept as it will be shown: each bad or cut sequence a replacement character.
@@ -115,7 +129,21 @@ bool PoResultRows::appendUtf8(QByteArrayView text)
 void PoResultRows::dropLast()
 {
     ends_.pop_back();
-    text_.resize(ends_.empty() ? 0 : ends_.back() & ~kNullBit);
+    const qsizetype count = cellCount();
+    // The chunk the cell before lies in keeps up to its end; any later chunk goes.
+    while (!chunkStarts_.empty() && chunkStarts_.back() >= count && chunkStarts_.size() > 1) {
+        chunks_.pop_back();
+        chunkStarts_.pop_back();
+    }
+    if (!chunks_.empty())
+        chunks_.back().resize(count > chunkStarts_.back() ? ends_.back() & ~kNullBit : 0);
+}
+
+std::size_t PoResultRows::chunkOf(qsizetype cell) const
+{
+    return static_cast<std::size_t>(std::upper_bound(chunkStarts_.begin(), chunkStarts_.end(), cell) -
+                                    chunkStarts_.begin()) -
+           1;
 }
 
 QString PoResultRows::cell(qsizetype index) const
@@ -123,22 +151,24 @@ QString PoResultRows::cell(qsizetype index) const
     const quint32 end = ends_[static_cast<std::size_t>(index)];
     if (end & kNullBit)
         return QString();
-    const quint32 begin = index == 0 ? 0u : ends_[static_cast<std::size_t>(index) - 1] & ~kNullBit;
+    const std::size_t chunk = chunkOf(index);
+    const quint32 begin = index == chunkStarts_[chunk] ? 0u : ends_[static_cast<std::size_t>(index) - 1] & ~kNullBit;
     if (end == begin)
         return QStringLiteral("");  // empty, and not NULL
-    return QString::fromUtf8(text_.data() + begin, static_cast<qsizetype>(end - begin));
+    return QString::fromUtf8(chunks_[chunk].data() + begin, static_cast<qsizetype>(end - begin));
 }
 
 void PoResultRows::shrink()
 {
-    // Whole rows only; then give back what growing the buffers left over.
-    ends_.resize(ends_.size() - ends_.size() % PoResultModel::kColumns);
-    if (!ends_.empty())
-        text_.resize(ends_.back() & ~kNullBit);
-    else
-        text_.clear();
-    text_.shrink_to_fit();
-    ends_.shrink_to_fit();
+    // Whole rows only.
+    while (ends_.size() % PoResultModel::kColumns != 0)
+        dropLast();
+    // The last chunk and the ends give back what they have left over, when it is much: the
+    // chunks before it are full.
+    if (!chunks_.empty())
+        chunks_.back().shrink_to_fit();
+    if (ends_.capacity() - ends_.size() > ends_.size() / 4)
+        ends_.shrink_to_fit();
 }
 
 QString PoResultModel::cellText(const QVariant& value)

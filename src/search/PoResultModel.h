@@ -1,8 +1,9 @@
 // PoResultModel: the result table of the last search, ten columns in the order of the search
 // statement, shown read-only by the grid. Cells are kept as display text (dates as yyyy/MM/dd), a
-// database NULL as a null text that shows as an empty cell. The text of every cell lies in one
-// buffer, in UTF-8 as the databases hand it over, so a row costs 40 bytes beyond its text and only
-// the cells shown are ever decoded: a search may return hundreds of thousands of rows.
+// database NULL as a null text that shows as an empty cell. The cells' text lies in buffers of a
+// megabyte, in UTF-8 as the databases hand it over, so a row costs 40 bytes beyond its text, only
+// the cells shown are ever decoded, and a result of hundreds of thousands of rows is never copied
+// to grow.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -29,8 +30,14 @@ public:
 
 private:
     static constexpr quint32 kNullBit = 0x80000000u;
-    std::string text_;           // UTF-8
-    std::vector<quint32> ends_;  // end of each cell in text_; the high bit marks a NULL
+    static constexpr std::size_t kChunk = 1 << 20;
+    // The last chunk, with room for `bytes` more; a new one when it lacks them.
+    std::string& room(std::size_t bytes);
+    std::size_t chunkOf(qsizetype cell) const;
+
+    std::vector<std::string> chunks_;     // UTF-8; a cell's text lies within one chunk
+    std::vector<qsizetype> chunkStarts_;  // the first cell of each chunk
+    std::vector<quint32> ends_;           // end of each cell in its chunk; the high bit marks a NULL
 };
 
 class PoResultModel : public QAbstractTableModel {

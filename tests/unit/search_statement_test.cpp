@@ -165,3 +165,42 @@ TEST(po_result_model, utf8_check_agrees_with_qt)
     }
     EXPECT_EQ(disagreements, 0);
 }
+
+// A result larger than one buffer: cells on both sides of each buffer's end, one cell larger than a
+// buffer, NULLs and empty texts among them; a cell taken back across a buffer's start; the partial
+// last row dropped.
+TEST(po_result_model, large_results_keep_every_cell)
+{
+    PoResultRows rows;
+    std::vector<QString> expected;  // a null QString for a NULL
+    const auto add = [&](const QString& text, bool isNull) {
+        rows.appendText(text, isNull);
+        expected.push_back(isNull ? QString() : text);
+    };
+    for (int i = 0; i < 4000; ++i) {
+        if (i % 97 == 0)
+            add(QString(), true);
+        else if (i % 89 == 0)
+            add(QStringLiteral(""), false);
+        else
+            add(QStringLiteral("発注%1-").arg(i).repeated(1 + i % 60), false);
+        if (i == 2500)
+            add(QString(700000, QChar(u'得')), false);  // 2.1 MB in UTF-8
+    }
+    // Taken back and written again, where a new buffer began.
+    const QString big(400000, QChar(u'x'));
+    for (int k = 0; k < 3; ++k) {
+        ASSERT_TRUE(rows.appendUtf8(big.toUtf8()));
+        rows.dropLast();
+    }
+    ASSERT_EQ(rows.cellCount(), static_cast<qsizetype>(expected.size()));
+    add(QStringLiteral("the last"), false);
+    rows.shrink();
+    const std::size_t whole = expected.size() - expected.size() % PoResultModel::kColumns;
+    ASSERT_EQ(rows.cellCount(), static_cast<qsizetype>(whole));
+    int wrong = 0;
+    for (std::size_t i = 0; i < whole; ++i)
+        wrong += rows.cell(static_cast<qsizetype>(i)) != expected[i] ||
+                 rows.cell(static_cast<qsizetype>(i)).isNull() != expected[i].isNull();
+    EXPECT_EQ(wrong, 0);
+}
