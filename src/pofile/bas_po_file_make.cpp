@@ -2,6 +2,7 @@
 
 #include "db/Recordset.h"
 #include "db/dbOpen.h"
+#include "platform/StartWriteBack.h"
 #include "pofile/CellForms.h"
 #include "pofile/PoForm.h"
 #include "pofile/PoWorkbook.h"
@@ -177,14 +178,26 @@ void requireReplaceable(const QString& path)
 }
 
 // Written beside the target and renamed over it: the older file stays until the new one is whole.
-void moveIntoPlace(const QString& path, const QByteArray& bytes)
+// The bytes go to the new file, and the disk starts on them, before the workbook is read back and
+// checked: the check overlaps the disk's work, and a workbook that fails it is never put in place
+// (the unfinished file goes with the QSaveFile).
+void writeAside(QSaveFile& file, const QString& path, const xls::Bytes& bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    const auto size = static_cast<qint64>(bytes.size());
+    if (!file.open(QIODevice::WriteOnly) || file.write(reinterpret_cast<const char*>(bytes.data()), size) != size ||
+        !file.flush()) {
         const QString reason = file.errorString();
         file.cancelWriting();
         throw Failure::of(FailureCode::FileWriteFailed, path + QStringLiteral(" (") + reason + QLatin1Char(')'));
     }
+    startWriteBack(file.handle());
+}
+
+void putInPlace(QSaveFile& file, const QString& path)
+{
+    if (!file.commit())
+        throw Failure::of(FailureCode::FileWriteFailed,
+                          path + QStringLiteral(" (") + file.errorString() + QLatin1Char(')'));
 }
 
 }  // namespace
@@ -236,10 +249,10 @@ PoFileResult po_file_make(const QString& poNo, const PoFileOptions& options)
     run.header.Close();
     // The saved bytes are read back and must hold what was written before they replace anything.
     const xls::Bytes bytes = run.book.saveToBytes();
+    QSaveFile file(path);
+    writeAside(file, path, bytes);
     run.book.verify(bytes);
-    // Written from where they are, without a copy.
-    moveIntoPlace(path, QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<qsizetype>(bytes.size())));
+    putInPlace(file, path);
     return PoFileResult::Written;
 }
 
