@@ -78,7 +78,7 @@ Version: $version
 Architecture: $arch
 Maintainer: Tolvar developers <tolvar@example.org>
 Installed-Size: $installed_size
-Depends: $shlibs, adduser, libqt6sql6-sqlite
+Depends: $shlibs, adduser
 Recommends: libqt6sql6-psql, libqt6sql6-odbc, libreoffice-calc-nogui | libreoffice-calc, xdg-utils, fonts-ipafont-gothic | fonts-japanese-gothic
 Section: misc
 Priority: optional
