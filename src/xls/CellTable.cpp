@@ -1,6 +1,7 @@
 #include "xls/CellTable.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace xls {
 
@@ -68,6 +69,26 @@ CellTable::Cell runPart(const CellTable::Cell& run, std::uint16_t from, std::uin
     }
     r.offset = run.record.offset;
     return makeCell(std::move(r));
+}
+
+// A run without its first column, in place: the entries after it move up.
+void dropFirstColumn(CellTable::Cell& run)
+{
+    const std::size_t each = run.record.type == rt::MulRk ? 6 : 2;
+    Bytes& d = run.record.data;
+    d.erase(d.begin() + 4, d.begin() + 4 + static_cast<std::ptrdiff_t>(each));
+    ++run.firstCol;
+    set16(d, field::kCellCol, run.firstCol);
+}
+
+// A run cut short after column `last`, in place.
+void keepUpTo(CellTable::Cell& run, std::uint16_t last)
+{
+    const std::size_t each = run.record.type == rt::MulRk ? 6 : 2;
+    Bytes& d = run.record.data;
+    d.resize(4 + (last - run.firstCol + 1u) * each);
+    put16(d, last);
+    run.lastCol = last;
 }
 
 }  // namespace
@@ -144,6 +165,30 @@ CellTable::Cell& CellTable::place(Record record, Overlap overlap)
     if (begin != end && std::next(begin) == end && begin->firstCol == cell.firstCol && begin->lastCol == cell.lastCol) {
         *begin = std::move(cell);
         return *begin;
+    }
+    // A cell inside one run, the usual write into a template's formatted rows: the run is cut
+    // where the cell lands, in place, and only a part to its right is made anew.
+    if (std::next(begin) == end && isRun(begin->record.type) && cell.firstCol == cell.lastCol) {
+        const std::uint16_t col = cell.firstCol, first = begin->firstCol, last = begin->lastCol;
+        const auto at = begin - cells.begin();
+        std::optional<Cell> right;
+        if (col < last && col > first)
+            right = runPart(*begin, static_cast<std::uint16_t>(col + 1), last);
+        // What stays of the run in its place; a part of one column is that cell's own record, as
+        // the format wants it.
+        if (col == first && last - first == 1)
+            *begin = runPart(*begin, last, last);
+        else if (col == first)
+            dropFirstColumn(*begin);
+        else if (col - first == 1)
+            *begin = runPart(*begin, first, first);
+        else
+            keepUpTo(*begin, static_cast<std::uint16_t>(col - 1));
+        const auto placedAt = col == first ? at : at + 1;
+        cells.insert(cells.begin() + placedAt, std::move(cell));
+        if (right)
+            cells.insert(cells.begin() + placedAt + 1, std::move(*right));
+        return cells[static_cast<std::size_t>(placedAt)];
     }
     // What is left of runs around the new cell stays, cut to the columns outside it.
     std::vector<Cell> placed;

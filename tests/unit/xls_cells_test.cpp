@@ -2,6 +2,7 @@
 // that reads a saved workbook back: it finds what a faulty save would leave.
 #include "pofile/TemplateCheck.h"
 #include "unit/XlsTestSupport.h"
+#include "xls/CellReading.h"
 #include "xls/CellTable.h"
 #include "xls/Workbook.h"
 #include "xls/Worksheet.h"
@@ -101,6 +102,62 @@ TEST(xls_cell_table, a_written_cell_cuts_a_run_and_a_run_of_one_is_a_single_cell
     EXPECT_EQ(t.xfAt(2, 7), std::optional<std::uint16_t>(33));
     t.place(mulBlank(9, 1, {40}), CellTable::Overlap::Refuse);
     EXPECT_EQ(t.find(9, 1)->record.type, rt::Blank);
+}
+
+// A cell written at any column of a MULBLANK or MULRK run of any length leaves every other column
+// as it was (its format, its number), and what stays of the run is well formed (a part of one
+// column a single BLANK or RK), in column order.
+TEST(xls_cell_table, a_cell_cuts_a_run_at_any_column)
+{
+    const auto rkRun = [](std::uint16_t row, std::uint16_t first, int n) {
+        Record r{rt::MulRk, {}, 0};
+        put16(r.data, row);
+        put16(r.data, first);
+        for (int i = 0; i < n; ++i) {
+            put16(r.data, static_cast<std::uint16_t>(20 + i));
+            put32(r.data, static_cast<std::uint32_t>((first + i) << 2 | 2));  // the integer first + i
+        }
+        put16(r.data, static_cast<std::uint16_t>(first + n - 1));
+        return r;
+    };
+    int wrong = 0;
+    for (const bool rk : {false, true}) {
+        for (int n = 2; n <= 5; ++n) {
+            for (int at = 0; at < n; ++at) {
+                std::vector<std::uint16_t> xfs;
+                for (int i = 0; i < n; ++i)
+                    xfs.push_back(static_cast<std::uint16_t>(20 + i));
+                CellTable t;
+                t.place(rk ? rkRun(1, 10, n) : mulBlank(1, 10, xfs), CellTable::Overlap::Refuse);
+                t.place(cell(rt::Number, 1, static_cast<std::uint16_t>(10 + at), 99, Bytes(8, 0)),
+                        CellTable::Overlap::Replace);
+                std::uint16_t nextCol = 10;
+                t.forEachCell([&](const CellTable::Cell& c) {
+                    // In order, each record readable on its own, a run of two columns or more.
+                    wrong += c.firstCol != nextCol ||
+                             (c.record.type == rt::MulRk || c.record.type == rt::MulBlank ? c.lastCol <= c.firstCol
+                                                                                          : c.lastCol != c.firstCol);
+                    CellTable alone;
+                    alone.place(c.record, CellTable::Overlap::Refuse);
+                    Texts texts;
+                    std::vector<std::pair<std::uint16_t, CellReading>> readings;
+                    readCells(c.record.type, c.record.data, {}, 0, texts, readings);
+                    for (const auto& [col, reading] : readings) {
+                        if (col == 10 + at) {
+                            wrong += reading.kind != CellReading::Kind::Number || reading.xf != 99;
+                            continue;
+                        }
+                        wrong += reading.xf != 20 + (col - 10);
+                        if (rk)
+                            wrong += !sameReading(reading, texts, CellReading::number(col, reading.xf), texts);
+                    }
+                    nextCol = static_cast<std::uint16_t>(c.lastCol + 1);
+                });
+                wrong += nextCol != 10 + n;
+            }
+        }
+    }
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST(xls_cell_table, two_records_for_one_address_in_a_file_are_refused)
