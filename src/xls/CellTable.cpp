@@ -258,15 +258,6 @@ std::optional<std::uint16_t> CellTable::xfAt(std::uint16_t row, std::uint16_t co
     return c->xfAt(col);
 }
 
-std::uint16_t CellTable::Cell::xfAt(std::uint16_t col) const
-{
-    if (record.type == rt::MulRk)
-        return u16(record.data, 4 + (col - firstCol) * 6u);
-    if (record.type == rt::MulBlank)
-        return u16(record.data, 4 + (col - firstCol) * 2u);
-    return u16(record.data, field::kCellXf);
-}
-
 std::size_t CellTable::labelSstCount() const
 {
     std::size_t n = 0;

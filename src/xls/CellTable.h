@@ -26,8 +26,15 @@ public:
         std::uint16_t lastCol = 0;
         Record record;
         std::vector<Record> followers;
-        // The format (XF) of one of its columns.
-        std::uint16_t xfAt(std::uint16_t col) const;
+        // The format (XF) of one of its columns. Inline: checks and lookups ask it of every cell.
+        std::uint16_t xfAt(std::uint16_t col) const
+        {
+            if (record.type == rt::MulRk)
+                return u16(record.data, 4 + (col - firstCol) * 6u);
+            if (record.type == rt::MulBlank)
+                return u16(record.data, 4 + (col - firstCol) * 2u);
+            return u16(record.data, field::kCellXf);
+        }
     };
 
     bool empty() const { return rows_.empty(); }

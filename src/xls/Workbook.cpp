@@ -292,12 +292,12 @@ void Workbook::requireKnownFormats()
         sheet.worksheet->cells().forEachCell([&](const CellTable::Cell& c) {
             for (std::uint32_t col = c.firstCol; col <= c.lastCol; ++col) {
                 const auto column = static_cast<std::uint16_t>(col);
-                const std::uint16_t row = u16(c.record.data, field::kCellRow);
                 const std::uint16_t xf = c.xfAt(column);
                 if (xf >= xfs_.size())
                     throw Error(ErrorCode::DamagedRecord, c.record.offset,
-                                "cell " + cellName(row, column) + " on sheet " + quoted(sheet.name) + " has format " +
-                                    std::to_string(xf) + " of " + std::to_string(xfs_.size()));
+                                "cell " + cellName(u16(c.record.data, field::kCellRow), column) + " on sheet " +
+                                    quoted(sheet.name) + " has format " + std::to_string(xf) + " of " +
+                                    std::to_string(xfs_.size()));
             }
         });
     }
