@@ -43,11 +43,6 @@ CellReading CellReading::label(std::uint32_t text, std::uint16_t xf)
     return {Kind::Text, xf, text, 0};
 }
 
-CellReading CellReading::blank(std::uint16_t xf)
-{
-    return {Kind::Blank, xf, kNoText, 0};
-}
-
 bool sameText(const CellReading& a, const Texts& aTexts, const CellReading& b, const Texts& bTexts)
 {
     const bool aText = a.text != CellReading::kNoText && a.text < aTexts.size();
@@ -136,20 +131,13 @@ void readCells(std::uint16_t type, ByteView data, ByteView stringResult, std::si
         const bool rk = type == rt::MulRk;
         const std::size_t each = rk ? 6u : 2u;
         const std::uint32_t last = u16(d, d.size() - 2);
-        // The run's cells lie within the record (checked once), each read without another check.
-        if (last >= col)
-            requireRange(d, 4, (last - col + 1) * each);
         out.reserve(out.size() + (last >= col ? last - col + 1u : 0u));
         for (std::uint32_t c = col; c <= last; ++c) {
-            const std::uint8_t* cell = d.data() + 4 + (c - col) * each;
-            const auto cellXf = static_cast<std::uint16_t>(cell[0] | cell[1] << 8);
+            const std::size_t at = 4 + (c - col) * each;
+            const std::uint16_t cellXf = u16(d, at);
             const auto column = static_cast<std::uint16_t>(c);
-            if (rk) {
-                const std::uint32_t value = cell[2] | cell[3] << 8 | cell[4] << 16 | std::uint32_t(cell[5]) << 24;
-                out.emplace_back(column, CellReading::number(rkValue(value), cellXf));
-            } else {
-                out.emplace_back(column, CellReading{CellReading::Kind::Blank, cellXf, CellReading::kNoText, 0});
-            }
+            out.emplace_back(column,
+                             rk ? CellReading::number(rkValue(u32(d, at + 2)), cellXf) : CellReading::blank(cellXf));
         }
         break;
     }

@@ -27,7 +27,7 @@ struct CellReading {
 
     static CellReading number(double v, std::uint16_t xf);
     static CellReading label(std::uint32_t text, std::uint16_t xf);
-    static CellReading blank(std::uint16_t xf);
+    static CellReading blank(std::uint16_t xf) { return {Kind::Blank, xf, kNoText, 0}; }
 };
 
 // Whether two readings that hold a text (or claim to) read the same text.

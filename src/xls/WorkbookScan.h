@@ -18,17 +18,9 @@ namespace xls {
 class SheetCells {
 public:
     SheetCells(ByteView stream, std::size_t bof, std::size_t sharedStrings, Texts& texts);
-    // The next cell (a run's cells one by one); false at the end of the sheet.
-    bool next(std::uint32_t& key, CellReading& reading)
-    {
-        while (taken_ >= pending_.size())
-            if (!nextRecord())
-                return false;
-        key = static_cast<std::uint32_t>(row_) << 16 | pending_[taken_].first;
-        reading = pending_[taken_].second;
-        ++taken_;
-        return true;
-    }
+    // The next cell (a run's cells one by one); false at the end of the sheet. Inline (below): the
+    // self-check asks it of every cell.
+    bool next(std::uint32_t& key, CellReading& reading);
     std::size_t labelSstCells() const { return labelSst_; }
     // Whether a cell of the sheet came after its WINDOW2, where no reader that follows the
     // worksheet's grammar looks for cells (known once the cells have been read to the end).
@@ -85,5 +77,16 @@ public:
     // "BC57" of a key.
     static std::string address(std::uint32_t key);
 };
+
+inline bool SheetCells::next(std::uint32_t& key, CellReading& reading)
+{
+    while (taken_ >= pending_.size())
+        if (!nextRecord())
+            return false;
+    key = WorkbookScan::key(row_, pending_[taken_].first);
+    reading = pending_[taken_].second;
+    ++taken_;
+    return true;
+}
 
 }  // namespace xls
