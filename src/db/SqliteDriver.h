@@ -6,11 +6,19 @@
 #pragma once
 
 #include <QSqlDriver>
+#include <QSqlError>
 #include <memory>
+
+struct sqlite3;
 
 namespace tolvar {
 
 // A driver for one connection; nullptr where the program has none of its own.
 std::unique_ptr<QSqlDriver> makeSqliteDriver();
+
+// Where the program has its driver: a failure of SQLite worded as Qt's SQLite driver words a
+// statement's (`driverText`, one of its English texts, translated as Qt's are), with SQLite's
+// message and code. The search's direct reader reports its failures with it too.
+QSqlError sqliteStatementError(sqlite3* db, const char* driverText, QSqlError::ErrorType type, int code);
 
 }  // namespace tolvar

@@ -10,17 +10,13 @@
 #include <QSqlResult>
 #include <QVariant>
 
-// The handles under the type names Qt's own driver gives them, which the direct readers look for.
+// The handle under the type name Qt's own driver gives it, which the direct reader looks for.
 Q_DECLARE_OPAQUE_POINTER(sqlite3*)
 Q_DECLARE_METATYPE(sqlite3*)
-Q_DECLARE_OPAQUE_POINTER(sqlite3_stmt*)
-Q_DECLARE_METATYPE(sqlite3_stmt*)
 
 namespace tolvar {
 
 namespace {
-
-class SqliteResult;
 
 // Qt's words for the driver's failures (translated where Qt's translations are installed).
 QString resultText(const char* text)
@@ -33,6 +29,17 @@ QSqlError sqliteError(sqlite3* db, const QString& text, QSqlError::ErrorType typ
     return QSqlError(text, QString::fromUtf16(static_cast<const char16_t*>(sqlite3_errmsg16(db))), type,
                      QString::number(code));
 }
+
+}  // namespace
+
+QSqlError sqliteStatementError(sqlite3* db, const char* driverText, QSqlError::ErrorType type, int code)
+{
+    return sqliteError(db, resultText(driverText), type, code);
+}
+
+namespace {
+
+class SqliteResult;
 
 // A value the database is to see as NULL: Qt's null texts, byte arrays and invalid dates included.
 bool isNullValue(const QVariant& value)
@@ -130,9 +137,7 @@ protected:
     bool isNull(int column) override { return column < 0 || column >= row_.size() || row_.at(column).isNull(); }
     int size() override { return -1; }
     int numRowsAffected() override { return live() ? sqlite3_changes(owner_->connection()) : -1; }
-    QVariant lastInsertId() const override;
     QSqlRecord record() const override { return isActive() && isSelect() ? columns_ : QSqlRecord(); }
-    QVariant handle() const override { return QVariant::fromValue(stmt_); }
 
 private:
     bool live() const { return driver() && driver()->isOpen() && !driver()->isOpenError(); }
@@ -154,7 +159,6 @@ bool SqliteDriver::hasFeature(DriverFeature feature) const
     switch (feature) {
     case BLOB:
     case Unicode:
-    case LastInsertId:
     case PreparedQueries:
     case PositionalPlaceholders:
     case NamedPlaceholders:
@@ -247,13 +251,13 @@ bool SqliteResult::prepare(const QString& query)
     const int prepared =
         sqlite3_prepare16_v2(db, query.utf16(), static_cast<int>((query.size() + 1) * sizeof(QChar)), &stmt_, &tail);
     if (prepared != SQLITE_OK) {
-        setLastError(sqliteError(db, resultText("Unable to execute statement"), QSqlError::StatementError, prepared));
+        setLastError(sqliteStatementError(db, "Unable to execute statement", QSqlError::StatementError, prepared));
         finalize();
         return false;
     }
     if (!utf16(tail).trimmed().isEmpty()) {
-        setLastError(sqliteError(db, resultText("Unable to execute multiple statements at a time"),
-                                 QSqlError::StatementError, SQLITE_MISUSE));
+        setLastError(sqliteStatementError(db, "Unable to execute multiple statements at a time",
+                                          QSqlError::StatementError, SQLITE_MISUSE));
         finalize();
         return false;
     }
@@ -292,8 +296,8 @@ bool SqliteResult::bind(const QList<QVariant>& values)
             }
         }
         if (bound != SQLITE_OK) {
-            setLastError(sqliteError(owner_->connection(), resultText("Unable to bind parameters"),
-                                     QSqlError::StatementError, bound));
+            setLastError(sqliteStatementError(owner_->connection(), "Unable to bind parameters",
+                                              QSqlError::StatementError, bound));
             finalize();
             return false;
         }
@@ -313,8 +317,8 @@ bool SqliteResult::exec()
         return false;
     const int reset = sqlite3_reset(stmt_);
     if (reset != SQLITE_OK) {
-        setLastError(sqliteError(owner_->connection(), resultText("Unable to reset statement"),
-                                 QSqlError::StatementError, reset));
+        setLastError(
+            sqliteStatementError(owner_->connection(), "Unable to reset statement", QSqlError::StatementError, reset));
         finalize();
         return false;
     }
@@ -396,7 +400,7 @@ bool SqliteResult::step(QList<QVariant>& into)
         stepped = sqlite3_reset(stmt_);
     else
         sqlite3_reset(stmt_);
-    setLastError(sqliteError(db, resultText("Unable to fetch row"), QSqlError::ConnectionError, stepped));
+    setLastError(sqliteStatementError(db, "Unable to fetch row", QSqlError::ConnectionError, stepped));
     return false;
 }
 
@@ -451,14 +455,6 @@ bool SqliteResult::fetchLast()
     row_ = std::move(last);
     setAt(lastAt);
     return true;
-}
-
-QVariant SqliteResult::lastInsertId() const
-{
-    if (isActive() && live())
-        if (const qint64 id = sqlite3_last_insert_rowid(owner_->connection()))
-            return id;
-    return QVariant();
 }
 
 }  // namespace

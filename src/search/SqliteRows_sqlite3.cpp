@@ -1,23 +1,20 @@
 #include "search/SqliteRows.h"
 
 #include "db/DbError.h"
+#include "db/SqliteDriver.h"
 #include "search/DriverHandle.h"
 
 #include <sqlite3.h>
-#include <QCoreApplication>
 #include <QSqlError>
 
 namespace tolvar {
 
 namespace {
 
-// The driver's own words for its failures, with SQLite's message and code, as the driver reports.
+// A failure as the driver reports it.
 Failure sqliteFailure(sqlite3* db, const char* driverText, int code, FailureCode fallback)
 {
-    const QString message = QString::fromUtf16(static_cast<const char16_t*>(sqlite3_errmsg16(db)));
-    return failureFromSqlError(QSqlError(QCoreApplication::translate("QSQLiteResult", driverText), message,
-                                         QSqlError::StatementError, QString::number(code)),
-                               fallback);
+    return failureFromSqlError(sqliteStatementError(db, driverText, QSqlError::StatementError, code), fallback);
 }
 
 // The statement, finalized however the reading ends.
