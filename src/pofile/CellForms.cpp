@@ -6,10 +6,10 @@
 
 #include <QDate>
 #include <QDateTime>
-#include <QRegularExpression>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 namespace tolvar {
@@ -39,6 +39,77 @@ QString plainDecimal(double value)
     return QString::fromLatin1((negative ? "-" : "") + out);
 }
 
+namespace {
+
+// A date at the start of a text: "YYYY/MM/DD" or "YYYY-MM-DD" (either separator at either place,
+// month and day of one or two digits), then nothing or a time "[ T]H:MM[:SS[.F...]]", whose form
+// alone is checked. Digits are ASCII ones.
+class DateText {
+public:
+    explicit DateText(QStringView text) : s_(text) {}
+
+    QDate read()
+    {
+        const int year = number(4, 4);
+        if (year < 0 || !separator())
+            return {};
+        const int month = number(1, 2);
+        if (month < 0 || !separator())
+            return {};
+        const int day = number(1, 2);
+        if (day < 0 || !(i_ == s_.size() || time()))
+            return {};
+        return QDate(year, month, day);
+    }
+
+private:
+    QStringView s_;
+    qsizetype i_ = 0;
+
+    bool next(char16_t c)
+    {
+        if (i_ >= s_.size() || s_[i_] != c)
+            return false;
+        ++i_;
+        return true;
+    }
+    bool separator() { return next(u'/') || next(u'-'); }
+
+    bool digit() const { return i_ < s_.size() && s_[i_] >= u'0' && s_[i_] <= u'9'; }
+
+    // min to max digits (as many as there are), or -1; at most 4.
+    int number(int min, int max)
+    {
+        int value = 0, count = 0;
+        for (; count < max && digit(); ++count, ++i_)
+            value = value * 10 + (s_[i_].unicode() - u'0');
+        return count >= min ? value : -1;
+    }
+
+    bool digits(int min, int max)
+    {
+        int count = 0;
+        for (; count < max && digit(); ++count)
+            ++i_;
+        return count >= min;
+    }
+
+    bool time()
+    {
+        if (!(next(u' ') || next(u'T')) || !digits(1, 2) || !next(u':') || !digits(2, 2))
+            return false;
+        if (next(u':')) {
+            if (!digits(2, 2))
+                return false;
+            if (next(u'.') && !digits(1, std::numeric_limits<int>::max()))
+                return false;
+        }
+        return i_ == s_.size();
+    }
+};
+
+}  // namespace
+
 QDate dateOf(const QVariant& value)
 {
     if (value.isNull())
@@ -47,12 +118,7 @@ QDate dateOf(const QVariant& value)
         return value.toDate();
     if (value.typeId() == QMetaType::QDateTime)
         return value.toDateTime().date();
-    static const QRegularExpression form(
-        QStringLiteral("^(\\d{4})[/-](\\d{1,2})[/-](\\d{1,2})(?:[ T]\\d{1,2}:\\d{2}(?::\\d{2}(?:\\.\\d+)?)?)?$"));
-    const QRegularExpressionMatch m = form.match(value.toString().trimmed());
-    if (!m.hasMatch())
-        return {};
-    return QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+    return DateText(value.toString().trimmed()).read();
 }
 
 QString textForm(const QVariant& value)

@@ -2,7 +2,7 @@
 
 #include "db/Recordset.h"
 #include "db/dbOpen.h"
-#include "platform/StartWriteBack.h"
+#include "platform/ReplacingFile.h"
 #include "pofile/CellForms.h"
 #include "pofile/PoForm.h"
 #include "pofile/PoWorkbook.h"
@@ -15,7 +15,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cmath>
 #include <limits>
 
@@ -177,23 +176,17 @@ void requireReplaceable(const QString& path)
         throw Failure::of(FailureCode::FolderMissing, info.dir().path());
 }
 
-// Written beside the target and renamed over it: the older file stays until the new one is whole.
-// The bytes go to the new file, and the disk starts on them, before the workbook is read back and
-// checked: the check overlaps the disk's work, and a workbook that fails it is never put in place
-// (the unfinished file goes with the QSaveFile).
-void writeAside(QSaveFile& file, const QString& path, const xls::Bytes& bytes)
+// The bytes go to a new file beside the target, and the disk starts on them, before the workbook is
+// read back and checked: the check overlaps the disk's work, and a workbook that fails it never
+// replaces anything.
+void writeAside(ReplacingFile& file, const QString& path, const xls::Bytes& bytes)
 {
-    const auto size = static_cast<qint64>(bytes.size());
-    if (!file.open(QIODevice::WriteOnly) || file.write(reinterpret_cast<const char*>(bytes.data()), size) != size ||
-        !file.flush()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw Failure::of(FailureCode::FileWriteFailed, path + QStringLiteral(" (") + reason + QLatin1Char(')'));
-    }
-    startWriteBack(file.handle());
+    if (!file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())))
+        throw Failure::of(FailureCode::FileWriteFailed,
+                          path + QStringLiteral(" (") + file.errorString() + QLatin1Char(')'));
 }
 
-void putInPlace(QSaveFile& file, const QString& path)
+void putInPlace(ReplacingFile& file, const QString& path)
 {
     if (!file.commit())
         throw Failure::of(FailureCode::FileWriteFailed,
@@ -249,7 +242,7 @@ PoFileResult po_file_make(const QString& poNo, const PoFileOptions& options)
     run.header.Close();
     // The saved bytes are read back and must hold what was written before they replace anything.
     const xls::Bytes bytes = run.book.saveToBytes();
-    QSaveFile file(path);
+    ReplacingFile file(path);
     writeAside(file, path, bytes);
     run.book.verify(bytes);
     putInPlace(file, path);
