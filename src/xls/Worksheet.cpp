@@ -222,19 +222,28 @@ Bytes Worksheet::newRowRecord(std::uint16_t row) const
 
 void Worksheet::extendDimensions(std::uint16_t row, std::uint16_t col, bool firstCell)
 {
+    // The sheet's own DIMENSIONS: an embedded chart's substream has one of its own, which says how
+    // much series data the chart holds.
+    int depth = 0;
     for (Record& r : records_) {
-        if (r.type != rt::Dimensions || r.data.size() < 12)
-            continue;
-        // A sheet without cells has DIMENSIONS 0..0: the first cell sets where it starts.
-        if (firstCell && u32(r.data, field::kDimRowMac) == 0) {
-            set32(r.data, field::kDimRowMic, row);
-            set16(r.data, field::kDimColMic, col);
+        if (r.type == rt::Bof) {
+            ++depth;
+        } else if (r.type == rt::Eof) {
+            --depth;
+        } else if (depth == 1 && r.type == rt::Dimensions && r.data.size() >= 12) {
+            Bytes& d = r.data;
+            // A sheet without cells has DIMENSIONS 0..0: the first cell sets where it starts.
+            if (firstCell && u32(d, field::kDimRowMac) == 0) {
+                set32(d, field::kDimRowMic, row);
+                set16(d, field::kDimColMic, col);
+            }
+            set32(d, field::kDimRowMic, std::min<std::uint32_t>(u32(d, field::kDimRowMic), row));
+            set32(d, field::kDimRowMac, std::max<std::uint32_t>(u32(d, field::kDimRowMac), row + 1u));
+            set16(d, field::kDimColMic, std::min<std::uint16_t>(u16(d, field::kDimColMic), col));
+            set16(d, field::kDimColMac,
+                  std::max<std::uint16_t>(u16(d, field::kDimColMac), static_cast<std::uint16_t>(col + 1)));
+            return;
         }
-        set32(r.data, field::kDimRowMic, std::min<std::uint32_t>(u32(r.data, field::kDimRowMic), row));
-        set32(r.data, field::kDimRowMac, std::max<std::uint32_t>(u32(r.data, field::kDimRowMac), row + 1u));
-        set16(r.data, field::kDimColMic, std::min<std::uint16_t>(u16(r.data, field::kDimColMic), col));
-        set16(r.data, field::kDimColMac,
-              std::max<std::uint16_t>(u16(r.data, field::kDimColMac), static_cast<std::uint16_t>(col + 1)));
     }
 }
 

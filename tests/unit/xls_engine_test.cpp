@@ -387,6 +387,36 @@ TEST(xls_workbook, a_copied_chart_plots_the_copy)
     }
 }
 
+// A cell written on a sheet with an embedded chart widens the sheet's DIMENSIONS, never the
+// chart's (which tells how much series data the chart holds).
+TEST(xls_workbook, writing_a_cell_leaves_a_charts_dimensions_alone)
+{
+    Workbook wb = Workbook::fromBytes(xlsBytes("writeexcel-Chart4.xls"));
+    // The DIMENSIONS records of sheet 1 (0-based), each with its depth: 1 the sheet's, 2 a chart's.
+    auto dimensions = [](const Bytes& saved) {
+        std::vector<std::pair<int, Bytes>> out;
+        int depth = 0;
+        for (const Record& r : sheetRecords(saved, 1)) {
+            depth += r.type == rt::Bof;
+            if (r.type == rt::Dimensions)
+                out.emplace_back(depth, r.data);
+            depth -= r.type == rt::Eof;
+        }
+        return out;
+    };
+    const auto before = dimensions(wb.saveToBytes());
+    ASSERT_EQ(before.size(), 2u);
+    ASSERT_EQ(before[1].first, 2);
+    wb.setCell(1, "K200", CellValue::fromNumber(7));
+    const Bytes saved = wb.saveToBytes();
+    EXPECT_TRUE(wb.verify(saved).empty());
+    const auto after = dimensions(saved);
+    ASSERT_EQ(after.size(), 2u);
+    EXPECT_EQ(after[1], before[1]);
+    EXPECT_EQ(u32(after[0].second, 4), 200u);  // rows up to 199, the last one past
+    EXPECT_EQ(u16(after[0].second, 10), 11u);  // columns up to K
+}
+
 // LibreOffice's charts on the two forms (the benchmark's template): copied alone, the delivery
 // form's chart of its own cells plots the copy, its chart of the order form's cells goes on
 // plotting the order form; copied with the order form, that chart plots the order form's copy.
