@@ -13,6 +13,7 @@
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <unordered_set>
 
 namespace xls {
@@ -730,6 +731,17 @@ void Workbook::compareSheet(std::size_t index, SheetCells& saved, const Texts& s
     CellReading found;
     bool have = saved.next(key, found), first = true;
     while (true) {
+        // Up to the next written cell the saved cells must be the opened workbook's, one for one:
+        // that stretch, most of a sheet, in a tight loop; the general step below takes the rest.
+        const std::uint32_t nextWritten =
+            w == sheet.written.end() ? std::numeric_limits<std::uint32_t>::max() : w->first;
+        while (have && o != opened.end() && o->key == key && key < nextWritten && (first || key > last) &&
+               sameReading(o->reading, original, found, savedTexts)) {
+            last = key;
+            first = false;
+            ++o;
+            have = saved.next(key, found);
+        }
         // The next meant cell, if any.
         const bool openedNext = o != opened.end() && (w == sheet.written.end() || o->key < w->first);
         const bool meantLeft = o != opened.end() || w != sheet.written.end();
