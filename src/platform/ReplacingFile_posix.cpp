@@ -17,6 +17,11 @@ constexpr int kNameAttempts = 100;
 int openUnnamed(const QByteArray& folder, mode_t mode)
 {
 #ifdef O_TMPFILE
+    // The file gets its name through /proc at the end: without /proc, it is named from the start.
+    if (::access("/proc/self/fd", X_OK) != 0) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
     return ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
 #else
     (void)folder;
