@@ -195,6 +195,11 @@ void putInPlace(ReplacingFile& file, const QString& path)
 
 }  // namespace
 
+QString PoFileOptions::templateFile() const
+{
+    return templatePath.isEmpty() ? programFile(QStringLiteral("MST_PO.xls")) : templatePath;
+}
+
 QString poFilePath(const QString& saveFolder, const QString& poNo)
 {
     QString folder = saveFolder;
@@ -227,8 +232,7 @@ PoFileResult po_file_make(const QString& poNo, const PoFileOptions& options)
     requireUsableName(poNo);
     const QString path = poFilePath(options.saveFolder.isEmpty() ? gPoSaveFolder : options.saveFolder, poNo);
     requireReplaceable(path);
-    const QString templatePath =
-        options.templatePath.isEmpty() ? programFile(QStringLiteral("MST_PO.xls")) : options.templatePath;
+    const QString templatePath = options.templateFile();
 
     Run run(PoWorkbook::open(templatePath, options.keepTemplate), header, lines);
     // The sheet scheme works by position: the template must be exactly the two forms, in order.
