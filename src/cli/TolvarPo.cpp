@@ -4,7 +4,6 @@
 #include "db/dbOpen.h"
 #include "platform/Console.h"
 #include "pofile/PoBatch.h"
-#include "pofile/PoWorkbook.h"
 #include "pofile/TemplateCheck.h"
 #include "pofile/bas_po_file_make.h"
 #include "search/SearchStatement.h"
@@ -279,19 +278,7 @@ int makeWorkbooks(const Options& o, const QStringList& numbers, QTextStream& out
     return missing > 0 ? kSomeNotFound : kAllMade;
 }
 
-int makeOrList(Options& o, QTextStream& out, QTextStream& err);
-
 int run(Options& o, QTextStream& out, QTextStream& err)
-{
-    // The template is read while the settings are, the database opens and the PO is looked up.
-    if (!o.list)
-        PoWorkbook::readAhead(o.file.templateFile());
-    const int status = makeOrList(o, out, err);
-    PoWorkbook::dropReadAhead();
-    return status;
-}
-
-int makeOrList(Options& o, QTextStream& out, QTextStream& err)
 {
     // LoadSettings and dbOpen show their own messages on standard error.
     if (LoadSettings(o.settings) != 0)

@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
-#include <future>
 #include <optional>
 
 namespace tolvar {
@@ -27,36 +26,6 @@ auto engine(F&& f) -> decltype(f())
     }
 }
 
-// A template read, with the file's identity when it was read: its path, size and time of change.
-struct TemplateRead {
-    QString path;
-    qint64 size = -1;
-    QDateTime changed;
-    std::optional<xls::Workbook> book;
-
-    bool sameFile(const QFileInfo& info) const
-    {
-        return book && path == info.absoluteFilePath() && size == info.size() && changed == info.lastModified();
-    }
-};
-
-xls::Workbook readTemplate(const QString& templatePath)
-{
-    QFile file(templatePath);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure::of(FailureCode::FileMissing, templatePath);
-    const QByteArray bytes = file.readAll();
-    return engine([&] {
-        return xls::Workbook::fromBytes(xls::ByteView(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                                      static_cast<std::size_t>(bytes.size())));
-    });
-}
-
-// A batch opens the same template for every PO: it is read once and copied, for as long as the
-// file stays the same. Only the read ahead runs on another thread, and only until open() takes it.
-TemplateRead opened;
-std::future<TemplateRead> ahead;
-
 }  // namespace
 
 qint32 PoWorkbook::failureNumber(const xls::Error& error)
@@ -64,38 +33,20 @@ qint32 PoWorkbook::failureNumber(const xls::Error& error)
     return toNumber(FailureCode::WorkbookEngine) - static_cast<qint32>(error.code());
 }
 
-void PoWorkbook::readAhead(const QString& templatePath)
-{
-    dropReadAhead();
-    ahead = std::async(std::launch::async, [templatePath] {
-        TemplateRead read;
-        const QFileInfo info(templatePath);
-        read.path = info.absoluteFilePath();
-        read.size = info.size();
-        read.changed = info.lastModified();
-        try {
-            read.book = readTemplate(templatePath);
-        } catch (...) {  // open() reads it again and reports why it cannot
-        }
-        return read;
-    });
-}
-
-void PoWorkbook::dropReadAhead()
-{
-    if (ahead.valid())
-        ahead.get();
-}
-
 PoWorkbook PoWorkbook::open(const QString& templatePath, bool keep)
 {
+    // A batch opens the same template for every PO: it is read once and copied, for as long as the
+    // file stays the same (its path, size and time of change). The program has one thread.
+    struct Opened {
+        QString path;
+        qint64 size = -1;
+        QDateTime changed;
+        std::optional<xls::Workbook> book;
+    };
+    static Opened opened;
     const QFileInfo info(templatePath);
-    if (ahead.valid()) {
-        TemplateRead read = ahead.get();
-        if (read.sameFile(info))
-            opened = std::move(read);
-    }
-    if (opened.sameFile(info)) {
+    if (opened.book && opened.path == info.absoluteFilePath() && opened.size == info.size() &&
+        opened.changed == info.lastModified()) {
         if (keep)
             return PoWorkbook(*opened.book);
         PoWorkbook last(std::move(*opened.book));
@@ -103,8 +54,15 @@ PoWorkbook PoWorkbook::open(const QString& templatePath, bool keep)
         return last;
     }
 
+    QFile file(templatePath);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure::of(FailureCode::FileMissing, templatePath);
+    const QByteArray bytes = file.readAll();
     opened.book.reset();
-    xls::Workbook book = readTemplate(templatePath);
+    xls::Workbook book = engine([&] {
+        return xls::Workbook::fromBytes(xls::ByteView(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                                      static_cast<std::size_t>(bytes.size())));
+    });
     if (!keep)
         return PoWorkbook(std::move(book));
     opened.book = std::move(book);

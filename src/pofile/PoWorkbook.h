@@ -16,12 +16,6 @@ public:
     // keep: the template read stays for the next open of the same file, which copies it instead of
     // reading it again (a batch, the window); without, the last copy is handed over as it is.
     static PoWorkbook open(const QString& templatePath, bool keep = true);
-    // Starts reading the template on another thread, so that the work overlaps the settings, the
-    // connection and the PO's queries; the next open() of the same, unchanged file takes what it
-    // read. A template it cannot read is left to open() to report, at its own time.
-    static void readAhead(const QString& templatePath);
-    // Waits for a read ahead that no open() took and forgets it (before the program ends).
-    static void dropReadAhead();
 
     int sheetCount() const { return book_.sheetCount(); }
     // Exactly the two forms, the delivery form first.

@@ -195,11 +195,6 @@ void putInPlace(ReplacingFile& file, const QString& path)
 
 }  // namespace
 
-QString PoFileOptions::templateFile() const
-{
-    return templatePath.isEmpty() ? programFile(QStringLiteral("MST_PO.xls")) : templatePath;
-}
-
 QString poFilePath(const QString& saveFolder, const QString& poNo)
 {
     QString folder = saveFolder;
@@ -232,7 +227,8 @@ PoFileResult po_file_make(const QString& poNo, const PoFileOptions& options)
     requireUsableName(poNo);
     const QString path = poFilePath(options.saveFolder.isEmpty() ? gPoSaveFolder : options.saveFolder, poNo);
     requireReplaceable(path);
-    const QString templatePath = options.templateFile();
+    const QString templatePath =
+        options.templatePath.isEmpty() ? programFile(QStringLiteral("MST_PO.xls")) : options.templatePath;
 
     Run run(PoWorkbook::open(templatePath, options.keepTemplate), header, lines);
     // The sheet scheme works by position: the template must be exactly the two forms, in order.

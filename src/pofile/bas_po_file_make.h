@@ -17,9 +17,6 @@ struct PoFileOptions {
     // The template stays read for the next PO (the window, the rest of a batch); a program that
     // ends after its POs lets the last one have it.
     bool keepTemplate = true;
-
-    // The template these options name.
-    QString templateFile() const;
 };
 
 PoFileResult po_file_make(const QString& poNo);

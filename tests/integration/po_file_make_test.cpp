@@ -2,7 +2,6 @@
 // template, and every written cell read back by xlrd. Failures leave an older file untouched.
 #include "db/dbOpen.h"
 #include "integration/DbBackends.h"
-#include "pofile/PoWorkbook.h"
 #include "pofile/bas_po_file_make.h"
 #include "settings/LoadSettings.h"
 #include "support/TestSupport.h"
@@ -313,29 +312,6 @@ TEST_P(PoFileMakeTest, failures_leave_the_older_file_as_it_was)
     PoFileOptions noFolder = options;
     noFolder.saveFolder = scratch.filePath(QStringLiteral("gone"));
     EXPECT_THROW(po_file_make(QStringLiteral("G1"), noFolder), Failure);
-}
-
-TEST_P(PoFileMakeTest, a_template_read_ahead_is_used_only_while_the_file_is_unchanged)
-{
-    PoFileOptions o = options;
-    o.templatePath = scratch.filePath(QStringLiteral("MST_PO.xls"));
-    test::writeFile(o.templatePath, test::readFile(kTemplate));
-    PoWorkbook::readAhead(o.templatePath);
-    EXPECT_EQ(po_file_make(QStringLiteral("G45"), o), PoFileResult::Written);
-
-    // Damaged after it was read ahead: the damage is what counts.
-    PoWorkbook::readAhead(o.templatePath);
-    test::writeFile(o.templatePath, test::readFile(kTemplate).left(3000));
-    EXPECT_THROW(po_file_make(QStringLiteral("G1"), o), Failure);
-
-    // Missing when it was read ahead, there when the PO is made.
-    QFile::remove(o.templatePath);
-    PoWorkbook::readAhead(o.templatePath);
-    PoWorkbook::dropReadAhead();
-    PoWorkbook::readAhead(o.templatePath);
-    test::writeFile(o.templatePath, test::readFile(kTemplate));
-    EXPECT_EQ(po_file_make(QStringLiteral("G1"), o), PoFileResult::Written);
-    PoWorkbook::dropReadAhead();  // nothing left: a no-op
 }
 
 TEST_P(PoFileMakeTest, a_folder_without_separator_still_gets_the_file_inside)
