@@ -8,9 +8,9 @@
 #pragma once
 
 #include "xls/Record.h"
+#include "xls/SortedMap.h"
 
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -80,7 +80,7 @@ private:
     };
     std::vector<std::vector<std::uint16_t>> rowBlocks() const;
 
-    std::map<std::uint16_t, Row> rows_;
+    SortedMap<std::uint16_t, Row> rows_;
 };
 
 bool isCellRecord(std::uint16_t type);

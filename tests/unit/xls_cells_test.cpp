@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <map>
 
 using namespace xls;
 using tolvar::test::codeOf;
@@ -88,6 +89,31 @@ TEST(xls_cell_table, cells_are_held_by_address_whatever_their_order)
                          {rt::Row, 0xFFFF}, {rt::Blank, 0}, {rt::MulBlank, 0}, {rt::Blank, 3}, {rt::DbCell, 0xFFFF}}));
     EXPECT_EQ(l.rwMic, 1u);
     EXPECT_EQ(l.rwMac, 6u);
+}
+
+// The rows' map: any order of insertion gives the order of a std::map, and every lookup agrees.
+TEST(xls_cell_table, the_row_map_keeps_key_order_whatever_the_insertion_order)
+{
+    SortedMap<std::uint16_t, int> rows;
+    std::map<std::uint16_t, int> oracle;
+    std::uint32_t state = 12345;
+    for (int i = 0; i < 500; ++i) {
+        state = state * 1103515245u + 12345u;
+        const auto key = static_cast<std::uint16_t>((state >> 16) % 300);
+        rows[key] += i;
+        oracle[key] += i;
+    }
+    ASSERT_EQ(rows.size(), oracle.size());
+    EXPECT_TRUE(std::equal(rows.begin(), rows.end(), oracle.begin(), oracle.end(),
+                           [](const auto& a, const auto& b) { return a.first == b.first && a.second == b.second; }));
+    for (std::uint16_t key = 0; key < 310; ++key) {
+        const bool there = oracle.count(key) > 0;
+        EXPECT_EQ(rows.find(key) != rows.end(), there) << key;
+        if (there)
+            EXPECT_EQ(rows.at(key), oracle.at(key));
+        else
+            EXPECT_THROW(rows.at(key), std::out_of_range);
+    }
 }
 
 TEST(xls_cell_table, a_written_cell_cuts_a_run_and_a_run_of_one_is_a_single_cell)
