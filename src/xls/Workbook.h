@@ -12,10 +12,10 @@
 #include "xls/LocalNames.h"
 #include "xls/Record.h"
 #include "xls/SharedStrings.h"
+#include "xls/SortedMap.h"
 #include "xls/WorkbookScan.h"
 #include "xls/Worksheet.h"
 
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -66,9 +66,9 @@ private:
         std::u16string name;
         Bytes boundSheet;  // BOUNDSHEET data as read (lbPlyPos is rewritten on save)
         std::optional<Worksheet> worksheet;
-        std::vector<Record> other;                     // a chart, macro or dialog sheet, kept as it is
-        std::size_t origin = 0;                        // the sheet of the opened workbook this one is or copies
-        std::map<std::uint32_t, CellReading> written;  // what each written cell must read as
+        std::vector<Record> other;                      // a chart, macro or dialog sheet, kept as it is
+        std::size_t origin = 0;                         // the sheet of the opened workbook this one is or copies
+        SortedMap<std::uint32_t, CellReading> written;  // what each written cell must read as
     };
     struct XfInfo {
         std::uint16_t format = 0;
