@@ -514,12 +514,20 @@ void writeHeader(Bytes& out, int sectorShift, const HeaderFields& h, const FatSe
 
 Bytes CompoundFile::serialize(int sectorShift) const
 {
+    return serializeWith(-1, {}, sectorShift);
+}
+
+Bytes CompoundFile::serializeWith(int replaced, const Bytes& replacement, int sectorShift) const
+{
     if (sectorShift != 9 && sectorShift != 12)
         throw Error(ErrorCode::Unsupported, "sector size 2^" + std::to_string(sectorShift));
+    auto streamAt = [&](std::size_t i) -> const Bytes& {
+        return static_cast<int>(i) == replaced ? replacement : streams_[i];
+    };
     Layout layout(std::size_t(1) << sectorShift);
     std::size_t total = 0;
-    for (const Bytes& b : streams_)
-        total += b.size();
+    for (std::size_t i = 0; i < streams_.size(); ++i)
+        total += streamAt(i).size();
     layout.file.reserve(total + total / 64 + 8 * layout.sector);
 
     // The streams: large ones in sectors of their own, small ones in the mini stream.
@@ -528,7 +536,7 @@ Bytes CompoundFile::serialize(int sectorShift) const
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (entries[i].type != entry::kStream)
             continue;
-        const Bytes& data = streams_[i];
+        const Bytes& data = streamAt(i);
         const std::uint32_t start = data.size() >= kMiniCutoff ? layout.place(data)
                                     : data.empty()             ? kEndOfChain
                                                                : mini.place(data);

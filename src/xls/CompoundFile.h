@@ -18,6 +18,8 @@ public:
     // Version 3 (512-byte sectors). Shift 12 writes version 4 (4096-byte sectors); that serves the
     // tests of the reader: xlrd and LibreOffice do not open it, gnumeric does.
     Bytes serialize(int sectorShift = 9) const;
+    // The same with the data of one stream (entry) replaced, the container itself unchanged.
+    Bytes serializeWith(int entry, const Bytes& data, int sectorShift = 9) const;
 
     // The stream of that name directly under the root, matched without regard to case; -1 if none.
     int findRootStream(const std::u16string& name) const;

@@ -687,9 +687,7 @@ Bytes Workbook::saveToBytes() const
     // Never small enough for the mini stream, where some readers refuse to look.
     if (stream.size() < 4096)
         stream.resize(4096, 0);
-    CompoundFile out = container_;
-    out.setStream(workbookStream_, std::move(stream));
-    return out.serialize();
+    return container_.serializeWith(workbookStream_, stream);
 }
 
 void Workbook::save(const std::string& path) const
