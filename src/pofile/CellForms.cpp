@@ -20,6 +20,12 @@ QString plainDecimal(double value)
         return QString::number(value);
     if (value == 0)
         return QStringLiteral("0");
+    // A whole number of up to 15 digits is its own 15-digit form (quantities and prices mostly).
+    if (std::fabs(value) < 1e15 && value == std::trunc(value)) {
+        char text[24];
+        const auto end = std::to_chars(text, text + sizeof text, static_cast<long long>(value)).ptr;
+        return QString::fromLatin1(text, end - text);
+    }
     // 15 significant digits, then written out without an exponent.
     DecimalDigits d = decimalDigits(value, 15);
     const bool negative = d.negative;

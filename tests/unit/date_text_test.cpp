@@ -1,4 +1,5 @@
-// A date column's text read as a date gives what the pattern below gives, on every mix of forms.
+// The value forms of database values: a date column's text read as a date gives what the pattern
+// below gives, on every mix of forms; numbers in their plain 15-digit form.
 #include "pofile/CellForms.h"
 
 #include <gtest/gtest.h>
@@ -69,3 +70,25 @@ TEST(date_text, dates_and_nulls_pass_through)
 }
 
 }  // namespace
+
+TEST(value_forms, numbers_in_plain_decimal)
+{
+    // Whole numbers, written as integers are, up to 15 digits on either side of zero.
+    for (const qint64 v : {1LL, -1LL, 7LL, 10LL, 100LL, 1250LL, -98765LL, 2147483648LL, 999999999999999LL,
+                           -999999999999999LL, 123456789012345LL, 100000000000000LL})
+        EXPECT_EQ(plainDecimal(static_cast<double>(v)), QString::number(v)) << v;
+    const std::pair<double, const char16_t*> rows[] = {
+        {0.0, u"0"},
+        {-0.0, u"0"},
+        {0.1, u"0.1"},
+        {1.5e-7, u"0.00000015"},
+        {1e15, u"1000000000000000"},
+        {999999999999999.5, u"1000000000000000"},
+        {1250.75, u"1250.75"},
+        {1234567890123456789.0, u"1234567890123460000"},
+        {-2.5, u"-2.5"},
+        {1.0 / 3, u"0.333333333333333"},
+    };
+    for (const auto& [value, text] : rows)
+        EXPECT_EQ(plainDecimal(value), q(text)) << value;
+}
