@@ -77,7 +77,7 @@ qint64 Recordset::RecordCount() const
     return cursor_ == adOpenStatic ? static_cast<qint64>(rows_.size()) : -1;
 }
 
-int Recordset::indexOf(const QString& column) const
+int Recordset::ordinalOf(const QString& column) const
 {
     auto known = columnIndex_.constFind(column);
     if (known == columnIndex_.constEnd())
@@ -97,7 +97,7 @@ void Recordset::requireRow() const
 
 QVariant Recordset::Fields(const QString& column) const
 {
-    return Fields(indexOf(column));
+    return Fields(ordinalOf(column));
 }
 
 QVariant Recordset::Fields(int ordinal) const

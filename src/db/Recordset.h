@@ -36,11 +36,12 @@ public:
     qint64 RecordCount() const;
     QVariant Fields(const QString& column) const;
     QVariant Fields(int ordinal) const;
+    // The ordinal of a column found by name, for a caller that reads it on every row.
+    int ordinalOf(const QString& column) const;
     void Close();
     bool isOpen() const { return open_; }
 
 private:
-    int indexOf(const QString& column) const;
     void requireRow() const;
     void fetchNext();
 

@@ -30,11 +30,36 @@ using form::Source;
 // Run state
 // ---------------------------------------------------------------------------------------------
 
+// A row's values by the form's column names. The names are string literals, so each is looked up
+// by name once a PO and then found by its address: most are read on every line.
+class Columns {
+public:
+    explicit Columns(const Recordset& rs) : rs_(rs) {}
+    QVariant operator()(const char* column) const
+    {
+        for (const auto& [name, ordinal] : known_)
+            if (name == column)
+                return rs_.Fields(ordinal);
+        const int ordinal = rs_.ordinalOf(QString::fromUtf8(column));
+        known_.emplace_back(column, ordinal);
+        return rs_.Fields(ordinal);
+    }
+
+private:
+    const Recordset& rs_;
+    mutable std::vector<std::pair<const char*, int>> known_;
+};
+
 struct Run {
-    Run(PoWorkbook b, Recordset& h, Recordset& l) : book(std::move(b)), header(h), lines(l) {}
+    Run(PoWorkbook b, Recordset& h, Recordset& l)
+        : book(std::move(b)), header(h), lines(l), headerField(h), lineField(l)
+    {
+    }
     PoWorkbook book;
     Recordset& header;
     Recordset& lines;
+    Columns headerField;
+    Columns lineField;
     qint16 pageCount = 0;
     qint16 page = 1;
     qint32 deliveryRow = form::kFirstDeliveryRow;
@@ -45,14 +70,9 @@ struct Run {
     qint32 quantityTotal = 0;
 };
 
-QVariant field(const Recordset& rs, const char* column)
+bool isPurchaseOrder(const Run& run)
 {
-    return rs.Fields(QString::fromUtf8(column));
-}
-
-bool isPurchaseOrder(const Recordset& header)
-{
-    const QVariant kind = field(header, "発注区分");
+    const QVariant kind = run.headerField("発注区分");
     return !kind.isNull() && kind.toString() == QLatin1String("0");
 }
 
@@ -62,7 +82,7 @@ bool isPurchaseOrder(const Recordset& header)
 
 xls::CellValue headerValue(const HeaderCell& c, const Run& run)
 {
-    const QVariant value = c.columns[0] ? field(run.header, c.columns[0]) : QVariant();
+    const QVariant value = c.columns[0] ? run.headerField(c.columns[0]) : QVariant();
     switch (c.source) {
     case Source::AsIs: return asIs(value);
     case Source::AsIsDate: return asIs(value, true);
@@ -72,7 +92,7 @@ xls::CellValue headerValue(const HeaderCell& c, const Run& run)
         QStringList parts;
         for (const char* column : c.columns)
             if (column)
-                parts << textForm(field(run.header, column));
+                parts << textForm(run.headerField(column));
         return textCell(parts.join(QString::fromUtf8(c.separator)));
     }
     case Source::PageOfPages: return textCell(QStringLiteral("%1/%2").arg(run.page).arg(run.pageCount));
@@ -100,10 +120,10 @@ void writeHeader(Run& run, int sheet, const std::vector<HeaderCell>& cells)
 void startPage(Run& run)
 {
     run.deliverySheet = run.book.worksheet(QString::fromStdString(form::deliverySheetName(run.page)));
-    if (isPurchaseOrder(run.header))
+    if (isPurchaseOrder(run))
         run.orderSheet = run.book.worksheet(QString::fromStdString(form::orderSheetName(run.page)));
     writeHeader(run, run.deliverySheet, form::deliveryHeader());
-    if (isPurchaseOrder(run.header))
+    if (isPurchaseOrder(run))
         writeHeader(run, run.orderSheet, form::orderHeader());
 }
 
@@ -114,7 +134,7 @@ void startPage(Run& run)
 void writeLineCells(Run& run, int sheet, qint32 row, const std::vector<LineCell>& cells, const Currency& amount)
 {
     for (const LineCell& c : cells) {
-        const QString text = c.field ? textForm(field(run.lines, c.field)) : amount.toString();
+        const QString text = c.field ? textForm(run.lineField(c.field)) : amount.toString();
         run.book.setValue(sheet, form::address(c.column, row + c.rowOffset).c_str(), textCell(text));
     }
 }
@@ -123,20 +143,19 @@ void writeLine(Run& run)
 {
     if (run.deliveryRow == form::kFirstDeliveryRow)
         startPage(run);
-    const Recordset& m = run.lines;
 
     // The product is rounded to four places first and only then cut to a whole number.
-    const double product = numberReading(field(m, "数量")) * numberReading(field(m, "下代"));
+    const double product = numberReading(run.lineField("数量")) * numberReading(run.lineField("下代"));
     const Currency lineAmount = Currency::fromDouble(dbfRound(Currency::fromDouble(product), 0, 2));
     run.amountTotal = run.amountTotal + lineAmount;
-    const double quantitySum = run.quantityTotal + numberReading(field(m, "数量"));
+    const double quantitySum = run.quantityTotal + numberReading(run.lineField("数量"));
     const double rounded = std::nearbyint(quantitySum);  // ties to the even neighbour
     if (!(rounded >= std::numeric_limits<qint32>::min() && rounded <= std::numeric_limits<qint32>::max()))
         throw Failure::of(FailureCode::Overflow);
     run.quantityTotal = static_cast<qint32>(rounded);
 
     writeLineCells(run, run.deliverySheet, run.deliveryRow, form::deliveryLine(), lineAmount);
-    if (isPurchaseOrder(run.header)) {
+    if (isPurchaseOrder(run)) {
         writeLineCells(run, run.orderSheet, run.orderRow, form::orderLine(), lineAmount);
         run.book.setValue(run.orderSheet, form::kQuantityTotal, textCell(QString::number(run.quantityTotal)));
         run.book.setValue(run.orderSheet, form::kAmountTotal, textCell(run.amountTotal.toString()));
