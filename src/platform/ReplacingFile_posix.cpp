@@ -43,8 +43,7 @@ struct ReplacingFile::Impl {
     QString path;
     QByteArray target;  // the file replaced, links followed
     int fd = -1;
-    QByteArray asideName;  // the new file's name while it has one
-    bool named = false;    // the new file was made with a name
+    QByteArray asideName;  // the new file's name while it has one (before commit: made named)
     bool namedOnly = false;
     bool complete = false;  // every byte written
     QString error;
@@ -72,7 +71,6 @@ struct ReplacingFile::Impl {
             fd = ::open(name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
             if (fd >= 0) {
                 asideName = name;
-                named = true;
                 return true;
             }
             if (errno != EEXIST)
@@ -168,7 +166,7 @@ bool ReplacingFile::commit()
     // A flush the file system cannot do is no failure; one that could not write the data is.
     if (::fdatasync(d->fd) != 0 && errno != EINVAL && errno != EROFS && errno != EOPNOTSUPP)
         return d->failErrno();
-    if (!d->named && !d->link())
+    if (d->asideName.isEmpty() && !d->link())
         return false;
     const int fd = d->fd;
     d->fd = -1;

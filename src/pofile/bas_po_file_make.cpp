@@ -195,19 +195,10 @@ void requireReplaceable(const QString& path)
         throw Failure::of(FailureCode::FolderMissing, info.dir().path());
 }
 
-// The bytes go to a new file beside the target, and the disk starts on them, before the workbook is
-// read back and checked: the check overlaps the disk's work, and a workbook that fails it never
-// replaces anything.
-void writeAside(ReplacingFile& file, const QString& path, const xls::Bytes& bytes)
+// A step of writing the workbook's file that failed is a Failure naming the file and why.
+void requireWritten(bool done, const ReplacingFile& file, const QString& path)
 {
-    if (!file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())))
-        throw Failure::of(FailureCode::FileWriteFailed,
-                          path + QStringLiteral(" (") + file.errorString() + QLatin1Char(')'));
-}
-
-void putInPlace(ReplacingFile& file, const QString& path)
-{
-    if (!file.commit())
+    if (!done)
         throw Failure::of(FailureCode::FileWriteFailed,
                           path + QStringLiteral(" (") + file.errorString() + QLatin1Char(')'));
 }
@@ -260,11 +251,14 @@ PoFileResult po_file_make(const QString& poNo, const PoFileOptions& options)
     run.lines.Close();
     run.header.Close();
     // The saved bytes are read back and must hold what was written before they replace anything.
+    // They go to a new file beside the target first, and the disk starts on them, so that the
+    // check overlaps the disk's work; a workbook that fails it never replaces anything.
     const xls::Bytes bytes = run.book.saveToBytes();
     ReplacingFile file(path);
-    writeAside(file, path, bytes);
+    requireWritten(file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())), file,
+                   path);
     run.book.verify(bytes);
-    putInPlace(file, path);
+    requireWritten(file.commit(), file, path);
     return PoFileResult::Written;
 }
 
