@@ -129,11 +129,11 @@ void readCells(std::uint16_t type, ByteView data, ByteView stringResult, std::si
     case rt::MulRk:
     case rt::MulBlank: {
         const bool rk = type == rt::MulRk;
-        const std::size_t each = rk ? 6u : 2u;
+        const std::size_t each = field::runEntrySize(type);
         const std::uint32_t last = u16(d, d.size() - 2);
         out.reserve(out.size() + (last >= col ? last - col + 1u : 0u));
         for (std::uint32_t c = col; c <= last; ++c) {
-            const std::size_t at = 4 + (c - col) * each;
+            const std::size_t at = field::kRunEntries + (c - col) * each;
             const std::uint16_t cellXf = u16(d, at);
             const auto column = static_cast<std::uint16_t>(c);
             out.emplace_back(column,

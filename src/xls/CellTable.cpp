@@ -38,7 +38,7 @@ CellTable::Cell makeCell(Record record)
     cell.lastCol = cell.firstCol;
     if (isRun(record.type)) {
         cell.lastCol = u16(d, d.size() - 2);
-        const std::size_t each = record.type == rt::MulRk ? 6 : 2;
+        const std::size_t each = field::runEntrySize(record.type);
         if (cell.lastCol < cell.firstCol || (d.size() - 6) != (cell.lastCol - cell.firstCol + 1u) * each)
             throw Error(ErrorCode::DamagedRecord, record.offset,
                         "MULRK/MULBLANK column range does not match its length");
@@ -52,14 +52,14 @@ CellTable::Cell makeCell(Record record)
 CellTable::Cell runPart(const CellTable::Cell& run, std::uint16_t from, std::uint16_t to)
 {
     const bool rk = run.record.type == rt::MulRk;
-    const std::size_t each = rk ? 6 : 2;
+    const std::size_t each = field::runEntrySize(run.record.type);
     const Bytes& data = run.record.data;
     Record r;
     r.data.reserve(6 + (to - from + 1u) * each);
     put16(r.data, u16(data, field::kCellRow));
     put16(r.data, from);
-    const auto begin = data.begin() + static_cast<std::ptrdiff_t>(4 + (from - run.firstCol) * each);
-    const auto end = data.begin() + static_cast<std::ptrdiff_t>(4 + (to - run.firstCol + 1) * each);
+    const auto begin = data.begin() + static_cast<std::ptrdiff_t>(field::kRunEntries + (from - run.firstCol) * each);
+    const auto end = data.begin() + static_cast<std::ptrdiff_t>(field::kRunEntries + (to - run.firstCol + 1) * each);
     r.data.insert(r.data.end(), begin, end);
     if (from == to) {
         r.type = rk ? rt::Rk : rt::Blank;
@@ -74,9 +74,9 @@ CellTable::Cell runPart(const CellTable::Cell& run, std::uint16_t from, std::uin
 // A run without its first column, in place: the entries after it move up.
 void dropFirstColumn(CellTable::Cell& run)
 {
-    const std::size_t each = run.record.type == rt::MulRk ? 6 : 2;
+    const std::size_t each = field::runEntrySize(run.record.type);
     Bytes& d = run.record.data;
-    d.erase(d.begin() + 4, d.begin() + 4 + static_cast<std::ptrdiff_t>(each));
+    d.erase(d.begin() + field::kRunEntries, d.begin() + field::kRunEntries + static_cast<std::ptrdiff_t>(each));
     ++run.firstCol;
     set16(d, field::kCellCol, run.firstCol);
 }
@@ -84,9 +84,9 @@ void dropFirstColumn(CellTable::Cell& run)
 // A run cut short after column `last`, in place.
 void keepUpTo(CellTable::Cell& run, std::uint16_t last)
 {
-    const std::size_t each = run.record.type == rt::MulRk ? 6 : 2;
+    const std::size_t each = field::runEntrySize(run.record.type);
     Bytes& d = run.record.data;
-    d.resize(4 + (last - run.firstCol + 1u) * each);
+    d.resize(field::kRunEntries + (last - run.firstCol + 1u) * each);
     put16(d, last);
     run.lastCol = last;
 }

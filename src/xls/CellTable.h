@@ -29,10 +29,8 @@ public:
         // The format (XF) of one of its columns. Inline: checks and lookups ask it of every cell.
         std::uint16_t xfAt(std::uint16_t col) const
         {
-            if (record.type == rt::MulRk)
-                return u16(record.data, 4 + (col - firstCol) * 6u);
-            if (record.type == rt::MulBlank)
-                return u16(record.data, 4 + (col - firstCol) * 2u);
+            if (record.type == rt::MulRk || record.type == rt::MulBlank)
+                return u16(record.data, field::kRunEntries + (col - firstCol) * field::runEntrySize(record.type));
             return u16(record.data, field::kCellXf);
         }
     };

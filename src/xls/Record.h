@@ -34,6 +34,13 @@ namespace field {
 constexpr std::size_t kCellRow = 0, kCellCol = 2, kCellXf = 4;
 // NUMBER: the IEEE double after the XF; RK: the RK number; LABELSST: the string's index.
 constexpr std::size_t kNumberValue = 6, kRkValue = 6, kLabelSstIndex = 6;
+// MULRK/MULBLANK: from offset 4 an entry a column (XF and RK value, or XF alone), then the last
+// column.
+constexpr std::size_t kRunEntries = 4;
+constexpr std::size_t runEntrySize(std::uint16_t type)
+{
+    return type == rt::MulRk ? 6 : 2;
+}
 // FORMULA: the cached result (8 bytes) and the flags (0x0008 fShrFmla).
 constexpr std::size_t kFormulaResult = 6, kFormulaFlags = 14;
 constexpr std::uint16_t kFormulaShared = 0x0008;
