@@ -430,10 +430,10 @@ bool SqliteResult::fetchNext()
 
 bool SqliteResult::fetch(int index)
 {
-    // Forward only: the row it is on, or the next one.
+    // Forward only: the row it is on, or the next one (the first from before it).
     if (index == at())
         return at() >= 0;
-    if (index == at() + 1 || (at() == QSql::BeforeFirstRow && index == 0))
+    if (index == at() + 1)
         return fetchNext();
     return false;
 }

@@ -131,7 +131,7 @@ void PoResultRows::dropLast()
     ends_.pop_back();
     const qsizetype count = cellCount();
     // The chunk the cell before lies in keeps up to its end; any later chunk goes.
-    while (!chunkStarts_.empty() && chunkStarts_.back() >= count && chunkStarts_.size() > 1) {
+    while (chunkStarts_.size() > 1 && chunkStarts_.back() >= count) {
         chunks_.pop_back();
         chunkStarts_.pop_back();
     }
