@@ -250,6 +250,20 @@ const std::optional<Bytes>& CellTable::rowRecord(std::uint16_t row) const
     return it == rows_.end() ? none : it->second.rowRecord;
 }
 
+std::optional<std::uint16_t> CellTable::Cell::firstXfFrom(std::size_t count) const
+{
+    if (!isRun(record.type))
+        return xfAt(firstCol) < count ? std::nullopt : std::optional<std::uint16_t>(firstCol);
+    const std::size_t each = field::runEntrySize(record.type);
+    const std::size_t columns = lastCol - firstCol + 1u;
+    requireRange(record.data, field::kRunEntries, columns * each);
+    const std::uint8_t* entry = record.data.data() + field::kRunEntries;
+    for (std::size_t k = 0; k < columns; ++k, entry += each)
+        if (static_cast<std::size_t>(entry[0] | (entry[1] << 8)) >= count)
+            return static_cast<std::uint16_t>(firstCol + k);
+    return std::nullopt;
+}
+
 std::optional<std::uint16_t> CellTable::xfAt(std::uint16_t row, std::uint16_t col) const
 {
     const Cell* c = find(row, col);

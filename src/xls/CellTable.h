@@ -33,6 +33,9 @@ public:
                 return u16(record.data, field::kRunEntries + (col - firstCol) * field::runEntrySize(record.type));
             return u16(record.data, field::kCellXf);
         }
+        // The first column whose XF is `count` or more, if any: the check of a template's formats,
+        // which looks at every cell, so a run's entries are read in one pass.
+        std::optional<std::uint16_t> firstXfFrom(std::size_t count) const;
     };
 
     bool empty() const { return rows_.empty(); }

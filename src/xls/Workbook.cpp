@@ -291,15 +291,12 @@ void Workbook::requireKnownFormats()
         if (!sheet.worksheet)
             continue;
         sheet.worksheet->cells().forEachCell([&](const CellTable::Cell& c) {
-            for (std::uint32_t col = c.firstCol; col <= c.lastCol; ++col) {
-                const auto column = static_cast<std::uint16_t>(col);
-                const std::uint16_t xf = c.xfAt(column);
-                if (xf >= xfs_.size())
-                    throw Error(ErrorCode::DamagedRecord, c.record.offset,
-                                "cell " + cellName(u16(c.record.data, field::kCellRow), column) + " on sheet " +
-                                    quoted(sheet.name) + " has format " + std::to_string(xf) + " of " +
-                                    std::to_string(xfs_.size()));
-            }
+            const std::optional<std::uint16_t> column = c.firstXfFrom(xfs_.size());
+            if (column)
+                throw Error(ErrorCode::DamagedRecord, c.record.offset,
+                            "cell " + cellName(u16(c.record.data, field::kCellRow), *column) + " on sheet " +
+                                quoted(sheet.name) + " has format " + std::to_string(c.xfAt(*column)) + " of " +
+                                std::to_string(xfs_.size()));
         });
     }
 }

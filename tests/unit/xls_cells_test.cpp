@@ -205,6 +205,40 @@ TEST(xls_cell_table, two_records_for_one_address_in_a_file_are_refused)
               ErrorCode::DamagedRecord);
 }
 
+// A cell whose format the workbook does not have is refused on opening, named: inside a run (at its
+// second and last columns) and as a cell of its own.
+TEST(xls_workbook, a_cell_with_a_format_the_workbook_lacks_is_refused_by_its_address)
+{
+    const Bytes original = xlsBytes("MST_PO.xls");
+    Workbook::fromBytes(original);  // every format known
+    // The template's sheet cells: the first run of three or more columns, and the first single cell.
+    const CompoundFile cf = CompoundFile::parse(original);
+    std::optional<Record> run, single;
+    for (const Record& r : parseRecords(cf.stream(cf.findRootStream(u"Workbook")))) {
+        if (!run && r.type == rt::MulBlank && r.data.size() >= 6 + 3 * 2)
+            run = r;
+        if (!single && (r.type == rt::Blank || r.type == rt::LabelSst || r.type == rt::Number))
+            single = r;
+    }
+    ASSERT_TRUE(run && single);
+    auto refusedAt = [&](const Record& r, std::size_t xfAt, std::uint16_t col) {
+        const Bytes damaged = withStream(original, [&](Bytes& s) { set16(s, r.offset + 4 + xfAt, 0xFFFF); });
+        const std::string address = WorkbookScan::address(WorkbookScan::key(u16(r.data, 0), col));
+        try {
+            Workbook::fromBytes(damaged);
+            ADD_FAILURE() << "format 65535 at " << address << " was taken";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.code(), ErrorCode::DamagedRecord) << e.what();
+            EXPECT_NE(std::string(e.what()).find("cell " + address + " "), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find("format 65535"), std::string::npos) << e.what();
+        }
+    };
+    const std::uint16_t first = u16(run->data, 2);
+    const std::uint16_t last = u16(run->data, run->data.size() - 2);
+    refusedAt(*run, 4 + 2, static_cast<std::uint16_t>(first + 1));
+    refusedAt(*run, 4 + 2 * (last - first), last);
+    refusedAt(*single, 4, u16(single->data, 2));
+}
 TEST(xls_worksheet, the_table_goes_where_excel_writes_it_whatever_the_writer_did)
 {
     // A script-made layout: DIMENSIONS first, a cell before the column widths and one after,
