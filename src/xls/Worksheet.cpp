@@ -220,31 +220,44 @@ Bytes Worksheet::newRowRecord(std::uint16_t row) const
     return d;
 }
 
-void Worksheet::extendDimensions(std::uint16_t row, std::uint16_t col, bool firstCell)
+// The sheet's own DIMENSIONS: an embedded chart's substream has one of its own, which says how
+// much series data the chart holds.
+Record* Worksheet::ownDimensions()
 {
-    // The sheet's own DIMENSIONS: an embedded chart's substream has one of its own, which says how
-    // much series data the chart holds.
-    int depth = 0;
-    for (Record& r : records_) {
-        if (r.type == rt::Bof) {
-            ++depth;
-        } else if (r.type == rt::Eof) {
-            --depth;
-        } else if (depth == 1 && r.type == rt::Dimensions && r.data.size() >= 12) {
-            Bytes& d = r.data;
-            // A sheet without cells has DIMENSIONS 0..0: the first cell sets where it starts.
-            if (firstCell && u32(d, field::kDimRowMac) == 0) {
-                set32(d, field::kDimRowMic, row);
-                set16(d, field::kDimColMic, col);
+    if (dimensionsAt_ == kNotLooked) {
+        dimensionsAt_ = kNoDimensions;
+        int depth = 0;
+        for (std::size_t i = 0; i < records_.size(); ++i) {
+            const Record& r = records_[i];
+            if (r.type == rt::Bof) {
+                ++depth;
+            } else if (r.type == rt::Eof) {
+                --depth;
+            } else if (depth == 1 && r.type == rt::Dimensions && r.data.size() >= 12) {
+                dimensionsAt_ = i;
+                break;
             }
-            set32(d, field::kDimRowMic, std::min<std::uint32_t>(u32(d, field::kDimRowMic), row));
-            set32(d, field::kDimRowMac, std::max<std::uint32_t>(u32(d, field::kDimRowMac), row + 1u));
-            set16(d, field::kDimColMic, std::min<std::uint16_t>(u16(d, field::kDimColMic), col));
-            set16(d, field::kDimColMac,
-                  std::max<std::uint16_t>(u16(d, field::kDimColMac), static_cast<std::uint16_t>(col + 1)));
-            return;
         }
     }
+    return dimensionsAt_ == kNoDimensions ? nullptr : &records_[dimensionsAt_];
+}
+
+void Worksheet::extendDimensions(std::uint16_t row, std::uint16_t col, bool firstCell)
+{
+    Record* dimensions = ownDimensions();
+    if (!dimensions)
+        return;
+    Bytes& d = dimensions->data;
+    // A sheet without cells has DIMENSIONS 0..0: the first cell sets where it starts.
+    if (firstCell && u32(d, field::kDimRowMac) == 0) {
+        set32(d, field::kDimRowMic, row);
+        set16(d, field::kDimColMic, col);
+    }
+    set32(d, field::kDimRowMic, std::min<std::uint32_t>(u32(d, field::kDimRowMic), row));
+    set32(d, field::kDimRowMac, std::max<std::uint32_t>(u32(d, field::kDimRowMac), row + 1u));
+    set16(d, field::kDimColMic, std::min<std::uint16_t>(u16(d, field::kDimColMic), col));
+    set16(d, field::kDimColMac,
+          std::max<std::uint16_t>(u16(d, field::kDimColMac), static_cast<std::uint16_t>(col + 1)));
 }
 
 void Worksheet::setCell(std::uint16_t row, std::uint16_t col, Record record)

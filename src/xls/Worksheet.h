@@ -40,7 +40,11 @@ public:
     std::vector<CellRange> mergedRanges() const;
 
     // The records outside the cell table, in their order (INDEX among them, rebuilt on save).
-    std::vector<Record>& records() { return records_; }
+    std::vector<Record>& records()
+    {
+        dimensionsAt_ = kNotLooked;  // the records may change: look for DIMENSIONS again
+        return records_;
+    }
     const std::vector<Record>& records() const { return records_; }
     bool hasEmbeddedCharts() const;
 
@@ -52,9 +56,14 @@ private:
     void placeTable(std::size_t firstTableRecord);
     Bytes newRowRecord(std::uint16_t row) const;
     void extendDimensions(std::uint16_t row, std::uint16_t col, bool firstCell);
+    Record* ownDimensions();
+
+    static constexpr std::size_t kNotLooked = ~std::size_t{0};
+    static constexpr std::size_t kNoDimensions = kNotLooked - 1;
 
     std::vector<Record> records_;
-    std::size_t tableAt_ = 0;  // the cell table is written before records_[tableAt_]
+    std::size_t dimensionsAt_ = kNotLooked;  // where ownDimensions() found it, for the next cell written
+    std::size_t tableAt_ = 0;                // the cell table is written before records_[tableAt_]
     CellTable table_;
 };
 
