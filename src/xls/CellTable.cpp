@@ -1,7 +1,6 @@
 #include "xls/CellTable.h"
 
 #include <algorithm>
-#include <optional>
 
 namespace xls {
 
@@ -255,12 +254,10 @@ std::optional<std::uint16_t> CellTable::Cell::firstXfFrom(std::size_t count) con
     if (!isRun(record.type))
         return xfAt(firstCol) < count ? std::nullopt : std::optional<std::uint16_t>(firstCol);
     const std::size_t each = field::runEntrySize(record.type);
-    const std::size_t columns = lastCol - firstCol + 1u;
-    requireRange(record.data, field::kRunEntries, columns * each);
-    const std::uint8_t* entry = record.data.data() + field::kRunEntries;
-    for (std::size_t k = 0; k < columns; ++k, entry += each)
-        if (static_cast<std::size_t>(entry[0] | (entry[1] << 8)) >= count)
-            return static_cast<std::uint16_t>(firstCol + k);
+    std::size_t at = field::kRunEntries;
+    for (std::uint32_t col = firstCol; col <= lastCol; ++col, at += each)
+        if (u16(record.data, at) >= count)
+            return static_cast<std::uint16_t>(col);
     return std::nullopt;
 }
 

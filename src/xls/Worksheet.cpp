@@ -233,7 +233,7 @@ Record* Worksheet::ownDimensions()
                 ++depth;
             } else if (r.type == rt::Eof) {
                 --depth;
-            } else if (depth == 1 && r.type == rt::Dimensions && r.data.size() >= 12) {
+            } else if (depth == 1 && r.type == rt::Dimensions) {  // at least 12 bytes: split() checks
                 dimensionsAt_ = i;
                 break;
             }
