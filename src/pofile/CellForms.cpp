@@ -83,21 +83,25 @@ private:
 
     bool digit() const { return i_ < s_.size() && s_[i_] >= u'0' && s_[i_] <= u'9'; }
 
-    // min to max digits (as many as there are), or -1; at most 4.
-    int number(int min, int max)
-    {
-        int value = 0, count = 0;
-        for (; count < max && digit(); ++count, ++i_)
-            value = value * 10 + (s_[i_].unicode() - u'0');
-        return count >= min ? value : -1;
-    }
-
+    // min to max digits (as many as there are).
     bool digits(int min, int max)
     {
         int count = 0;
         for (; count < max && digit(); ++count)
             ++i_;
         return count >= min;
+    }
+
+    // The value of min to max digits, or -1; at most 4.
+    int number(int min, int max)
+    {
+        const qsizetype from = i_;
+        if (!digits(min, max))
+            return -1;
+        int value = 0;
+        for (qsizetype k = from; k < i_; ++k)
+            value = value * 10 + (s_[k].unicode() - u'0');
+        return value;
     }
 
     bool time()
