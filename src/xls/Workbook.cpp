@@ -501,11 +501,12 @@ int Workbook::copyOneSheet(int position)
 // Cells
 // ---------------------------------------------------------------------------------------------
 
-std::uint16_t Workbook::cellXfFor(const Worksheet& ws, std::uint16_t row, std::uint16_t col) const
+std::uint16_t Workbook::cellXfFor(const Worksheet& ws, std::uint16_t row, std::uint16_t col,
+                                  const CellTable::Cell* held) const
 {
     auto usable = [this](std::uint16_t xf) { return xf < xfs_.size() && !xfs_[xf].style; };
-    if (const auto xf = ws.cells().xfAt(row, col))
-        return *xf;
+    if (held)
+        return held->xfAt(col);
     if (const auto xf = ws.inheritedXf(row, col); xf && usable(*xf))
         return *xf;
     if (usable(15))
@@ -544,7 +545,8 @@ bool Workbook::isTextFormat(std::uint16_t xf) const
 bool Workbook::cellShowsDates(int position, const std::string& address) const
 {
     const CellAddress a = CellAddress::parse(address);
-    return isDateFormat(cellXfFor(worksheet(position), a.row, a.col));
+    const Worksheet& ws = worksheet(position);
+    return isDateFormat(cellXfFor(ws, a.row, a.col, ws.cells().find(a.row, a.col)));
 }
 
 void Workbook::writeCell(Sheet& sheet, std::uint16_t row, std::uint16_t col, Record record, CellReading reading)
@@ -560,9 +562,10 @@ void Workbook::setCell(int position, const std::string& address, const CellValue
         throw Error(ErrorCode::Unsupported, notAWorksheet(sheet.name, sheet.boundSheet));
     Worksheet& ws = *sheet.worksheet;
     const CellAddress a = CellAddress::parse(address);
-    ws.requireWritable(a.row, a.col);
-    const bool exists = ws.cells().find(a.row, a.col) != nullptr;
-    const std::uint16_t xf = cellXfFor(ws, a.row, a.col);
+    const CellTable::Cell* held = ws.cells().find(a.row, a.col);
+    Worksheet::requireWritable(held, a.row, a.col);
+    const bool exists = held != nullptr;
+    const std::uint16_t xf = cellXfFor(ws, a.row, a.col, held);
 
     auto number = [&](double v) {
         if (!std::isfinite(v))

@@ -89,7 +89,10 @@ private:
     void registerNewSheet();
     static void renameCopiedNames(Sheet& copy, const NameRenames& renames);
 
-    std::uint16_t cellXfFor(const Worksheet& ws, std::uint16_t row, std::uint16_t col) const;
+    // The XF a value written at (row, col) takes: that of the cell held there (`held`, from
+    // cells().find()), else the one a new cell inherits.
+    std::uint16_t cellXfFor(const Worksheet& ws, std::uint16_t row, std::uint16_t col,
+                            const CellTable::Cell* held) const;
     // The code of the XF's number format when the workbook defines it (a FORMAT record).
     std::optional<std::u16string> customFormat(std::uint16_t xf) const;
     bool isDateFormat(std::uint16_t xf) const;

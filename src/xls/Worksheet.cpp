@@ -185,9 +185,8 @@ std::optional<std::uint16_t> Worksheet::inheritedXf(std::uint16_t row, std::uint
     return std::nullopt;
 }
 
-void Worksheet::requireWritable(std::uint16_t row, std::uint16_t col) const
+void Worksheet::requireWritable(const CellTable::Cell* c, std::uint16_t row, std::uint16_t col)
 {
-    const CellTable::Cell* c = table_.find(row, col);
     if (!c || c->record.type != rt::Formula)
         return;
     const Bytes& d = c->record.data;

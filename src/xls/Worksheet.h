@@ -32,8 +32,8 @@ public:
     // column's, or nothing (the default).
     std::optional<std::uint16_t> inheritedXf(std::uint16_t row, std::uint16_t col) const;
     // Throws FormulaCell when the cell belongs to a shared, array or table formula, which other
-    // cells depend on.
-    void requireWritable(std::uint16_t row, std::uint16_t col) const;
+    // cells depend on. `held` is what cells().find() gives for (row, col).
+    static void requireWritable(const CellTable::Cell* held, std::uint16_t row, std::uint16_t col);
     // Puts the record (its row and column fields set) in place of whatever holds (row, col).
     void setCell(std::uint16_t row, std::uint16_t col, Record record);
     // The merged ranges of the sheet (MERGECELLS).
