@@ -4,6 +4,7 @@
 #include "db/dbOpen.h"
 #include "platform/Console.h"
 #include "pofile/PoBatch.h"
+#include "pofile/PoWorkbook.h"
 #include "pofile/TemplateCheck.h"
 #include "pofile/bas_po_file_make.h"
 #include "search/SearchStatement.h"
@@ -280,6 +281,9 @@ int makeWorkbooks(const Options& o, const QStringList& numbers, QTextStream& out
 
 int run(Options& o, QTextStream& out, QTextStream& err)
 {
+    // The template is read on the side while the settings are read and the database opened and asked.
+    if (!o.list)
+        PoWorkbook::readAhead(poTemplatePath(o.file));
     // LoadSettings and dbOpen show their own messages on standard error.
     if (LoadSettings(o.settings) != 0)
         return kSomeFailed;

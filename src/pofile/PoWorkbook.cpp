@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <future>
 #include <optional>
 
 namespace tolvar {
@@ -33,20 +34,72 @@ qint32 PoWorkbook::failureNumber(const xls::Error& error)
     return toNumber(FailureCode::WorkbookEngine) - static_cast<qint32>(error.code());
 }
 
+namespace {
+
+// A batch opens the same template for every PO: it is read once and copied, for as long as the
+// file stays the same (its path, size and time of change).
+struct Opened {
+    QString path;
+    qint64 size = -1;
+    QDateTime changed;
+    std::optional<xls::Workbook> book;
+
+    bool holds(const QFileInfo& info) const
+    {
+        return book && path == info.absoluteFilePath() && size == info.size() && changed == info.lastModified();
+    }
+};
+Opened opened;
+// A read-ahead in flight, which alone touches `opened` until it is waited for. Both are touched
+// only by the thread that opens templates and its read-ahead; declared after `opened`, it is waited
+// for before `opened` goes at exit.
+std::future<void> readingAhead;
+
+void waitForReadAhead()
+{
+    if (readingAhead.valid())
+        readingAhead.get();
+}
+
+xls::Workbook readTemplate(const QString& templatePath)
+{
+    QFile file(templatePath);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure::of(FailureCode::FileMissing, templatePath);
+    const QByteArray bytes = file.readAll();
+    return engine([&] {
+        return xls::Workbook::fromBytes(xls::ByteView(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                                      static_cast<std::size_t>(bytes.size())));
+    });
+}
+
+}  // namespace
+
+void PoWorkbook::readAhead(const QString& templatePath)
+{
+    waitForReadAhead();
+    readingAhead = std::async(std::launch::async, [templatePath] {
+        // What goes wrong here, open() meets again and reports in its place.
+        try {
+            const QFileInfo info(templatePath);
+            if (opened.holds(info))
+                return;
+            opened.book.reset();
+            opened.book = readTemplate(templatePath);
+            opened.path = info.absoluteFilePath();
+            opened.size = info.size();
+            opened.changed = info.lastModified();
+        } catch (...) {
+            opened.book.reset();
+        }
+    });
+}
+
 PoWorkbook PoWorkbook::open(const QString& templatePath, bool keep)
 {
-    // A batch opens the same template for every PO: it is read once and copied, for as long as the
-    // file stays the same (its path, size and time of change). The program has one thread.
-    struct Opened {
-        QString path;
-        qint64 size = -1;
-        QDateTime changed;
-        std::optional<xls::Workbook> book;
-    };
-    static Opened opened;
+    waitForReadAhead();
     const QFileInfo info(templatePath);
-    if (opened.book && opened.path == info.absoluteFilePath() && opened.size == info.size() &&
-        opened.changed == info.lastModified()) {
+    if (opened.holds(info)) {
         if (keep)
             return PoWorkbook(*opened.book);
         PoWorkbook last(std::move(*opened.book));
@@ -54,15 +107,8 @@ PoWorkbook PoWorkbook::open(const QString& templatePath, bool keep)
         return last;
     }
 
-    QFile file(templatePath);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure::of(FailureCode::FileMissing, templatePath);
-    const QByteArray bytes = file.readAll();
     opened.book.reset();
-    xls::Workbook book = engine([&] {
-        return xls::Workbook::fromBytes(xls::ByteView(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                                      static_cast<std::size_t>(bytes.size())));
-    });
+    xls::Workbook book = readTemplate(templatePath);
     if (!keep)
         return PoWorkbook(std::move(book));
     opened.book = std::move(book);

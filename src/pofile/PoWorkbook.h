@@ -16,6 +16,11 @@ public:
     // keep: the template read stays for the next open of the same file, which copies it instead of
     // reading it again (a batch, the window); without, the last copy is handed over as it is.
     static PoWorkbook open(const QString& templatePath, bool keep = true);
+    // Starts reading the template on a second thread, for the next open() of the same file, so that
+    // the reading overlaps the caller's own work (the database's). open() waits for it; whatever
+    // goes wrong there open() meets again and reports as it would have. Templates are opened from
+    // one thread: call it from that one.
+    static void readAhead(const QString& templatePath);
 
     int sheetCount() const { return book_.sheetCount(); }
     // Exactly the two forms, the delivery form first.

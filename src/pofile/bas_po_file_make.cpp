@@ -213,6 +213,11 @@ QString poFilePath(const QString& saveFolder, const QString& poNo)
     return folder + poNo + QStringLiteral(".xls");
 }
 
+QString poTemplatePath(const PoFileOptions& options)
+{
+    return options.templatePath.isEmpty() ? programFile(QStringLiteral("MST_PO.xls")) : options.templatePath;
+}
+
 PoFileResult po_file_make(const QString& poNo)
 {
     return po_file_make(poNo, PoFileOptions{});
@@ -237,8 +242,7 @@ PoFileResult po_file_make(const QString& poNo, const PoFileOptions& options)
     requireUsableName(poNo);
     const QString path = poFilePath(options.saveFolder.isEmpty() ? gPoSaveFolder : options.saveFolder, poNo);
     requireReplaceable(path);
-    const QString templatePath =
-        options.templatePath.isEmpty() ? programFile(QStringLiteral("MST_PO.xls")) : options.templatePath;
+    const QString templatePath = poTemplatePath(options);
 
     Run run(PoWorkbook::open(templatePath, options.keepTemplate), header, lines);
     // The sheet scheme works by position: the template must be exactly the two forms, in order.

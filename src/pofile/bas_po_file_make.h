@@ -22,6 +22,9 @@ struct PoFileOptions {
 PoFileResult po_file_make(const QString& poNo);
 PoFileResult po_file_make(const QString& poNo, const PoFileOptions& options);
 
+// The template the options name: theirs, or MST_PO.xls in the program folder.
+QString poTemplatePath(const PoFileOptions& options);
+
 // <folder>/<PO number>.xls, with a separator put in when the folder text lacks one.
 QString poFilePath(const QString& saveFolder, const QString& poNo);
 

@@ -2,6 +2,7 @@
 // template, and every written cell read back by xlrd. Failures leave an older file untouched.
 #include "db/dbOpen.h"
 #include "integration/DbBackends.h"
+#include "pofile/PoWorkbook.h"
 #include "pofile/bas_po_file_make.h"
 #include "settings/LoadSettings.h"
 #include "support/TestSupport.h"
@@ -312,6 +313,54 @@ TEST_P(PoFileMakeTest, failures_leave_the_older_file_as_it_was)
     PoFileOptions noFolder = options;
     noFolder.saveFolder = scratch.filePath(QStringLiteral("gone"));
     EXPECT_THROW(po_file_make(QStringLiteral("G1"), noFolder), Failure);
+}
+
+TEST_P(PoFileMakeTest, a_template_read_ahead_gives_the_same_workbook_and_the_same_failures)
+{
+    // Without a read-ahead first, for the bytes and failures to compare with.
+    const QString target = QDir(out.path()).filePath(QStringLiteral("G45.xls"));
+    ASSERT_EQ(po_file_make(QStringLiteral("G45"), options), PoFileResult::Written);
+    const QByteArray plain = test::readFile(target);
+    PoFileOptions damaged = options;
+    damaged.templatePath = scratch.filePath(QStringLiteral("damaged.xls"));
+    test::writeFile(damaged.templatePath, test::readFile(kTemplate).left(3000));
+    auto failureOf = [&](const PoFileOptions& o) {
+        try {
+            po_file_make(QStringLiteral("G1"), o);
+        } catch (const Failure& f) {
+            return std::make_pair(f.number(), f.description());
+        }
+        return std::make_pair(0, QString());
+    };
+    const auto damagedFailure = failureOf(damaged);
+    ASSERT_NE(damagedFailure.first, 0);
+
+    for (const bool keep : {true, false}) {
+        PoFileOptions o = options;
+        o.keepTemplate = keep;
+        PoWorkbook::readAhead(poTemplatePath(o));
+        ASSERT_EQ(po_file_make(QStringLiteral("G45"), o), PoFileResult::Written);
+        EXPECT_EQ(test::readFile(target), plain) << "keep " << keep;
+    }
+    // A template that cannot be read fails where it always did, with the same failure.
+    PoFileOptions missing = options;
+    missing.templatePath = scratch.filePath(QStringLiteral("none.xls"));
+    PoWorkbook::readAhead(missing.templatePath);
+    EXPECT_EQ(failureOf(missing).first, toNumber(FailureCode::FileMissing));
+    PoWorkbook::readAhead(damaged.templatePath);
+    EXPECT_EQ(failureOf(damaged), damagedFailure);
+    // Read ahead but not asked for: the template asked for is the one used.
+    PoWorkbook::readAhead(kTemplate);
+    EXPECT_EQ(failureOf(damaged), damagedFailure);
+    // Changed after it was read: read again, ahead or not.
+    PoFileOptions moving = options;
+    moving.templatePath = scratch.filePath(QStringLiteral("moving.xls"));
+    test::writeFile(moving.templatePath, test::readFile(kTemplate));
+    PoWorkbook::readAhead(moving.templatePath);
+    EXPECT_EQ(po_file_make(QStringLiteral("G1"), moving), PoFileResult::Written);
+    test::writeFile(moving.templatePath, test::readFile(kTemplate).left(3000));
+    PoWorkbook::readAhead(moving.templatePath);
+    EXPECT_EQ(failureOf(moving).first, damagedFailure.first);
 }
 
 TEST_P(PoFileMakeTest, a_folder_without_separator_still_gets_the_file_inside)
