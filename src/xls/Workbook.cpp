@@ -517,13 +517,13 @@ std::uint16_t Workbook::cellXfFor(const Worksheet& ws, std::uint16_t row, std::u
     return 15;
 }
 
-std::optional<std::u16string> Workbook::customFormat(std::uint16_t xf) const
+const std::u16string* Workbook::customFormat(std::uint16_t xf) const
 {
     const std::uint16_t f = xfs_[xf].format;
     for (const auto& [id, code] : formats_)
         if (id == f)
-            return code;
-    return std::nullopt;
+            return &code;
+    return nullptr;
 }
 
 bool Workbook::isDateFormat(std::uint16_t xf) const

@@ -93,8 +93,8 @@ private:
     // cells().find()), else the one a new cell inherits.
     std::uint16_t cellXfFor(const Worksheet& ws, std::uint16_t row, std::uint16_t col,
                             const CellTable::Cell* held) const;
-    // The code of the XF's number format when the workbook defines it (a FORMAT record).
-    std::optional<std::u16string> customFormat(std::uint16_t xf) const;
+    // The code of the XF's number format when the workbook defines it (a FORMAT record), else null.
+    const std::u16string* customFormat(std::uint16_t xf) const;
     bool isDateFormat(std::uint16_t xf) const;
     bool isTextFormat(std::uint16_t xf) const;
     void writeCell(Sheet& sheet, std::uint16_t row, std::uint16_t col, Record record, CellReading reading);
