@@ -136,11 +136,15 @@ void CellTable::putRow(Bytes rowData)
 CellTable::Cell& CellTable::place(Record record, Overlap overlap)
 {
     Cell cell = makeCell(std::move(record));
+    const std::uint16_t rowNumber = u16(cell.record.data, field::kCellRow);
+    return placeIn(rows_[rowNumber].cells, rowNumber, std::move(cell), overlap);
+}
+
+CellTable::Cell& CellTable::placeIn(std::vector<Cell>& cells, std::uint16_t rowNumber, Cell cell, Overlap overlap)
+{
     // A run of one cell is that cell's own record, as the format wants it.
     if (isRun(cell.record.type) && cell.firstCol == cell.lastCol)
         cell = runPart(cell, cell.firstCol, cell.firstCol);
-    const std::uint16_t rowNumber = u16(cell.record.data, field::kCellRow);
-    std::vector<Cell>& cells = rows_[rowNumber].cells;
     // Cells in column order, as most writers store them, go to the end.
     if (cells.empty() || cells.back().lastCol < cell.firstCol) {
         cells.push_back(std::move(cell));
@@ -204,19 +208,18 @@ CellTable::Cell& CellTable::place(Record record, Overlap overlap)
     return cells[at];
 }
 
-void CellTable::ensureRow(std::uint16_t row, const std::function<Bytes()>& make)
+void CellTable::write(Record record, const std::function<Bytes(std::uint16_t row)>& makeRow)
 {
+    const std::uint16_t row = u16(record.data, field::kCellRow), col = u16(record.data, field::kCellCol);
     Row& r = rows_[row];
     if (!r.rowRecord)
-        r.rowRecord = make();
+        r.rowRecord = makeRow(row);
+    placeIn(r.cells, row, makeCell(std::move(record)), Overlap::Replace);
+    coverColumn(*r.rowRecord, col);
 }
 
-void CellTable::coverColumn(std::uint16_t row, std::uint16_t col)
+void CellTable::coverColumn(Bytes& r, std::uint16_t col)
 {
-    const auto it = rows_.find(row);
-    if (it == rows_.end() || !it->second.rowRecord)
-        return;
-    Bytes& r = *it->second.rowRecord;
     const std::uint16_t colMic = u16(r, field::kRowColMic), colMac = u16(r, field::kRowColMac);
     const auto next = static_cast<std::uint16_t>(col + 1);
     // colMic == colMac: the row had no cells.

@@ -46,10 +46,9 @@ public:
     // Places a cell record on its addresses; returns the stored cell, for its followers. Refuse
     // throws Unsupported naming the address.
     Cell& place(Record record, Overlap overlap);
-    // Gives a row without a ROW record one, made by `make`, before a cell is written into it.
-    void ensureRow(std::uint16_t row, const std::function<Bytes()>& make);
-    // Widens the row's ROW record (colMic, colMac) to cover the column.
-    void coverColumn(std::uint16_t row, std::uint16_t col);
+    // A cell written: placed like place() with Replace, in a row that gets a ROW record made by
+    // `makeRow` when it has none, whose column range (colMic, colMac) is widened to cover it.
+    void write(Record record, const std::function<Bytes(std::uint16_t row)>& makeRow);
 
     // The record that holds (row, col), with the column's position in it; nullptr when none.
     const Cell* find(std::uint16_t row, std::uint16_t col) const;
@@ -80,6 +79,8 @@ private:
         std::vector<Cell> cells;  // ascending columns, runs not overlapping
     };
     std::vector<std::vector<std::uint16_t>> rowBlocks() const;
+    static Cell& placeIn(std::vector<Cell>& cells, std::uint16_t rowNumber, Cell cell, Overlap overlap);
+    static void coverColumn(Bytes& rowRecord, std::uint16_t col);
 
     SortedMap<std::uint16_t, Row> rows_;
 };

@@ -262,9 +262,7 @@ void Worksheet::extendDimensions(std::uint16_t row, std::uint16_t col, bool firs
 void Worksheet::setCell(std::uint16_t row, std::uint16_t col, Record record)
 {
     const bool firstCell = table_.empty();
-    table_.ensureRow(row, [&] { return newRowRecord(row); });
-    table_.place(std::move(record), CellTable::Overlap::Replace);
-    table_.coverColumn(row, col);
+    table_.write(std::move(record), [this](std::uint16_t r) { return newRowRecord(r); });
     extendDimensions(row, col, firstCell);
 }
 
