@@ -185,13 +185,13 @@ std::optional<std::uint16_t> Worksheet::inheritedXf(std::uint16_t row, std::uint
     return std::nullopt;
 }
 
-void Worksheet::requireWritable(const CellTable::Cell* c, std::uint16_t row, std::uint16_t col)
+void Worksheet::requireWritable(const CellTable::Cell* held, std::uint16_t row, std::uint16_t col)
 {
-    if (!c || c->record.type != rt::Formula)
+    if (!held || held->record.type != rt::Formula)
         return;
-    const Bytes& d = c->record.data;
+    const Bytes& d = held->record.data;
     const bool shared = u16(d, field::kFormulaFlags) & field::kFormulaShared;
-    const bool anchor = std::any_of(c->followers.begin(), c->followers.end(), [](const Record& f) {
+    const bool anchor = std::any_of(held->followers.begin(), held->followers.end(), [](const Record& f) {
         return f.type == rt::ShrFmla || f.type == rt::Array || f.type == rt::Table;
     });
     // A formula that is only PtgExp or PtgTbl is a member of a shared, array or table formula.
