@@ -48,6 +48,15 @@ struct Opened {
     {
         return book && path == info.absoluteFilePath() && size == info.size() && changed == info.lastModified();
     }
+    // The book goes in last, so that a failure on the way leaves no book under another file's name.
+    void remember(const QFileInfo& info, xls::Workbook read)
+    {
+        book.reset();
+        path = info.absoluteFilePath();
+        size = info.size();
+        changed = info.lastModified();
+        book = std::move(read);
+    }
 };
 Opened opened;
 // A read-ahead in flight, which alone touches `opened` until it is waited for. Both are touched
@@ -85,12 +94,8 @@ void PoWorkbook::readAhead(const QString& templatePath)
             if (opened.holds(info))
                 return;
             opened.book.reset();
-            opened.book = readTemplate(templatePath);
-            opened.path = info.absoluteFilePath();
-            opened.size = info.size();
-            opened.changed = info.lastModified();
+            opened.remember(info, readTemplate(templatePath));
         } catch (...) {
-            opened.book.reset();
         }
     });
 }
@@ -111,10 +116,7 @@ PoWorkbook PoWorkbook::open(const QString& templatePath, bool keep)
     xls::Workbook book = readTemplate(templatePath);
     if (!keep)
         return PoWorkbook(std::move(book));
-    opened.book = std::move(book);
-    opened.path = info.absoluteFilePath();
-    opened.size = info.size();
-    opened.changed = info.lastModified();
+    opened.remember(info, std::move(book));
     return PoWorkbook(*opened.book);
 }
 
