@@ -1,6 +1,7 @@
 #include "db/Connection.h"
 
 #include "db/DbError.h"
+#include "db/OdbcDriver.h"
 #include "db/SqliteDriver.h"
 
 #include <QSqlQuery>
@@ -23,8 +24,11 @@ Connection::~Connection()
 
 void Connection::open(const ConnectionPlan& plan)
 {
-    // SQLite without looking for Qt's plugins where the program has its own driver for it.
-    std::unique_ptr<QSqlDriver> own = plan.driver == QLatin1String("QSQLITE") ? makeSqliteDriver() : nullptr;
+    // SQLite without looking for Qt's plugins where the program has its own driver for it; ODBC
+    // always through the program's own driver, which hands the connection string on as it is.
+    std::unique_ptr<QSqlDriver> own = plan.driver == QLatin1String("QSQLITE") ? makeSqliteDriver()
+                                      : plan.driver == QLatin1String("ODBC")  ? makeOdbcDriver()
+                                                                              : nullptr;
     if (!own && !QSqlDatabase::isDriverAvailable(plan.driver))
         throw Failure::of(FailureCode::DbDriverMissing, plan.driver);
     if (QSqlDatabase::contains(name_))

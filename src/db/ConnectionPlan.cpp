@@ -1,5 +1,7 @@
 #include "db/ConnectionPlan.h"
 
+#include "db/OdbcApi.h"
+#include "db/OdbcConnectionString.h"
 #include "platform/OdbcDrivers.h"
 #include "util/Failure.h"
 #include "util/FailureCodes.h"
@@ -95,11 +97,16 @@ QString odbcTimeouts(const DbSetting& setting)
         .arg(qMax(0, setting.ConnectTimeout));
 }
 
-// Refuses a driver the system lists as not installed, naming it, rather than leaving the driver
-// manager to answer with a message that does not.
+// Refuses a driver the driver manager does not have, naming it, rather than leaving the driver
+// manager to answer with a message that does not; and a driver named by a file path, which the
+// driver manager would load from wherever the settings point.
 void requireOdbcDriver(const QString& driver, const DriverInventory& drivers)
 {
-    if (!drivers.odbcDrivers || driver.isEmpty())
+    if (driver.isEmpty())
+        return;
+    if (driver.contains(QLatin1Char('/')) || driver.contains(QLatin1Char('\\')))
+        throw Failure::of(FailureCode::DbDriverPath, QStringLiteral("(DRIVER=%1)").arg(driver));
+    if (!drivers.odbcDrivers)
         return;
     for (const QString& installed : *drivers.odbcDrivers)
         if (installed.compare(driver, Qt::CaseInsensitive) == 0)
@@ -107,41 +114,61 @@ void requireOdbcDriver(const QString& driver, const DriverInventory& drivers)
     throw Failure::of(FailureCode::DbDriverMissing, QStringLiteral("ODBC: %1").arg(driver));
 }
 
-// The driver a connection string names with DRIVER=, braced or not.
-QString namedOdbcDriver(const QString& connectionString)
+using Attributes = QList<std::pair<QString, QString>>;
+
+// Whether the driver the string names, by DRIVER= or through its DSN, is FreeTDS, which reads
+// braced values its own way (see OdbcConnectionString): known by its library where the driver
+// manager says which that is, else by its name.
+bool readsBracesAsFreeTds(const OdbcConnectionString& text, const DriverInventory& drivers)
 {
-    static const QRegularExpression driver(QStringLiteral(R"((?:^|;)\s*DRIVER\s*=\s*(\{[^}]*\}|[^;]*))"),
-                                           QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch m = driver.match(connectionString);
-    if (!m.hasMatch())
-        return {};
-    QString name = m.captured(1).trimmed();
-    if (name.startsWith(QLatin1Char('{')))
-        name = name.mid(1, name.size() - 2);
-    return name;
+    QString driver = text.value(u"DRIVER").value_or(QString());
+    if (driver.isEmpty())
+        driver = drivers.odbcDataSources.value(text.value(u"DSN").value_or(QString()).toLower());
+    const QString file = drivers.odbcDriverFiles.value(driver.toLower(), driver);
+    return driver.startsWith(QLatin1String("FreeTDS"), Qt::CaseInsensitive) ||
+           file.contains(QLatin1String("tdsodbc"), Qt::CaseInsensitive);
 }
 
-// An ODBC connection: the connection string so far, the database, then `more`; the user, the
-// password and the time-outs as Qt hands them to the driver.
-ConnectionPlan odbcPlan(const DbSetting& setting, QString text, const QString& more = {})
+// An ODBC connection: the connection string so far, then the settings' database, user and
+// password, then `more`; the driver it names checked first.
+ConnectionPlan odbcPlan(const DbSetting& setting, OdbcConnectionString text, const DriverInventory& drivers,
+                        const Attributes& more = {})
 {
-    ConnectionPlan plan;
-    plan.driver = QStringLiteral("QODBC");
+    requireOdbcDriver(text.value(u"DRIVER").value_or(QString()), drivers);
     if (!setting.DbName.isEmpty())
-        text += QStringLiteral("DATABASE=") + odbcValue(setting.DbName) + QLatin1Char(';');
-    plan.databaseName = text + more;
-    plan.userName = setting.UserName;
-    plan.password = setting.Password;
+        text.set(QStringLiteral("DATABASE"), setting.DbName);
+    if (!setting.UserName.isEmpty()) {
+        text.set(QStringLiteral("UID"), setting.UserName);
+        text.set(QStringLiteral("PWD"), setting.Password);
+    } else if (!setting.Password.isEmpty()) {
+        text.set(QStringLiteral("PWD"), setting.Password);
+    }
+    for (const auto& [keyword, value] : more)
+        text.set(keyword, value);
+    ConnectionPlan plan;
+    plan.driver = QStringLiteral("ODBC");
+    plan.databaseName = text.text(readsBracesAsFreeTds(text, drivers) ? OdbcConnectionString::Quoting::FreeTds
+                                                                      : OdbcConnectionString::Quoting::Standard);
     plan.connectOptions = odbcTimeouts(setting);
     return plan;
 }
 
+// The start of a connection string that names its driver and server.
+OdbcConnectionString driverAndServer(const QString& driver, const QString& server)
+{
+    OdbcConnectionString text;
+    text.set(QStringLiteral("DRIVER"), driver);
+    text.set(QStringLiteral("SERVER"), server);
+    return text;
+}
+
 // PostgreSQL through psqlODBC where Qt's own driver is not built (Windows).
-ConnectionPlan planPostgresOdbc(const DbSetting& setting, const QStringList& installed)
+ConnectionPlan planPostgresOdbc(const DbSetting& setting, const DriverInventory& drivers)
 {
     requireServer(setting);
     const HostAndPort where = postgresHost(setting);
     QString driver;
+    const QStringList installed = drivers.odbcDrivers.value_or(QStringList());
     for (const QString& prefix : {QStringLiteral("PostgreSQL Unicode"), QStringLiteral("PostgreSQL ANSI")}) {
         for (const QString& name : installed)
             if (driver.isEmpty() && name.startsWith(prefix, Qt::CaseInsensitive))
@@ -149,47 +176,46 @@ ConnectionPlan planPostgresOdbc(const DbSetting& setting, const QStringList& ins
     }
     if (driver.isEmpty())
         throw Failure::of(FailureCode::DbDriverMissing, QStringLiteral("ODBC: PostgreSQL Unicode (psqlODBC)"));
-    QString text = QStringLiteral("DRIVER={%1};SERVER=%2;").arg(driver, odbcValue(where.host));
+    OdbcConnectionString text = driverAndServer(driver, where.host);
     if (where.port > 0)
-        text += QStringLiteral("PORT=%1;").arg(where.port);
-    return odbcPlan(setting, text);
+        text.set(QStringLiteral("PORT"), QString::number(where.port));
+    return odbcPlan(setting, text, drivers);
 }
 
+// A data source name, or a whole connection string of the office's own.
 ConnectionPlan planOdbc(const DbSetting& setting, const DriverInventory& drivers)
 {
     requireServer(setting);
     const QString server = setting.ServerName.trimmed();
     if (server.contains(QLatin1Char('=')))
-        requireOdbcDriver(namedOdbcDriver(server), drivers);
-    QString text = server.contains(QLatin1Char('=')) ? server : QStringLiteral("DSN=") + odbcValue(server);
-    if (!text.endsWith(QLatin1Char(';')))
-        text += QLatin1Char(';');
-    return odbcPlan(setting, text);
+        return odbcPlan(setting, OdbcConnectionString::parse(server), drivers);
+    OdbcConnectionString text;
+    text.set(QStringLiteral("DSN"), server);
+    return odbcPlan(setting, text, drivers);
 }
 
 // SQL Server names its server "host", "host,port", "host\instance", "tcp:host,port" or "(local)".
 // Microsoft's drivers take that text as it is; FreeTDS wants the port apart and no "(local)".
-ConnectionPlan planSqlServerMicrosoft(const DbSetting& setting, const QStringList& installed)
+ConnectionPlan planSqlServerMicrosoft(const DbSetting& setting, const DriverInventory& drivers)
 {
     requireServer(setting);
-    const QString driver = sqlServerOdbcDriver(installed);
+    const QString driver = sqlServerOdbcDriver(drivers.odbcDrivers.value_or(QStringList()));
     if (driver.isEmpty())
         throw Failure::of(
             FailureCode::DbDriverMissing,
             QStringLiteral("ODBC: ODBC Driver 18 for SQL Server, ODBC Driver 17 for SQL Server, SQL Server"));
-    QString more;
+    Attributes more;
     // The OLE DB providers these settings were written for did not encrypt unless asked; driver 18
     // refuses a server whose certificate it cannot trust unless told the same.
     if (driver.section(QLatin1Char(' '), 2, 2).toInt() >= 18)
-        more += QStringLiteral("Encrypt=no;");
+        more.append({QStringLiteral("Encrypt"), QStringLiteral("no")});
     // No user: the signed-in Windows user, as an office's domain accounts connect.
     if (setting.UserName.isEmpty())
-        more += QStringLiteral("Trusted_Connection=yes;");
-    return odbcPlan(
-        setting, QStringLiteral("DRIVER={%1};SERVER=%2;").arg(driver, odbcValue(setting.ServerName.trimmed())), more);
+        more.append({QStringLiteral("Trusted_Connection"), QStringLiteral("yes")});
+    return odbcPlan(setting, driverAndServer(driver, setting.ServerName.trimmed()), drivers, more);
 }
 
-ConnectionPlan planSqlServer(const DbSetting& setting)
+ConnectionPlan planSqlServerFreeTds(const DbSetting& setting, const DriverInventory& drivers)
 {
     requireServer(setting);
     QString server = setting.ServerName.trimmed();
@@ -203,25 +229,17 @@ ConnectionPlan planSqlServer(const DbSetting& setting)
     const QString host = server.section(QLatin1Char('\\'), 0, 0);
     if (host == QLatin1String(".") || host.compare(QLatin1String("(local)"), Qt::CaseInsensitive) == 0)
         server = QStringLiteral("localhost") + server.mid(host.size());
-    QString text = QStringLiteral("DRIVER={FreeTDS};SERVER=") + odbcValue(server) + QLatin1Char(';');
+    OdbcConnectionString text = driverAndServer(QStringLiteral("FreeTDS"), server);
     if (!port.isEmpty())
-        text += QStringLiteral("PORT=") + odbcValue(port) + QLatin1Char(';');
-    return odbcPlan(setting, text, QStringLiteral("TDS_Version=7.4;ClientCharset=UTF-8;"));
+        text.set(QStringLiteral("PORT"), port);
+    // TDS 7.4 is that of SQL Server 2012 and later; texts reach the program in UTF-8, whatever the
+    // server's code page, where FreeTDS would otherwise take the locale's.
+    return odbcPlan(setting, text, drivers,
+                    {{QStringLiteral("TDS_Version"), QStringLiteral("7.4")},
+                     {QStringLiteral("ClientCharset"), QStringLiteral("UTF-8")}});
 }
 
 }  // namespace
-
-QString odbcValue(const QString& value)
-{
-    const bool needsBraces = value.contains(QLatin1Char(';')) || value.contains(QLatin1Char('{')) ||
-                             value.contains(QLatin1Char('}')) || value.contains(QLatin1Char('=')) ||
-                             value != value.trimmed();
-    if (!needsBraces)
-        return value;
-    QString escaped = value;
-    escaped.replace(QLatin1Char('}'), QLatin1String("}}"));
-    return QLatin1Char('{') + escaped + QLatin1Char('}');
-}
 
 QString sqlServerOdbcDriver(const QStringList& installed)
 {
@@ -245,7 +263,15 @@ QString sqlServerOdbcDriver(const QStringList& installed)
 
 DriverInventory DriverInventory::ofThisMachine()
 {
-    return DriverInventory{QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")), installedOdbcDrivers()};
+    DriverInventory drivers;
+    drivers.qpsql = QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"));
+    drivers.microsoftSqlServer = kMicrosoftSqlServerDrivers;
+    if (const std::optional<OdbcInventory> odbc = odbcInventory()) {
+        drivers.odbcDrivers = odbc->drivers;
+        drivers.odbcDriverFiles = odbc->driverFiles;
+        drivers.odbcDataSources = odbc->dataSources;
+    }
+    return drivers;
 }
 
 bool dependsOnDrivers(const DbSetting& setting)
@@ -259,12 +285,12 @@ ConnectionPlan planConnection(const DbSetting& setting, const QString& programFo
     if (!dependsOnDrivers(setting))
         return planSqlite(setting, programFolder);
     if (provider.compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0)
-        return drivers.qpsql || !drivers.odbcDrivers ? planPostgres(setting)
-                                                     : planPostgresOdbc(setting, *drivers.odbcDrivers);
+        return drivers.qpsql ? planPostgres(setting) : planPostgresOdbc(setting, drivers);
     if (provider.compare(QLatin1String("ODBC"), Qt::CaseInsensitive) == 0)
         return planOdbc(setting, drivers);
     if (isSqlServerProvider(provider))
-        return drivers.odbcDrivers ? planSqlServerMicrosoft(setting, *drivers.odbcDrivers) : planSqlServer(setting);
+        return drivers.microsoftSqlServer ? planSqlServerMicrosoft(setting, drivers)
+                                          : planSqlServerFreeTds(setting, drivers);
     throw Failure::of(
         FailureCode::DbUnknownProvider,
         QStringLiteral("PROVIDER=\"%1\" (SQLite, PostgreSQL, ODBC, SQLOLEDB, SQLNCLI…, MSOLEDBSQL…)").arg(provider));

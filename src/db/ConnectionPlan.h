@@ -1,15 +1,17 @@
 // ConnectionPlan: how the settings of the PO_DB section become a Qt SQL connection. PROVIDER
 // picks the driver (SQLite, PostgreSQL, ODBC, or one of the SQL Server provider names found in
-// existing settings files, which go through ODBC); the other keys keep their meaning. Where the
-// system lists its ODBC drivers (Windows), SQL Server goes through the newest Microsoft driver
-// installed and PostgreSQL, when Qt's own driver is not built, through psqlODBC; elsewhere SQL
-// Server goes through FreeTDS. planConnection is pure, so every provider's result can be tested
-// without a server; it throws a Failure for an unknown provider, an empty server, a missing file
-// or a driver that is not installed.
+// existing settings files, which go through ODBC); the other keys keep their meaning. On Windows
+// SQL Server goes through the newest Microsoft driver installed, elsewhere through FreeTDS; where
+// Qt's PostgreSQL driver is not built, PostgreSQL goes through psqlODBC. An ODBC connection string
+// is built whole here, the user and the password in it, and reaches the driver as it is built.
+// planConnection is pure, so every provider's result can be tested without a server; it throws a
+// Failure for an unknown provider, an empty server, a missing file, a driver that is not
+// installed or one named by a path.
 #pragma once
 
 #include "settings/DbSetting.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -17,8 +19,8 @@
 namespace tolvar {
 
 struct ConnectionPlan {
-    QString driver;        // "QSQLITE", "QPSQL", "QODBC"
-    QString databaseName;  // file, database, or ODBC connection string
+    QString driver;        // "QSQLITE", "QPSQL", or "ODBC" (the program's own ODBC driver)
+    QString databaseName;  // file, database, or the whole ODBC connection string
     QString host;
     int port = -1;
     QString userName;
@@ -28,8 +30,11 @@ struct ConnectionPlan {
 
 // What the machine offers for the providers that have more than one way in.
 struct DriverInventory {
-    bool qpsql = true;                       // Qt's PostgreSQL driver is there
-    std::optional<QStringList> odbcDrivers;  // the installed ODBC drivers, where the system lists them
+    bool qpsql = true;                        // Qt's PostgreSQL driver is there
+    std::optional<QStringList> odbcDrivers;   // the drivers registered with the ODBC driver manager
+    QHash<QString, QString> odbcDriverFiles;  // each driver's library, by its name in lower case
+    QHash<QString, QString> odbcDataSources;  // each DSN's driver, by the DSN's name in lower case
+    bool microsoftSqlServer = false;          // SQL Server through Microsoft's drivers, not FreeTDS
     static DriverInventory ofThisMachine();
 };
 
@@ -42,8 +47,5 @@ bool dependsOnDrivers(const DbSetting& setting);
 // The SQL Server driver taken from those installed: the newest "ODBC Driver N for SQL Server",
 // else the "SQL Server" driver every Windows has; empty when there is none.
 QString sqlServerOdbcDriver(const QStringList& installed);
-
-// An ODBC attribute value, braced when it holds characters that would end it.
-QString odbcValue(const QString& value);
 
 }  // namespace tolvar

@@ -1,13 +1,13 @@
-// installedOdbcDrivers: the ODBC drivers the system's driver manager has installed, by name, where
-// the system can tell (Windows: its registry of drivers). Nothing on Linux, where unixODBC answers
-// for its drivers itself when a connection is made.
+// Which ODBC drivers serve SQL Server on this system: Microsoft's on Windows, where every PC has
+// at least its "SQL Server" driver; FreeTDS elsewhere.
 #pragma once
-
-#include <QStringList>
-#include <optional>
 
 namespace tolvar {
 
-std::optional<QStringList> installedOdbcDrivers();
+#ifdef _WIN32
+inline constexpr bool kMicrosoftSqlServerDrivers = true;
+#else
+inline constexpr bool kMicrosoftSqlServerDrivers = false;
+#endif
 
 }  // namespace tolvar

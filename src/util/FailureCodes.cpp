@@ -27,6 +27,7 @@ constexpr Entry kTable[] = {
     {FailureCode::DbStatementFailed, u"SQL 文を実行できません。"},
     {FailureCode::DbNotOpen, u"データベース接続が開いていません。"},
     {FailureCode::DbReadFailed, u"データを読み取れません。"},
+    {FailureCode::DbDriverPath, u"ODBC ドライバはファイルのパスではなく、登録された名前で指定してください。"},
     {FailureCode::FileMissing, u"ファイルが見つかりません。"},
     {FailureCode::FileOpenInOtherProgram, u"ファイルは別のプログラムで開かれています。"},
     {FailureCode::FileWriteFailed, u"ファイルに書き込めません。"},

@@ -27,6 +27,8 @@ enum class FailureCode : qint32 {
     DbStatementFailed = -2007,
     DbNotOpen = -2008,
     DbReadFailed = -2009,
+    // A connection string that names its ODBC driver by a file path instead of a registered name.
+    DbDriverPath = -2010,
 
     // Files.
     FileMissing = -3001,

@@ -63,14 +63,60 @@ TEST(connection_plan, postgres_splits_host_and_port_and_passes_the_timeout)
     EXPECT_EQ(failureNumber(setting("PostgreSQL", "host:port")), toNumber(FailureCode::DbOpenFailed));
 }
 
-TEST(connection_plan, odbc_takes_a_dsn_or_a_whole_connection_string)
+TEST(connection_plan, odbc_builds_the_whole_string_with_the_login_braced_where_it_must_be)
 {
-    EXPECT_EQ(planConnection(setting("ODBC", "PoDsn", "po"), QString()).databaseName,
-              QStringLiteral("DSN=PoDsn;DATABASE=po;"));
-    EXPECT_EQ(planConnection(setting("ODBC", "DRIVER={PostgreSQL Unicode};SERVER=h"), QString()).databaseName,
-              QStringLiteral("DRIVER={PostgreSQL Unicode};SERVER=h;"));
+    struct Row {
+        const char* server;
+        const char* db;
+        const char* user;
+        const char* password;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"PoDsn", "po", "sa", "pw", "DSN=PoDsn;DATABASE=po;UID=sa;PWD=pw;"},
+        {"PoDsn", "", "", "", "DSN=PoDsn;"},
+        {"PO.dsn", "", "", "", "DSN=PO.dsn;"},
+        // The office's own string keeps its words; the settings' login takes the place of its own.
+        {"DRIVER={PostgreSQL Unicode};SERVER=h;UID=old;PWD={o;ld}", "", "sa", "",
+         "DRIVER={PostgreSQL Unicode};SERVER=h;UID=sa;PWD=;"},
+        {"Driver={FreeTDS}; Server = h ;Port=1433", "", "", "", "Driver={FreeTDS};Server = h;Port=1433;"},
+        // A password that would end the attribute or start another reaches the driver as one value.
+        {"PoDsn", "", "tolvar", "secret;SERVER=127.0.0.1;PORT=14330",
+         "DSN=PoDsn;UID=tolvar;PWD={secret;SERVER=127.0.0.1;PORT=14330};"},
+        {"PoDsn", "", "a}b", "{x}", "DSN=PoDsn;UID={a}}b};PWD={{x}}};"},
+        {"PoDsn", "", "", " lead", "DSN=PoDsn;PWD={ lead};"},
+    };
+    for (const Row& r : rows) {
+        DbSetting s = setting("ODBC", r.server, r.db);
+        s.UserName = QString::fromUtf8(r.user);
+        s.Password = QString::fromUtf8(r.password);
+        const ConnectionPlan plan = planConnection(s, QString());
+        EXPECT_EQ(plan.driver, QStringLiteral("ODBC"));
+        EXPECT_EQ(plan.databaseName, QString::fromUtf8(r.expected)) << r.server << " " << r.password;
+        EXPECT_TRUE(plan.userName.isEmpty() && plan.password.isEmpty());
+    }
     EXPECT_EQ(planConnection(setting("ODBC", "PoDsn"), QString()).connectOptions,
               QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=20;SQL_ATTR_CONNECTION_TIMEOUT=20"));
+    // A DSN or a driver name that the driver manager says is FreeTDS's library gets FreeTDS's braces.
+    DriverInventory freeTds;
+    freeTds.odbcDriverFiles.insert(QStringLiteral("sql server"), QStringLiteral("/usr/lib/odbc/libtdsodbc.so"));
+    freeTds.odbcDataSources.insert(QStringLiteral("podsn"), QStringLiteral("SQL Server"));
+    DbSetting s = setting("ODBC", "PoDsn");
+    s.Password = QStringLiteral("{x}");
+    EXPECT_EQ(planConnection(s, QString(), freeTds).databaseName, QStringLiteral("DSN=PoDsn;UID=sa;PWD={{x}};"));
+    s.ServerName = QStringLiteral("DRIVER={SQL Server};SERVER=h");
+    EXPECT_EQ(planConnection(s, QString(), freeTds).databaseName,
+              QStringLiteral("DRIVER={SQL Server};SERVER=h;UID=sa;PWD={{x}};"));
+    // A string the driver manager would misread is refused before it reaches it.
+    EXPECT_EQ(failureNumber(setting("ODBC", "DRIVER={FreeTDS;SERVER=h")), toNumber(FailureCode::DbOpenFailed));
+}
+
+TEST(connection_plan, a_driver_named_by_a_path_is_refused_before_anything_is_loaded)
+{
+    for (const char* server :
+         {"DRIVER=/home/member/evil.so;SERVER=x", "Driver={C:\\Users\\x\\evil.dll};Server=x", "DRIVER=./evil.so"}) {
+        EXPECT_EQ(failureNumber(setting("ODBC", server)), toNumber(FailureCode::DbDriverPath)) << server;
+    }
 }
 
 TEST(connection_plan, sql_server_provider_names_use_freetds_through_odbc)
@@ -78,16 +124,22 @@ TEST(connection_plan, sql_server_provider_names_use_freetds_through_odbc)
     const char* names[] = {"SQLOLEDB", "sqloledb.1", "SQLNCLI11", "SQLNCLI10.1", "MSOLEDBSQL", "MSOLEDBSQL19"};
     for (const char* name : names) {
         const ConnectionPlan plan = planConnection(setting(name, "SRV01,1433", "PODB"), QString());
-        EXPECT_EQ(plan.driver, QStringLiteral("QODBC")) << name;
+        EXPECT_EQ(plan.driver, QStringLiteral("ODBC")) << name;
         EXPECT_EQ(plan.databaseName,
-                  QStringLiteral(
-                      "DRIVER={FreeTDS};SERVER=SRV01;PORT=1433;DATABASE=PODB;TDS_Version=7.4;ClientCharset=UTF-8;"))
+                  QStringLiteral("DRIVER={FreeTDS};SERVER=SRV01;PORT=1433;DATABASE=PODB;UID=sa;PWD=pw;"
+                                 "TDS_Version=7.4;ClientCharset=UTF-8;"))
             << name;
     }
+    // FreeTDS ends a braced value at the first "};" and keeps "}}" as two braces: a '}' goes single,
+    // and a value it cannot be given is refused rather than sent as another.
+    DbSetting braces = setting("SQLOLEDB", "SRV01", "PODB");
+    braces.Password = QStringLiteral("po;{pass}=1");
+    EXPECT_TRUE(planConnection(braces, QString()).databaseName.contains(QStringLiteral(";PWD={po;{pass}=1};")));
+    braces.Password = QStringLiteral("a};b");
+    EXPECT_EQ(failureNumber(braces), toNumber(FailureCode::DbOpenFailed));
     EXPECT_EQ(planConnection(setting("SQLOLEDB", "(local)\\SQLEXPRESS", "a;b"), QString()).databaseName,
-              QStringLiteral(
-                  "DRIVER={FreeTDS};SERVER=localhost\\SQLEXPRESS;DATABASE={a;b};TDS_Version=7.4;ClientCharset=UTF-8;"));
-    EXPECT_EQ(odbcValue(QStringLiteral("x}y")), QStringLiteral("{x}}y}"));
+              QStringLiteral("DRIVER={FreeTDS};SERVER=localhost\\SQLEXPRESS;DATABASE={a;b};UID=sa;PWD=pw;"
+                             "TDS_Version=7.4;ClientCharset=UTF-8;"));
 }
 
 TEST(connection_plan, unknown_provider_and_empty_server_are_failures_with_their_numbers)
@@ -105,6 +157,7 @@ DriverInventory windowsWith(std::initializer_list<const char*> names)
 {
     DriverInventory drivers;
     drivers.qpsql = false;
+    drivers.microsoftSqlServer = true;
     drivers.odbcDrivers = QStringList();
     for (const char* n : names)
         drivers.odbcDrivers->append(QString::fromUtf8(n));
@@ -144,15 +197,14 @@ TEST(connection_plan, sql_server_on_windows_takes_the_newest_microsoft_driver_in
 
     const ConnectionPlan plan = planConnection(setting("SQLOLEDB", "PO-SV\\SQLEXPRESS,1433", "PODB"), QString(),
                                                windowsWith({"SQL Server", "ODBC Driver 18 for SQL Server"}));
-    EXPECT_EQ(plan.driver, QStringLiteral("QODBC"));
+    EXPECT_EQ(plan.driver, QStringLiteral("ODBC"));
     EXPECT_EQ(plan.databaseName, QStringLiteral("DRIVER={ODBC Driver 18 for SQL Server};SERVER=PO-SV\\SQLEXPRESS,1433;"
-                                                "DATABASE=PODB;Encrypt=no;"));
-    EXPECT_EQ(plan.userName, QStringLiteral("sa"));
+                                                "DATABASE=PODB;UID=sa;PWD=pw;Encrypt=no;"));
 
     DbSetting windowsUser = setting("MSOLEDBSQL19", "(local)", "PODB");
     windowsUser.UserName.clear();
     EXPECT_EQ(planConnection(windowsUser, QString(), windowsWith({"SQL Server"})).databaseName,
-              QStringLiteral("DRIVER={SQL Server};SERVER=(local);DATABASE=PODB;Trusted_Connection=yes;"));
+              QStringLiteral("DRIVER={SQL Server};SERVER=(local);DATABASE=PODB;PWD=pw;Trusted_Connection=yes;"));
 }
 
 TEST(connection_plan, a_missing_driver_is_a_failure_that_names_it)
@@ -179,9 +231,9 @@ TEST(connection_plan, postgres_without_qt_s_driver_goes_through_psqlodbc)
 {
     const ConnectionPlan plan = planConnection(setting("PostgreSQL", "db.local:5433", "po", 15), QString(),
                                                windowsWith({"PostgreSQL ANSI(x64)", "PostgreSQL Unicode(x64)"}));
-    EXPECT_EQ(plan.driver, QStringLiteral("QODBC"));
+    EXPECT_EQ(plan.driver, QStringLiteral("ODBC"));
     EXPECT_EQ(plan.databaseName,
-              QStringLiteral("DRIVER={PostgreSQL Unicode(x64)};SERVER=db.local;PORT=5433;DATABASE=po;"));
+              QStringLiteral("DRIVER={PostgreSQL Unicode(x64)};SERVER=db.local;PORT=5433;DATABASE=po;UID=sa;PWD=pw;"));
     EXPECT_EQ(plan.connectOptions, QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=15"));
     // Where Qt's driver is built, it is used, whatever ODBC offers.
     DriverInventory withQpsql = windowsWith({"PostgreSQL Unicode(x64)"});
