@@ -3,6 +3,7 @@
 #include "db/Recordset.h"
 #include "db/dbOpen.h"
 #include "platform/Console.h"
+#include "pofile/CellForms.h"
 #include "pofile/PoBatch.h"
 #include "pofile/PoWorkbook.h"
 #include "pofile/TemplateCheck.h"
@@ -219,11 +220,9 @@ std::vector<Selected> select(Options& o)
     rs.Open(statement.text, statement.values, *gCnPo, adOpenForwardOnly);
     std::vector<Selected> rows;
     for (; !rs.Eof(); rs.MoveNext()) {
-        auto text = [&](int i) {
-            const QVariant v = rs.Fields(i);
-            return v.typeId() == QMetaType::QDate ? v.toDate().toString(kDateFormat) : v.toString();
-        };
-        rows.push_back({text(1), text(0), text(2), text(3), text(4)});
+        auto text = [&](int i) { return rs.Fields(i).toString(); };
+        // The issue date as yyyy/MM/dd, whether the column holds a date, a date and time, or text.
+        rows.push_back({text(1), text(0), dateText(rs.Fields(2)), text(3), text(4)});
     }
     rs.Close();
     return rows;

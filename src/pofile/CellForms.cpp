@@ -147,6 +147,9 @@ QString textForm(const QVariant& value)
 
 double numberReading(const QVariant& value)
 {
+    // A flag kept as a boolean (SQL Server's bit) counts as the automation's True, -1, and False, 0.
+    if (value.typeId() == QMetaType::Bool && !value.isNull())
+        return value.toBool() ? -1 : 0;
     const QString text = QStringLiteral("0") + textForm(value);
     std::string number;
     bool point = false, exponent = false;

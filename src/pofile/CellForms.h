@@ -13,7 +13,8 @@ namespace tolvar {
 // The value's text: numbers in plain decimal notation ("." as the point, no grouping, at most 15
 // significant digits, no trailing zeros), dates as YYYY/MM/DD, NULL as the empty text.
 QString textForm(const QVariant& value);
-// The number at the start of "0" + the value's text; blanks, tabs and line feeds are skipped.
+// The number at the start of "0" + the value's text; blanks, tabs and line feeds are skipped. A
+// boolean is -1 for true and 0 for false, as the automation reads one.
 double numberReading(const QVariant& value);
 // A plain decimal text of a double, as textForm writes numbers.
 QString plainDecimal(double value);
