@@ -3,6 +3,7 @@
 #include "db/Recordset.h"
 #include "db/dbOpen.h"
 #include "output/frmOutSetting.h"
+#include "search/OdbcRows.h"
 #include "search/PoResultModel.h"
 #include "search/PostgresRows.h"
 #include "search/SearchStatement.h"
@@ -317,12 +318,14 @@ void frmMain::SearchPo()
 
     conditions.kbnText = find_po_kbn->currentText();
     const SearchStatement statement = buildSearchStatement(conditions);
-    // A statement the database rejects or a lost connection rises to the last resort. SQLite's
-    // and PostgreSQL's results are read straight from the database's own library, any other
-    // through the driver.
+    // A statement the database rejects or a lost connection rises to the last resort. SQLite's,
+    // PostgreSQL's and ODBC's results are read straight from the database's own library, any
+    // other through the driver.
     std::optional<PoResultRows> rows = readSqliteRows(gCnPo->database(), statement.text, statement.values);
     if (!rows)
         rows = readPostgresRows(gCnPo->database(), statement.text, statement.values);
+    if (!rows)
+        rows = readOdbcRows(gCnPo->database(), statement.text, statement.values);
     if (!rows) {
         if (!recordset_)
             recordset_ = std::make_unique<Recordset>();
