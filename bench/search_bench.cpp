@@ -3,7 +3,8 @@
 // same statement read to the end by its command-line client, the two alternated. Prints rows,
 // memory, the medians of both and their ratio.
 //
-//   search_bench [--pg HOST:PORT DB USER PASSWORD]   (PostgreSQL: the same data loaded there)
+//   search_bench [--pg HOST:PORT DB USER PASSWORD]    (PostgreSQL: the same data loaded there)
+//   search_bench [--tds HOST,PORT DB USER PASSWORD]   (SQL Server through FreeTDS, its client tsql)
 
 #include "db/dbOpen.h"
 #include "platform/KeepFreedMemory.h"
@@ -72,23 +73,45 @@ long peakRssKb()
     return usage.ru_maxrss;
 }
 
-// The database's own time: its command-line client reads the whole result to /dev/null.
-double clientSeconds(const QString& program, const QStringList& arguments, const QString& sql)
+enum class Database { SQLite, PostgreSQL, SqlServer };
+
+const char* databaseName(Database d)
+{
+    return d == Database::SQLite ? "SQLite" : d == Database::PostgreSQL ? "PostgreSQL" : "SqlServer";
+}
+
+// The database's own time: its command-line client reads the whole result to /dev/null, the
+// statement given as the last argument or, with `input`, on its standard input.
+double clientSeconds(const QString& program, const QStringList& arguments, const QString& sql, bool input = false)
 {
     QProcess client;
     client.setStandardOutputFile(QProcess::nullDevice());
     QElapsedTimer timer;
     timer.start();
-    client.start(program, arguments + QStringList{sql});
+    client.start(program, input ? arguments : arguments + QStringList{sql});
+    if (input) {
+        client.write(sql.toUtf8() + "\ngo\n");
+        client.closeWriteChannel();
+    }
     client.waitForFinished(-1);
     return timer.nsecsElapsed() / 1e9;
 }
 
 // The database's own client for the statement with its values written in.
-double clientOnce(const Case& c, bool postgres)
+double clientOnce(const Case& c, Database database)
 {
     const QString sql = statementFor(c).rendered();
-    if (postgres) {
+    if (database == Database::SqlServer) {
+        // FreeTDS's own client, on its library alone, every message and count left out.
+        const QString host = gPoDbSetting.ServerName.section(QLatin1Char(','), 0, 0);
+        const QString port = gPoDbSetting.ServerName.section(QLatin1Char(','), 1);
+        return clientSeconds(QStringLiteral("tsql"),
+                             {QStringLiteral("-H"), host, QStringLiteral("-p"), port, QStringLiteral("-U"),
+                              gPoDbSetting.UserName, QStringLiteral("-P"), gPoDbSetting.Password, QStringLiteral("-D"),
+                              gPoDbSetting.DbName, QStringLiteral("-o"), QStringLiteral("q")},
+                             sql, true);
+    }
+    if (database == Database::PostgreSQL) {
         const QString host = gPoDbSetting.ServerName.section(QLatin1Char(':'), 0, 0);
         const QString port = gPoDbSetting.ServerName.section(QLatin1Char(':'), 1);
         qputenv("PGPASSWORD", gPoDbSetting.Password.toUtf8());
@@ -105,13 +128,13 @@ double clientOnce(const Case& c, bool postgres)
 // Each iteration is one search and one run of the client on the same statement, one after the
 // other, so that both meet the same caches; one untimed run of each first. The benchmark's time is
 // the search's; the counters give both medians and their ratio.
-void BM_search(benchmark::State& state, const Case& c, bool postgres)
+void BM_search(benchmark::State& state, const Case& c, Database database)
 {
     const TodayForTesting fixed(kToday);
     frmMain w;
     setUp(w, c);
     w.SearchPo();
-    clientOnce(c, postgres);
+    clientOnce(c, database);
     std::vector<double> ours, theirs;
     for (auto _ : state) {
         QElapsedTimer t;
@@ -121,7 +144,7 @@ void BM_search(benchmark::State& state, const Case& c, bool postgres)
         const double seconds = static_cast<double>(t.nsecsElapsed()) / 1e9;
         state.SetIterationTime(seconds);
         ours.push_back(seconds * 1000);
-        theirs.push_back(clientOnce(c, postgres) * 1000);
+        theirs.push_back(clientOnce(c, database) * 1000);
     }
     state.counters["rows"] = w.resultTable().rowCount();
     state.counters["peak_rss_MiB"] = peakRssKb() / 1024.0;
@@ -140,14 +163,15 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     StderrMessageSink sink;
     ScopedMessageSink messages(sink);
-    bool postgres = false;
+    Database database = Database::SQLite;
     gPoDbSetting.Provider = QStringLiteral("SQLite");
     gPoDbSetting.ServerName = QStringLiteral(TOLVAR_BENCH_DB);
     gPoDbSetting.ConnectTimeout = 20;
     for (int i = 1; i + 4 < argc; ++i) {
-        if (QByteArray(argv[i]) == "--pg") {
-            postgres = true;
-            gPoDbSetting.Provider = QStringLiteral("PostgreSQL");
+        const QByteArray option(argv[i]);
+        if (option == "--pg" || option == "--tds") {
+            database = option == "--pg" ? Database::PostgreSQL : Database::SqlServer;
+            gPoDbSetting.Provider = option == "--pg" ? QStringLiteral("PostgreSQL") : QStringLiteral("SQLOLEDB");
             gPoDbSetting.ServerName = QString::fromLocal8Bit(argv[i + 1]);
             gPoDbSetting.DbName = QString::fromLocal8Bit(argv[i + 2]);
             gPoDbSetting.UserName = QString::fromLocal8Bit(argv[i + 3]);
@@ -155,8 +179,8 @@ int main(int argc, char** argv)
         }
     }
     for (const Case& c : kCases)
-        benchmark::RegisterBenchmark((std::string(postgres ? "PostgreSQL/" : "SQLite/") + c.name).c_str(),
-                                     [&c, postgres](benchmark::State& s) { BM_search(s, c, postgres); })
+        benchmark::RegisterBenchmark((std::string(databaseName(database)) + "/" + c.name).c_str(),
+                                     [&c, database](benchmark::State& s) { BM_search(s, c, database); })
             ->Unit(benchmark::kMillisecond)
             ->UseManualTime()
             ->Iterations(c.days == 0 ? 7 : 9);

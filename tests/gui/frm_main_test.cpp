@@ -206,7 +206,7 @@ protected:
     void SetUp() override
     {
         if (!test::useBackend(GetParam(), scratch))
-            GTEST_SKIP() << test::postgresSkipReason().toStdString();
+            GTEST_SKIP() << test::skipReason(GetParam()).toStdString();
         today.emplace(QDate(2024, 3, 1));
         window = std::make_unique<frmMain>();
         ui.emplace(*window);
@@ -238,8 +238,13 @@ protected:
 
 TEST_P(SearchTest, searches_return_rows_in_descending_po_number)
 {
-    EXPECT_EQ(search(), (QStringList{QStringLiteral("P0004"), QStringLiteral("P0003"), QStringLiteral("P0002"),
-                                     QStringLiteral("P0001"), QStringLiteral("P'0006"), QStringLiteral("P%07")}));
+    // As the database compares the numbers: SQL Server's collation puts '%' after the apostrophe,
+    // where a comparison of the bytes puts it before.
+    const bool collation = GetParam() == test::Backend::SqlServer;
+    EXPECT_EQ(search(),
+              (QStringList{QStringLiteral("P0004"), QStringLiteral("P0003"), QStringLiteral("P0002"),
+                           QStringLiteral("P0001"), collation ? QStringLiteral("P%07") : QStringLiteral("P'0006"),
+                           collation ? QStringLiteral("P'0006") : QStringLiteral("P%07")}));
     type(ui->find_tanto_cd, QStringLiteral("12"));
     EXPECT_EQ(search(), (QStringList{QStringLiteral("P0003"), QStringLiteral("P0002"), QStringLiteral("P0001"),
                                      QStringLiteral("P'0006")}));
@@ -324,7 +329,8 @@ TEST_P(SearchTest, a_failed_db_open_keeps_the_grid_and_the_window)
     EXPECT_TRUE(ui->Command1->isEnabled());
 }
 
-INSTANTIATE_TEST_SUITE_P(backends, SearchTest, ::testing::Values(test::Backend::SQLite, test::Backend::PostgreSQL),
+INSTANTIATE_TEST_SUITE_P(backends, SearchTest,
+                         ::testing::Values(test::Backend::SQLite, test::Backend::PostgreSQL, test::Backend::SqlServer),
                          [](const auto& info) { return std::string(test::backendName(info.param)); });
 
 TEST(search_failure, a_statement_the_database_rejects_reaches_the_last_resort)

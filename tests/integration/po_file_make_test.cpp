@@ -1,5 +1,7 @@
-// po_file_make end to end: real databases (SQLite and the PostgreSQL test server), the real
-// template, and every written cell read back by xlrd. Failures leave an older file untouched.
+// po_file_make end to end: real databases (SQLite, the PostgreSQL and the T-SQL test servers), the
+// real template, and every written cell read back by xlrd. Failures leave an older file untouched.
+#include "db/ConnectionPlan.h"
+#include "db/OdbcDriver.h"
 #include "db/dbOpen.h"
 #include "integration/DbBackends.h"
 #include "pofile/PoWorkbook.h"
@@ -79,7 +81,7 @@ protected:
     void SetUp() override
     {
         if (!test::useBackend(GetParam(), scratch))
-            GTEST_SKIP() << test::postgresSkipReason().toStdString();
+            GTEST_SKIP() << test::skipReason(GetParam()).toStdString();
         {
             QSqlDatabase db = writable(gPoDbSetting);
             const QVariant n = QVariant(QMetaType::fromType<QString>());
@@ -108,6 +110,15 @@ protected:
         if (s.Provider == QLatin1String("SQLite")) {
             db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("po-file-writer"));
             db.setDatabaseName(s.ServerName);
+        } else if (s.Provider == QLatin1String("SQLOLEDB")) {
+            // The test login may only read: the server's administrator writes.
+            const QJsonObject server = test::tdsServer().value_or(QJsonObject());
+            DbSetting admin = s;
+            admin.UserName = server[QStringLiteral("adminUser")].toString();
+            admin.Password = server[QStringLiteral("adminPassword")].toString();
+            const ConnectionPlan plan = planConnection(admin, QString(), DriverInventory::ofThisMachine());
+            db = QSqlDatabase::addDatabase(makeOdbcDriver().release(), QStringLiteral("po-file-writer"));
+            db.setDatabaseName(plan.databaseName);
         } else if (s.Provider == QLatin1String("PostgreSQL")) {
             db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("po-file-writer"));
             db.setHostName(s.ServerName.section(QLatin1Char(':'), 0, 0));
@@ -373,7 +384,8 @@ TEST_P(PoFileMakeTest, a_folder_without_separator_still_gets_the_file_inside)
     EXPECT_EQ(poFilePath(QStringLiteral("/srv/po/"), QStringLiteral("123")), QStringLiteral("/srv/po/123.xls"));
 }
 
-INSTANTIATE_TEST_SUITE_P(backends, PoFileMakeTest, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
+INSTANTIATE_TEST_SUITE_P(backends, PoFileMakeTest,
+                         ::testing::Values(Backend::SQLite, Backend::PostgreSQL, Backend::SqlServer),
                          [](const auto& info) { return std::string(test::backendName(info.param)); });
 
 TEST(po_file_make_schema, a_column_missing_from_the_lines_table_fails_and_keeps_the_older_file)

@@ -21,7 +21,7 @@ protected:
     void SetUp() override
     {
         if (!test::useBackend(GetParam(), scratch))
-            GTEST_SKIP() << test::postgresSkipReason().toStdString();
+            GTEST_SKIP() << test::skipReason(GetParam()).toStdString();
         ASSERT_EQ(dbOpen(), 0) << (recorder.messages.empty() ? "" : recorder.messages[0].text.toStdString());
     }
     void TearDown() override
@@ -110,5 +110,5 @@ TEST_P(RecordsetTest, opening_on_a_closed_connection_fails)
 }
 
 INSTANTIATE_TEST_SUITE_P(backends, RecordsetTest,
-                         ::testing::Values(Backend::SQLite, Backend::PostgreSQL, Backend::ODBC),
+                         ::testing::Values(Backend::SQLite, Backend::PostgreSQL, Backend::ODBC, Backend::SqlServer),
                          [](const auto& info) { return std::string(test::backendName(info.param)); });
