@@ -17,20 +17,26 @@ jobs=$(nproc)
 # What the program needs to build and run (LibreOffice is optional: it prints the PDFs).
 program_packages=(
   cmake g++ ninja-build pkg-config python3 file
-  qt6-base-dev qt6-base-dev-tools libsqlite3-dev libpq-dev libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc libgl-dev
-  unixodbc xdg-utils fonts-ipafont-gothic
+  qt6-base-dev qt6-base-dev-tools libsqlite3-dev libpq-dev libqt6sql6-sqlite libqt6sql6-psql libgl-dev
+  unixodbc unixodbc-dev xdg-utils fonts-ipafont-gothic
+)
+# The T-SQL test server, built from its sources (third_party/babelfish), FreeTDS's ODBC driver and
+# its client, and the Python ODBC module that loads the server.
+tds_packages=(
+  tdsodbc freetds-bin python3-pyodbc default-jre-headless
+  bison flex zlib1g-dev libicu-dev libxml2-dev libssl-dev uuid-dev libossp-uuid-dev libantlr4-runtime-dev
 )
 # What the tests add: the test framework, the database servers and drivers, the independent
 # readers of workbooks and PDFs, the other programs that write templates, the fuzzer, and the
 # virtual display with a window manager for the tests that need a real X server.
 test_packages=(
-  googletest libgtest-dev sqlite3 postgresql odbc-postgresql tdsodbc
+  googletest libgtest-dev sqlite3 postgresql odbc-postgresql "${tds_packages[@]}"
   python3-xlrd python3-xlwt python3-olefile python3-uno gnumeric libreoffice-calc-nogui fonts-wqy-zenhei poppler-utils
   libspreadsheet-parseexcel-perl libspreadsheet-writeexcel-perl ruby-spreadsheet libapache-poi-java libjexcelapi-java default-jre-headless
   clang libclang-rt-14-dev clang-format
   xvfb xauth x11-utils xdotool openbox
 )
-bench_packages=(libbenchmark-dev sqlite3 postgresql)
+bench_packages=(libbenchmark-dev sqlite3 postgresql "${tds_packages[@]}")
 # The Windows build: MinGW-w64 in the posix thread model (Qt's threads need it), Tcl to make SQLite's
 # single source file, NSIS for the installer; Wine runs the Windows build in the tests.
 windows_packages=(
@@ -88,6 +94,8 @@ test)
   stage "install"
   install_missing "${program_packages[@]}" "${test_packages[@]}" "${windows_packages[@]}" "${windows_test_packages[@]}" \
     "${deb_packages[@]}" "${deb_test_packages[@]}"
+  stage "T-SQL test server (Babelfish from the cache, or built first)"
+  tests/tds/build-babelfish.sh >/dev/null
   stage "build"
   build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVAR_WERROR=ON -DTOLVAR_BUILD_TESTS=ON
   stage "format"
@@ -128,8 +136,10 @@ bench)
   build build-release -DCMAKE_BUILD_TYPE=Release -DTOLVAR_BUILD_BENCHMARKS=ON
   cmake --build build-release --target benchmarks -j "$jobs"
   for b in build-release/bench/*_bench; do "$b"; done
-  # The search again on PostgreSQL: a private server with the same PO headers.
+  # The search again on PostgreSQL and on the T-SQL server: private servers with the same PO headers.
   bench/pg-search-bench.sh build-release
+  tests/tds/build-babelfish.sh >/dev/null
+  bench/tds-search-bench.sh build-release
   ;;
 *)
   echo "usage: $0 run [STAFF_CODE] | test | bench | deb | windows"; exit 2 ;;

@@ -65,8 +65,9 @@ printf 'tolvar (%s) stable; urgency=medium\n\n  * Release %s.\n\n -- Tolvar deve
 install -m 0644 "$here/lintian-overrides" "$share/lintian/overrides/tolvar"
 chmod 0644 "$share/man/man1/"*.gz "$share/doc/tolvar/changelog.gz"
 
-# Dependencies: the libraries the programs link, as dpkg-shlibdeps finds them, then the plugins
-# Qt loads at run time, which no link shows.
+# Dependencies: the libraries the programs link, as dpkg-shlibdeps finds them, then what they load
+# at run time, which no link shows: Qt's PostgreSQL plugin, the ODBC driver manager (loaded when an
+# ODBC or SQL Server connection is made) and FreeTDS's driver for SQL Server.
 mkdir -p "$stage/shlibs/debian"
 printf 'Source: tolvar\n\nPackage: tolvar\nArchitecture: any\n' >"$stage/shlibs/debian/control"
 shlibs=$(cd "$stage/shlibs" && dpkg-shlibdeps -O "$root/opt/tolvar/tolvar" "$root/opt/tolvar/tolvar-po" \
@@ -79,7 +80,7 @@ Architecture: $arch
 Maintainer: Tolvar developers <tolvar@example.org>
 Installed-Size: $installed_size
 Depends: $shlibs, adduser
-Recommends: libqt6sql6-psql, libqt6sql6-odbc, libreoffice-calc-nogui | libreoffice-calc, xdg-utils, fonts-ipafont-gothic | fonts-japanese-gothic
+Recommends: libqt6sql6-psql, libodbc2, tdsodbc, libreoffice-calc-nogui | libreoffice-calc, xdg-utils, fonts-ipafont-gothic | fonts-japanese-gothic
 Section: misc
 Priority: optional
 Description: purchase-order workbooks from the office's own template

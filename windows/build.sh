@@ -47,7 +47,7 @@ for dll in "$gcc_runtime/libstdc++-6.dll" "$gcc_runtime/libgcc_s_seh-1.dll" \
            "$qt/bin/Qt6Core.dll" "$qt/bin/Qt6Gui.dll" "$qt/bin/Qt6Widgets.dll" "$qt/bin/Qt6Sql.dll"; do
   cp -u "$dll" "$app/"
 done
-for plugin in platforms/qwindows.dll styles/qwindowsvistastyle.dll sqldrivers/qsqlite.dll sqldrivers/qsqlodbc.dll; do
+for plugin in platforms/qwindows.dll styles/qwindowsvistastyle.dll sqldrivers/qsqlite.dll; do
   mkdir -p "$app/$(dirname "$plugin")"
   cp -u "$qt/plugins/$plugin" "$app/$plugin"
 done

@@ -20,6 +20,9 @@ import tempfile
 import time
 import traceback
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "tests", "display"))
+from real_display_test import expected_rows  # noqa: E402  the start-up search's rows, from a SQLite file
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOP = os.path.dirname(HERE)
 PY = "/usr/bin/python3"  # Debian's, with xlrd
@@ -341,19 +344,27 @@ class Run:
         rc, out, err = wine.run(os.path.join(folder, "tolvar-po.exe"), po)
         assert rc == 1 and "イニファイル" in err, f"no settings file: {rc} {err}"
 
+    def odbc_drivers(self, wine):
+        """The drivers as their installers register them on Windows: psqlODBC, and FreeTDS under the
+        names of Microsoft's SQL Server drivers, which the Windows build looks for. Wine hands the
+        calls to the host's unixODBC, which finds them in a private list (psqlODBC without its log
+        files)."""
+        odbc = os.path.join(self.work, "odbc")
+        os.makedirs(odbc, exist_ok=True)
+        lib = "/usr/lib/x86_64-linux-gnu/odbc"
+        with open(os.path.join(odbc, "odbcinst.ini"), "w") as f:
+            f.write(f"[PostgreSQL Unicode]\nDriver={lib}/psqlodbcw.so\nCommLog=0\nDebug=0\n\n")
+            for name in ("ODBC Driver 18 for SQL Server", "SQL Server"):
+                f.write(f"[{name}]\nDriver={lib}/libtdsodbc.so\n\n")
+        wine.env["ODBCSYSINI"] = odbc
+        for name in ("PostgreSQL Unicode", "ODBC Driver 18 for SQL Server", "SQL Server"):
+            assert wine.reg("add", r"HKLM\Software\ODBC\ODBCINST.INI\ODBC Drivers", "/v", name, "/d", "Installed",
+                            "/f") == 0
+
     def odbc_postgres(self, wine, pg):
         host_port, dbname, user, password = open(os.path.join(pg, "connection")).read().split()
         host, port = host_port.split(":")
-        # The driver as psqlODBC's installer registers it on Windows; Wine hands the calls to the
-        # host's unixODBC, which finds it in a private list (without its log files).
-        odbc = os.path.join(self.work, "odbc")
-        os.makedirs(odbc, exist_ok=True)
-        driver = "/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so"
-        with open(os.path.join(odbc, "odbcinst.ini"), "w") as f:
-            f.write(f"[PostgreSQL Unicode]\nDriver={driver}\nCommLog=0\nDebug=0\n")
-        wine.env["ODBCSYSINI"] = odbc
-        assert wine.reg("add", r"HKLM\Software\ODBC\ODBCINST.INI\ODBC Drivers", "/v", "PostgreSQL Unicode", "/d",
-                        "Installed", "/f") == 0
+        self.odbc_drivers(wine)
         folder = self.program_folder("app-odbc")
         out_dir = os.path.join(self.work, "out-odbc")
         ref_dir = os.path.join(self.work, "out-odbc-linux")
@@ -382,6 +393,70 @@ class Run:
             assert rc == 0 and os.path.exists(made), f"{provider}: {rc} {err}"
             assert sha(made) == ref, f"{provider}: the workbook differs from the one Linux makes through QPSQL"
             os.remove(made)
+
+    def sql_server(self, wine, tds, x_display):
+        """The T-SQL test server through the Windows plan (the SQL Server provider names, the newest
+        "ODBC Driver N for SQL Server"): the lists and the workbooks equal those the Linux build makes
+        from the same data in SQLite, and the window's search shows the same rows."""
+        server = json.load(open(os.path.join(tds, "connection.json"), encoding="utf-8"))
+        twin = server["sqlite"]["demo"]
+        self.odbc_drivers(wine)
+        folder = self.program_folder("app-tds")
+        out_dir = os.path.join(self.work, "out-tds")
+        ref_dir = os.path.join(self.work, "out-tds-linux")
+        for d in (out_dir, ref_dir):
+            shutil.rmtree(d, ignore_errors=True)
+            os.makedirs(d)
+        linux_ini = os.path.join(self.work, "linux-twin.ini")
+        write_ini(linux_ini, "SQLite", twin, encoding="utf-8")
+        ini = os.path.join(folder, "tolvar.ini")
+        searches = [["--list", "--staff", STAFF], ["--list", "--kind", "1"], ["--list", "--customer", "B1"]]
+        for provider in ("SQLOLEDB", "SQLNCLI11", "MSOLEDBSQL19"):
+            write_ini(ini, provider, f"127.0.0.1,{server['port']}", winpath(out_dir) + "\\",
+                      db=server["databases"]["demo"], user=server["user"], password=server["password"],
+                      encoding="utf-8")
+            for search in searches:
+                expected = subprocess.run([os.path.join(self.linux_build, "app", "tolvar-po"), "--settings", linux_ini,
+                                           *search], capture_output=True, text=True, timeout=60).stdout
+                rc, out, err = wine.run(os.path.join(folder, "tolvar-po.exe"), *search)
+                assert rc == 0 and expected and out.replace("\r\n", "\n") == expected, \
+                    f"{provider} {' '.join(search)}: {rc} {err} {out[:300]!r}, Linux {expected[:300]!r}"
+        pos = self.pos_with_lines(twin) + [po for po in expected_rows(twin)[:20]]
+        rc, out, err = wine.run(os.path.join(folder, "tolvar-po.exe"), *pos)
+        assert rc == 0, f"tolvar-po.exe on SQL Server: {rc} {err}"
+        self.linux_workbooks(pos, linux_ini, ref_dir)
+        for po in pos:
+            assert sha(os.path.join(out_dir, po + ".xls")) == sha(os.path.join(ref_dir, po + ".xls")), \
+                f"{po}: the workbook from SQL Server under Wine differs from Linux's from SQLite"
+
+        # The window: the start-up search of the staff code by keyboard, every row of it selected
+        # for a batch (its caption counts them), the third row's dialog captioned with its number.
+        sys.path.insert(0, os.path.join(TOP, "tests", "display"))
+        import real_display_test as rd
+        x = rd.Display(x_display)
+        rows = rd.expected_rows(twin)
+        assert len(rows) >= 3, rows
+        proc = wine.popen(os.path.join(folder, "tolvar.exe"), STAFF, cwd=folder)
+        try:
+            main = x.wait_for("Tolvar", timeout=60)
+            x.activate(main)
+            time.sleep(1)
+            x.key("Tab", "Tab", "Tab", "Tab", "Tab", "Return")
+            time.sleep(2)
+            x.key("Tab", "ctrl+a", "Menu", "Down", "Return")
+            x.wait_for(f"{len(rows)}件", timeout=30)
+            x.key("Escape")
+            x.gone(f"{len(rows)}件")
+            x.key("Home", "Down", "Down", "Return")
+            x.wait_for(rows[2], timeout=30)
+            x.key("Escape")
+            x.gone(rows[2])
+        finally:
+            proc.terminate()
+            try:
+                proc.wait(20)
+            except subprocess.TimeoutExpired:
+                proc.kill()
 
     def window(self, wine, x_display):
         folder = self.program_folder("app-window")
@@ -433,7 +508,7 @@ class Run:
             assert users, "nothing installed under the user's AppData\\Local\\Programs\\Tolvar"
             home = users[0]
             for name in ("tolvar.exe", "tolvar-po.exe", "uninstall.exe", "tolvar.ini", "MST_PO.xls", "demo.db",
-                         "Qt6Core.dll", "platforms/qwindows.dll", "sqldrivers/qsqlite.dll", "sqldrivers/qsqlodbc.dll",
+                         "Qt6Core.dll", "platforms/qwindows.dll", "sqldrivers/qsqlite.dll",
                          "styles/qwindowsvistastyle.dll", "libstdc++-6.dll"):
                 assert os.path.isfile(os.path.join(home, name)), f"{name} is not installed"
             menu = glob.glob(wine.drive_c("users", "*", "AppData", "Roaming", "Microsoft", "Windows", "Start Menu",
@@ -489,8 +564,11 @@ def main():
     x_dir = os.path.join(run.work, "x-session")
     pg_dir = os.path.join(run.work, "pg")
     subprocess.run([os.path.join(TOP, "tests", "display", "x-session.sh"), "start", x_dir], check=True)
+    tds_dir = os.path.join(run.work, "tds")
     pg = subprocess.run([os.path.join(TOP, "tests", "pg", "pg-server.sh"), "start", pg_dir], capture_output=True,
                         text=True)
+    tds = subprocess.run([os.path.join(TOP, "tests", "tds", "tds-server.sh"), "start", tds_dir], capture_output=True,
+                         text=True)
     display = open(os.path.join(x_dir, "display")).read().strip()
     wine = Wine(os.path.join(run.work, "prefix"), display)
     try:
@@ -513,6 +591,12 @@ def main():
         else:
             run.failed += 1
             print(f"FAIL  the test PostgreSQL server did not start: {pg.stdout} {pg.stderr}")
+        if tds.returncode == 0:
+            run.check("SQL Server through Wine, unixODBC and FreeTDS as Microsoft's driver: lists, workbooks, the window",
+                      lambda: run.sql_server(wine, tds_dir, display))
+        else:
+            run.failed += 1
+            print(f"FAIL  the T-SQL test server did not start: {tds.stdout} {tds.stderr}")
         run.check("the window under Wine by keyboard: search, a row, OK, 終了, a second copy",
                   lambda: run.window(wine, display))
     finally:
@@ -520,6 +604,7 @@ def main():
     run.check("the installer: silent install, a workbook, an upgrade that keeps the office's files, uninstall",
               lambda: run.installer(display))
     subprocess.run([os.path.join(TOP, "tests", "pg", "pg-server.sh"), "stop", pg_dir], capture_output=True)
+    subprocess.run([os.path.join(TOP, "tests", "tds", "tds-server.sh"), "stop", tds_dir], capture_output=True)
     subprocess.run([os.path.join(TOP, "tests", "display", "x-session.sh"), "stop", x_dir], capture_output=True)
     print(f"windows: {run.passed} passed, {run.failed} failed")
     sys.exit(1 if run.failed else 0)

@@ -116,17 +116,21 @@ void requireOdbcDriver(const QString& driver, const DriverInventory& drivers)
 
 using Attributes = QList<std::pair<QString, QString>>;
 
-// Whether the driver the string names, by DRIVER= or through its DSN, is FreeTDS, which reads
-// braced values its own way (see OdbcConnectionString): known by its library where the driver
-// manager says which that is, else by its name.
-bool readsBracesAsFreeTds(const OdbcConnectionString& text, const DriverInventory& drivers)
+// Whether a driver (a name or a library file) is FreeTDS, which reads connection strings its own
+// way (see OdbcConnectionString, and SQL Server's port below): known by its library where the
+// driver manager says which that is, else by its name.
+bool isFreeTds(const QString& driver, const DriverInventory& drivers)
 {
-    QString driver = text.value(u"DRIVER").value_or(QString());
-    if (driver.isEmpty())
-        driver = drivers.odbcDataSources.value(text.value(u"DSN").value_or(QString()).toLower());
     const QString file = drivers.odbcDriverFiles.value(driver.toLower(), driver);
     return driver.startsWith(QLatin1String("FreeTDS"), Qt::CaseInsensitive) ||
            file.contains(QLatin1String("tdsodbc"), Qt::CaseInsensitive);
+}
+
+// The driver a connection string names, by DRIVER= or through its DSN.
+QString driverOf(const OdbcConnectionString& text, const DriverInventory& drivers)
+{
+    const QString driver = text.value(u"DRIVER").value_or(QString());
+    return driver.isEmpty() ? drivers.odbcDataSources.value(text.value(u"DSN").value_or(QString()).toLower()) : driver;
 }
 
 // An ODBC connection: the connection string so far, then the settings' database, user and
@@ -147,8 +151,9 @@ ConnectionPlan odbcPlan(const DbSetting& setting, OdbcConnectionString text, con
         text.set(keyword, value);
     ConnectionPlan plan;
     plan.driver = QStringLiteral("ODBC");
-    plan.databaseName = text.text(readsBracesAsFreeTds(text, drivers) ? OdbcConnectionString::Quoting::FreeTds
-                                                                      : OdbcConnectionString::Quoting::Standard);
+    plan.databaseName =
+        text.text(isFreeTds(driverOf(text, drivers), drivers) ? OdbcConnectionString::Quoting::FreeTds
+                                                              : OdbcConnectionString::Quoting::Standard);
     plan.connectOptions = odbcTimeouts(setting);
     return plan;
 }
@@ -196,28 +201,8 @@ ConnectionPlan planOdbc(const DbSetting& setting, const DriverInventory& drivers
 
 // SQL Server names its server "host", "host,port", "host\instance", "tcp:host,port" or "(local)".
 // Microsoft's drivers take that text as it is; FreeTDS wants the port apart and no "(local)".
-ConnectionPlan planSqlServerMicrosoft(const DbSetting& setting, const DriverInventory& drivers)
+OdbcConnectionString freeTdsServer(const QString& driver, const DbSetting& setting)
 {
-    requireServer(setting);
-    const QString driver = sqlServerOdbcDriver(drivers.odbcDrivers.value_or(QStringList()));
-    if (driver.isEmpty())
-        throw Failure::of(
-            FailureCode::DbDriverMissing,
-            QStringLiteral("ODBC: ODBC Driver 18 for SQL Server, ODBC Driver 17 for SQL Server, SQL Server"));
-    Attributes more;
-    // The OLE DB providers these settings were written for did not encrypt unless asked; driver 18
-    // refuses a server whose certificate it cannot trust unless told the same.
-    if (driver.section(QLatin1Char(' '), 2, 2).toInt() >= 18)
-        more.append({QStringLiteral("Encrypt"), QStringLiteral("no")});
-    // No user: the signed-in Windows user, as an office's domain accounts connect.
-    if (setting.UserName.isEmpty())
-        more.append({QStringLiteral("Trusted_Connection"), QStringLiteral("yes")});
-    return odbcPlan(setting, driverAndServer(driver, setting.ServerName.trimmed()), drivers, more);
-}
-
-ConnectionPlan planSqlServerFreeTds(const DbSetting& setting, const DriverInventory& drivers)
-{
-    requireServer(setting);
     QString server = setting.ServerName.trimmed();
     if (server.startsWith(QLatin1String("tcp:"), Qt::CaseInsensitive))
         server = server.mid(4);
@@ -229,14 +214,39 @@ ConnectionPlan planSqlServerFreeTds(const DbSetting& setting, const DriverInvent
     const QString host = server.section(QLatin1Char('\\'), 0, 0);
     if (host == QLatin1String(".") || host.compare(QLatin1String("(local)"), Qt::CaseInsensitive) == 0)
         server = QStringLiteral("localhost") + server.mid(host.size());
-    OdbcConnectionString text = driverAndServer(QStringLiteral("FreeTDS"), server);
+    OdbcConnectionString text = driverAndServer(driver, server);
     if (!port.isEmpty())
         text.set(QStringLiteral("PORT"), port);
-    // TDS 7.4 is that of SQL Server 2012 and later; texts reach the program in UTF-8, whatever the
-    // server's code page, where FreeTDS would otherwise take the locale's.
-    return odbcPlan(setting, text, drivers,
-                    {{QStringLiteral("TDS_Version"), QStringLiteral("7.4")},
-                     {QStringLiteral("ClientCharset"), QStringLiteral("UTF-8")}});
+    return text;
+}
+
+// SQL Server through FreeTDS on Linux, and on Windows through the newest Microsoft driver installed
+// (or FreeTDS, should that be what the driver manager has under a Microsoft driver's name).
+ConnectionPlan planSqlServer(const DbSetting& setting, const DriverInventory& drivers)
+{
+    requireServer(setting);
+    const QString driver = drivers.microsoftSqlServer ? sqlServerOdbcDriver(drivers.odbcDrivers.value_or(QStringList()))
+                                                      : QStringLiteral("FreeTDS");
+    if (driver.isEmpty())
+        throw Failure::of(
+            FailureCode::DbDriverMissing,
+            QStringLiteral("ODBC: ODBC Driver 18 for SQL Server, ODBC Driver 17 for SQL Server, SQL Server"));
+    if (isFreeTds(driver, drivers)) {
+        // TDS 7.4 is that of SQL Server 2012 and later; texts reach the program in UTF-8, whatever
+        // the server's code page, where FreeTDS would otherwise take the locale's.
+        return odbcPlan(setting, freeTdsServer(driver, setting), drivers,
+                        {{QStringLiteral("TDS_Version"), QStringLiteral("7.4")},
+                         {QStringLiteral("ClientCharset"), QStringLiteral("UTF-8")}});
+    }
+    Attributes more;
+    // The OLE DB providers these settings were written for did not encrypt unless asked; driver 18
+    // refuses a server whose certificate it cannot trust unless told the same.
+    if (driver.section(QLatin1Char(' '), 2, 2).toInt() >= 18)
+        more.append({QStringLiteral("Encrypt"), QStringLiteral("no")});
+    // No user: the signed-in Windows user, as an office's domain accounts connect.
+    if (setting.UserName.isEmpty())
+        more.append({QStringLiteral("Trusted_Connection"), QStringLiteral("yes")});
+    return odbcPlan(setting, driverAndServer(driver, setting.ServerName.trimmed()), drivers, more);
 }
 
 }  // namespace
@@ -289,8 +299,7 @@ ConnectionPlan planConnection(const DbSetting& setting, const QString& programFo
     if (provider.compare(QLatin1String("ODBC"), Qt::CaseInsensitive) == 0)
         return planOdbc(setting, drivers);
     if (isSqlServerProvider(provider))
-        return drivers.microsoftSqlServer ? planSqlServerMicrosoft(setting, drivers)
-                                          : planSqlServerFreeTds(setting, drivers);
+        return planSqlServer(setting, drivers);
     throw Failure::of(
         FailureCode::DbUnknownProvider,
         QStringLiteral("PROVIDER=\"%1\" (SQLite, PostgreSQL, ODBC, SQLOLEDB, SQLNCLI…, MSOLEDBSQL…)").arg(provider));

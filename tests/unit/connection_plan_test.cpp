@@ -201,6 +201,15 @@ TEST(connection_plan, sql_server_on_windows_takes_the_newest_microsoft_driver_in
     EXPECT_EQ(plan.databaseName, QStringLiteral("DRIVER={ODBC Driver 18 for SQL Server};SERVER=PO-SV\\SQLEXPRESS,1433;"
                                                 "DATABASE=PODB;UID=sa;PWD=pw;Encrypt=no;"));
 
+    // FreeTDS registered under a Microsoft driver's name (Wine hands ODBC to the host's unixODBC):
+    // the port apart, as FreeTDS reads it.
+    DriverInventory wine = windowsWith({"ODBC Driver 18 for SQL Server"});
+    wine.odbcDriverFiles.insert(QStringLiteral("odbc driver 18 for sql server"),
+                                QStringLiteral("/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so"));
+    EXPECT_EQ(planConnection(setting("SQLOLEDB", "127.0.0.1,14330", "PODB"), QString(), wine).databaseName,
+              QStringLiteral("DRIVER={ODBC Driver 18 for SQL Server};SERVER=127.0.0.1;PORT=14330;DATABASE=PODB;UID=sa;"
+                             "PWD=pw;TDS_Version=7.4;ClientCharset=UTF-8;"));
+
     DbSetting windowsUser = setting("MSOLEDBSQL19", "(local)", "PODB");
     windowsUser.UserName.clear();
     EXPECT_EQ(planConnection(windowsUser, QString(), windowsWith({"SQL Server"})).databaseName,
