@@ -8,9 +8,10 @@ cannot see.
 TOLVAR is the built program; it runs from a program folder of its own under WORK_DIR with the
 demo data and its settings. DISPLAY_FILE holds the display the X session started by
 tests/display/x-session.sh runs on. With WINDOW_GRAB, a picture of the search window is kept in
-WORK_DIR.
+WORK_DIR. TOLVAR_TEST_TDS_FILE names the T-SQL test server's connection.json.
 """
 import contextlib
+import json
 import os
 import shutil
 import sqlite3
@@ -270,6 +271,51 @@ def error_caption(x, tolvar, work):
         proc.wait(10)
 
 
+def sql_server_search(x, tolvar, work, grab):
+    """The search window on the T-SQL test server beside the same window on the server's data in
+    SQLite: the start-up search of the staff code by keyboard lists the same rows (its batch
+    counts them, the third row's dialog names it), and the two windows look alike to the pixel,
+    dates and all."""
+    server = json.load(open(os.environ["TOLVAR_TEST_TDS_FILE"], encoding="utf-8"))
+    out = os.path.join(work, "tds-out")
+    os.makedirs(out, exist_ok=True)
+    rows = expected_rows(server["sqlite"]["demo"])
+    pictures = []
+    for name, settings in (
+            ("sqlite", f"PROVIDER=SQLite\r\nSERVER_NM={server['sqlite']['demo']}\r\n"),
+            ("sqlserver", f"PROVIDER=SQLOLEDB\r\nSERVER_NM=127.0.0.1,{server['port']}\r\n"
+                          f"DB_NM={server['databases']['demo']}\r\nDBUSER_NM={server['user']}\r\n"
+                          f"PASSWORD={server['password']}\r\n")):
+        folder = os.path.join(work, "app-" + name)
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        shutil.copy(tolvar, os.path.join(folder, "tolvar"))
+        shutil.copy(os.path.join(TOP, "assets", "MST_PO.xls"), folder)
+        with open(os.path.join(folder, "tolvar.ini"), "w", encoding="utf-8") as f:
+            f.write(f"\ufeff[PO_DB]\r\n{settings}[全般]\r\nPO_SAVE_FOLDER={out}/\r\n")
+        proc, main = start(x, folder)
+        try:
+            x.key("Tab", "Tab", "Tab", "Tab", "Tab", "Return")
+            time.sleep(2)
+            if grab:
+                pictures.append(os.path.join(work, f"search-{name}.png"))
+                picture(x, grab, main, pictures[-1])
+            x.key("Tab", "ctrl+a", "Menu", "Down", "Return")
+            x.wait_for(f"{len(rows)}件", timeout=30)
+            x.key("Escape")
+            x.gone(f"{len(rows)}件")
+            x.key("Down", "Down", "Return")
+            x.wait_for(rows[2])
+            x.key("Escape")
+            x.gone(rows[2])
+        finally:
+            proc.terminate()
+            proc.wait(10)
+    if len(pictures) == 2:
+        same = open(pictures[0], "rb").read() == open(pictures[1], "rb").read()
+        assert same, f"the search windows differ: {pictures[0]} and {pictures[1]}"
+
+
 def picture(x, grab, wid, path):
     """The window with its frame, as the screen shows it."""
     info = dict(line.strip().split(": ", 1) for line in x.run("xwininfo", "-id", wid).splitlines() if ": " in line)
@@ -293,7 +339,9 @@ def main():
     for name, test in [("the keyboard workflow and its captions", lambda: keyboard_workflow(x, tolvar, work, grab)),
                        ("the caption of an error", lambda: error_caption(x, tolvar, work)),
                        ("a batch with PDFs from the grid's menu", lambda: batch_with_pdfs(x, tolvar, work)),
-                       ("Escape ends a batch part-way", lambda: cancel_with_escape(x, tolvar, work))]:
+                       ("Escape ends a batch part-way", lambda: cancel_with_escape(x, tolvar, work)),
+                       ("the search on SQL Server, as on the same data in SQLite",
+                        lambda: sql_server_search(x, tolvar, work, grab))]:
         try:
             test()
             print(f"ok: {name}")
