@@ -1,5 +1,6 @@
 #include "cli/TolvarPo.h"
 
+#include "db/OdbcDriver.h"
 #include "db/Recordset.h"
 #include "db/dbOpen.h"
 #include "platform/Console.h"
@@ -217,7 +218,9 @@ std::vector<Selected> select(Options& o)
     }
     const SearchStatement statement = buildSearchStatement(c);
     Recordset rs;
-    rs.Open(statement.text, statement.values, *gCnPo, adOpenForwardOnly);
+    // Through ODBC the dates go as dates, as the search window binds them there.
+    rs.Open(statement.text, statement.valuesFor(odbcConnectionHandle(gCnPo->database()) != nullptr), *gCnPo,
+            adOpenForwardOnly);
     std::vector<Selected> rows;
     for (; !rs.Eof(); rs.MoveNext()) {
         auto text = [&](int i) { return rs.Fields(i).toString(); };

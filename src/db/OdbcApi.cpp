@@ -42,19 +42,10 @@ Loaded load()
         loaded.missing = QString::fromLatin1(kLibraryShown);
         return loaded;
     }
-    OdbcApi& a = loaded.api;
-    const bool all =
-        resolve(library, a.AllocHandle, "SQLAllocHandle") && resolve(library, a.FreeHandle, "SQLFreeHandle") &&
-        resolve(library, a.SetEnvAttr, "SQLSetEnvAttr") && resolve(library, a.SetConnectAttr, "SQLSetConnectAttrW") &&
-        resolve(library, a.DriverConnect, "SQLDriverConnectW") && resolve(library, a.Disconnect, "SQLDisconnect") &&
-        resolve(library, a.Drivers, "SQLDriversW") && resolve(library, a.DataSources, "SQLDataSourcesW") &&
-        resolve(library, a.GetDiagRec, "SQLGetDiagRecW") && resolve(library, a.SetStmtAttr, "SQLSetStmtAttrW") &&
-        resolve(library, a.Prepare, "SQLPrepareW") && resolve(library, a.BindParameter, "SQLBindParameter") &&
-        resolve(library, a.Execute, "SQLExecute") && resolve(library, a.NumResultCols, "SQLNumResultCols") &&
-        resolve(library, a.DescribeCol, "SQLDescribeColW") && resolve(library, a.BindCol, "SQLBindCol") &&
-        resolve(library, a.Fetch, "SQLFetch") && resolve(library, a.GetData, "SQLGetData") &&
-        resolve(library, a.RowCount, "SQLRowCount") && resolve(library, a.MoreResults, "SQLMoreResults") &&
-        resolve(library, a.FreeStmt, "SQLFreeStmt");
+    bool all = true;
+#define TOLVAR_ODBC_RESOLVE(member, function) all = resolve(library, loaded.api.member, #function) && all;
+    TOLVAR_ODBC_FUNCTIONS(TOLVAR_ODBC_RESOLVE)
+#undef TOLVAR_ODBC_RESOLVE
     if (!all)
         loaded.missing = QString::fromLatin1(kLibraryShown) + QStringLiteral(": ") + library.errorString();
     return loaded;

@@ -21,28 +21,37 @@ namespace tolvar {
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "the driver manager's wide characters are UTF-16");
 
+// Every function, by the name the program calls it and the driver manager's own: one list, so
+// that none is declared and left unresolved.
+#define TOLVAR_ODBC_FUNCTIONS(X)          \
+    X(AllocHandle, SQLAllocHandle)        \
+    X(FreeHandle, SQLFreeHandle)          \
+    X(SetEnvAttr, SQLSetEnvAttr)          \
+    X(SetConnectAttr, SQLSetConnectAttrW) \
+    X(DriverConnect, SQLDriverConnectW)   \
+    X(Disconnect, SQLDisconnect)          \
+    X(GetInfo, SQLGetInfoW)               \
+    X(Drivers, SQLDriversW)               \
+    X(DataSources, SQLDataSourcesW)       \
+    X(GetDiagRec, SQLGetDiagRecW)         \
+    X(SetStmtAttr, SQLSetStmtAttrW)       \
+    X(Prepare, SQLPrepareW)               \
+    X(ExecDirect, SQLExecDirectW)         \
+    X(BindParameter, SQLBindParameter)    \
+    X(Execute, SQLExecute)                \
+    X(NumResultCols, SQLNumResultCols)    \
+    X(DescribeCol, SQLDescribeColW)       \
+    X(BindCol, SQLBindCol)                \
+    X(Fetch, SQLFetch)                    \
+    X(GetData, SQLGetData)                \
+    X(RowCount, SQLRowCount)              \
+    X(MoreResults, SQLMoreResults)        \
+    X(FreeStmt, SQLFreeStmt)
+
 struct OdbcApi {
-    decltype(&::SQLAllocHandle) AllocHandle;
-    decltype(&::SQLFreeHandle) FreeHandle;
-    decltype(&::SQLSetEnvAttr) SetEnvAttr;
-    decltype(&::SQLSetConnectAttrW) SetConnectAttr;
-    decltype(&::SQLDriverConnectW) DriverConnect;
-    decltype(&::SQLDisconnect) Disconnect;
-    decltype(&::SQLDriversW) Drivers;
-    decltype(&::SQLDataSourcesW) DataSources;
-    decltype(&::SQLGetDiagRecW) GetDiagRec;
-    decltype(&::SQLSetStmtAttrW) SetStmtAttr;
-    decltype(&::SQLPrepareW) Prepare;
-    decltype(&::SQLBindParameter) BindParameter;
-    decltype(&::SQLExecute) Execute;
-    decltype(&::SQLNumResultCols) NumResultCols;
-    decltype(&::SQLDescribeColW) DescribeCol;
-    decltype(&::SQLBindCol) BindCol;
-    decltype(&::SQLFetch) Fetch;
-    decltype(&::SQLGetData) GetData;
-    decltype(&::SQLRowCount) RowCount;
-    decltype(&::SQLMoreResults) MoreResults;
-    decltype(&::SQLFreeStmt) FreeStmt;
+#define TOLVAR_ODBC_MEMBER(member, function) decltype(&::function) member;
+    TOLVAR_ODBC_FUNCTIONS(TOLVAR_ODBC_MEMBER)
+#undef TOLVAR_ODBC_MEMBER
 };
 
 // The driver manager's functions; a Failure (DbDriverMissing) that names the library when it is

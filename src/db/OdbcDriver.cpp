@@ -1,6 +1,7 @@
 #include "db/OdbcDriver.h"
 
 #include "db/OdbcApi.h"
+#include "db/OdbcConnectionString.h"
 #include "db/OdbcDiagnostics.h"
 #include "db/OdbcParameters.h"
 #include "db/OdbcValues.h"
@@ -39,6 +40,7 @@ public:
     QVariant handle() const override { return QVariant::fromValue(static_cast<void*>(dbc_)); }
 
     SQLHDBC connection() const { return dbc_; }
+    bool textsInUtf8() const { return textsInUtf8_; }
     // The results whose statements must be freed before the connection goes.
     void attach(OdbcResult* result) const { results_.append(result); }
     void detach(OdbcResult* result) const { results_.removeOne(result); }
@@ -48,6 +50,7 @@ private:
 
     SQLHENV env_ = SQL_NULL_HANDLE;
     SQLHDBC dbc_ = SQL_NULL_HANDLE;
+    bool textsInUtf8_ = false;
     mutable QList<OdbcResult*> results_;
 };
 
@@ -150,6 +153,21 @@ bool OdbcDriver::open(const QString& connectionString, const QString&, const QSt
                                QSqlError::ConnectionError));
         freeHandles();
         return false;
+    }
+    // FreeTDS's library, whatever name the driver is registered under, and UTF-8 asked for.
+    SQLWCHAR name[256] = {};
+    SQLSMALLINT nameBytes = 0;
+    api->GetInfo(dbc_, SQL_DRIVER_NAME, name, SQLSMALLINT(sizeof name), &nameBytes);
+    const QString driverFile =
+        fromSqlText(name, qBound<qsizetype>(0, qsizetype(nameBytes / 2), qsizetype(std::size(name)) - 1));
+    try {
+        textsInUtf8_ = driverFile.contains(QLatin1String("tdsodbc"), Qt::CaseInsensitive) &&
+                       OdbcConnectionString::parse(connectionString)
+                               .value(u"ClientCharset")
+                               .value_or(QString())
+                               .compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0;
+    } catch (const Failure&) {
+        textsInUtf8_ = false;  // a string the driver took but this reader cannot read: assume nothing
     }
     setOpen(true);
     setOpenError(false);
@@ -376,6 +394,12 @@ void* odbcConnectionHandle(const QSqlDatabase& database)
 {
     const auto* driver = dynamic_cast<const OdbcDriver*>(database.driver());
     return driver && driver->isOpen() ? driver->connection() : nullptr;
+}
+
+bool odbcTextsInUtf8(const QSqlDatabase& database)
+{
+    const auto* driver = dynamic_cast<const OdbcDriver*>(database.driver());
+    return driver && driver->isOpen() && driver->textsInUtf8();
 }
 
 }  // namespace tolvar

@@ -19,5 +19,8 @@ std::unique_ptr<QSqlDriver> makeOdbcDriver();
 
 // The ODBC connection handle (SQLHDBC) of a connection opened through this driver, else nullptr.
 void* odbcConnectionHandle(const QSqlDatabase& database);
+// Whether the connection's driver gives texts read as SQL_C_CHAR in UTF-8: FreeTDS told to with
+// ClientCharset=UTF-8 (elsewhere, Microsoft's drivers above all, that is the system's code page).
+bool odbcTextsInUtf8(const QSqlDatabase& database);
 
 }  // namespace tolvar

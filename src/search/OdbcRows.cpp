@@ -8,7 +8,6 @@
 #include "db/OdbcValues.h"
 
 #include <QCoreApplication>
-#include <cstdio>
 #include <vector>
 
 namespace tolvar {
@@ -50,7 +49,8 @@ private:
     SQLHSTMT stmt_ = SQL_NULL_HANDLE;
 };
 
-// One grid column bound to an array: text in UTF-16, or a date (with or without a time of day).
+// One grid column bound to an array: text (UTF-8 where the driver gives it so, else UTF-16), or a
+// date with or without a time of day.
 struct BoundColumn {
     bool text = true;
     std::size_t width = 0;            // bytes of one element, a multiple of 8
@@ -84,12 +84,26 @@ void appendDate(PoResultRows& rows, const SQL_TIMESTAMP_STRUCT& t)
             QDateTime(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second, int(t.fraction / 1000000u)))));
         return;
     }
+    char text[19];
+    const auto digits = [&text](int at, unsigned value, int count) {
+        for (int i = count - 1; i >= 0; --i, value /= 10)
+            text[at + i] = char('0' + value % 10);
+    };
+    digits(0, unsigned(t.year), 4);
+    text[4] = '/';
+    digits(5, t.month, 2);
+    text[7] = '/';
+    digits(8, t.day, 2);
     const bool midnight = t.hour == 0 && t.minute == 0 && t.second == 0 && t.fraction / 1000000u == 0;
-    char text[24];
-    const int length = midnight ? std::snprintf(text, sizeof text, "%04d/%02u/%02u", t.year, t.month, t.day)
-                                : std::snprintf(text, sizeof text, "%04d/%02u/%02u %02u:%02u:%02u", t.year, t.month,
-                                                t.day, t.hour, t.minute, t.second);
-    rows.appendUtf8(QByteArrayView(text, length));
+    if (!midnight) {
+        text[10] = ' ';
+        digits(11, t.hour, 2);
+        text[13] = ':';
+        digits(14, t.minute, 2);
+        text[16] = ':';
+        digits(17, t.second, 2);
+    }
+    rows.appendUtf8(QByteArrayView(text, midnight ? 10 : 19));
 }
 
 // Every row one value at a time, as the driver reads them: for a column that is not bound.
@@ -125,11 +139,9 @@ std::optional<PoResultRows> readOdbcRows(const QSqlDatabase& database, const QSt
     if (stmt.get() == SQL_NULL_HANDLE)
         return std::nullopt;
     OdbcParameters parameters;
-    if (!SQL_SUCCEEDED(api.Prepare(stmt.get(), sqlText(statement), SQL_NTS)))
-        throw failure(stmt.get(), "Unable to prepare statement", FailureCode::DbStatementFailed);
     if (!SQL_SUCCEEDED(parameters.bind(stmt.get(), values)))
         throw failure(stmt.get(), "Unable to bind variable", FailureCode::DbStatementFailed);
-    const SQLRETURN executed = api.Execute(stmt.get());
+    const SQLRETURN executed = api.ExecDirect(stmt.get(), sqlText(statement), SQL_NTS);
     if (!SQL_SUCCEEDED(executed) && executed != SQL_NO_DATA)
         throw failure(stmt.get(), "Unable to execute statement", FailureCode::DbStatementFailed);
     SQLSMALLINT count = 0;
@@ -144,6 +156,12 @@ std::optional<PoResultRows> readOdbcRows(const QSqlDatabase& database, const QSt
     // What each column is, and whether every one of them can be bound.
     std::vector<SQLSMALLINT> types;
     std::vector<BoundColumn> columns(PoResultModel::kColumns);
+    // UTF-8 straight from the driver where it gives it, else UTF-16, which every driver gives.
+    const bool utf8 = odbcTextsInUtf8(database);
+    const std::size_t unitBytes = utf8 ? 1 : sizeof(SQLWCHAR);
+    // A character of the column takes up to four bytes in UTF-8 (a supplementary character counts
+    // two in SQL Server's sizes), one or two units of UTF-16; and the terminator after the text.
+    const std::size_t unitsPerCharacter = utf8 ? 4 : 1;
     bool bindAll = true;
     std::size_t rowBytes = 0;
     for (int c = 0; c < PoResultModel::kColumns; ++c) {
@@ -156,7 +174,7 @@ std::optional<PoResultRows> readOdbcRows(const QSqlDatabase& database, const QSt
         types.push_back(type);
         BoundColumn& column = columns[std::size_t(c)];
         if (isTextType(type) && size > 0 && size <= kLongestBoundText) {
-            column.width = ((size + 1) * sizeof(SQLWCHAR) + 7) / 8 * 8;
+            column.width = ((size * unitsPerCharacter + 1) * unitBytes + 7) / 8 * 8;
         } else if (isDateType(type)) {
             column.text = false;
             column.width = (sizeof(SQL_TIMESTAMP_STRUCT) + 7) / 8 * 8;
@@ -184,9 +202,11 @@ std::optional<PoResultRows> readOdbcRows(const QSqlDatabase& database, const QSt
         BoundColumn& column = columns[std::size_t(c)];
         column.elements.resize(blockRows * column.width / sizeof(SQLBIGINT));
         column.indicators.resize(blockRows);
-        const SQLRETURN bound =
-            api.BindCol(stmt.get(), SQLUSMALLINT(c + 1), column.text ? SQL_C_WCHAR : SQL_C_TYPE_TIMESTAMP,
-                        column.elements.data(), SQLLEN(column.width), column.indicators.data());
+        const SQLRETURN bound = api.BindCol(stmt.get(), SQLUSMALLINT(c + 1),
+                                            !column.text ? SQL_C_TYPE_TIMESTAMP
+                                            : utf8       ? SQL_C_CHAR
+                                                         : SQL_C_WCHAR,
+                                            column.elements.data(), SQLLEN(column.width), column.indicators.data());
         if (!SQL_SUCCEEDED(bound))
             throw failure(stmt.get(), "Unable to bind column", FailureCode::DbReadFailed);
     }
@@ -207,8 +227,10 @@ std::optional<PoResultRows> readOdbcRows(const QSqlDatabase& database, const QSt
                     rows.appendText({}, true);
                 } else if (!column.text) {
                     appendDate(rows, *reinterpret_cast<const SQL_TIMESTAMP_STRUCT*>(column.element(row)));
-                } else if (indicator == SQL_NO_TOTAL || std::size_t(indicator) > column.width - sizeof(SQLWCHAR)) {
+                } else if (indicator == SQL_NO_TOTAL || std::size_t(indicator) > column.width - unitBytes) {
                     return std::nullopt;  // longer than the column said: the driver's way reads it whole
+                } else if (utf8) {
+                    rows.appendUtf8(QByteArrayView(column.element(row), qsizetype(indicator)));
                 } else {
                     rows.appendText(QStringView(reinterpret_cast<const char16_t*>(column.element(row)),
                                                 qsizetype(indicator) / qsizetype(sizeof(SQLWCHAR))),

@@ -26,21 +26,26 @@ QString kindPiece(const QString& kbnText)
 SearchStatement buildSearchStatement(const SearchConditions& c)
 {
     SearchStatement s;
+    const auto bind = [&s](const QVariant& text, const QVariant& typed) {
+        s.values << text;
+        s.typedValues << typed;
+    };
     QString where;
     if (!c.poNo.isEmpty()) {
         // A PO number replaces the staff, customer and date conditions.
         where = QStringLiteral("Where PO番号=?");
-        s.values << c.poNo;
+        bind(c.poNo, c.poNo);
     } else {
         where = QStringLiteral("Where 発注元担当者CD Like ?");
-        s.values << c.tantoCd + QLatin1Char('%');
+        bind(c.tantoCd + QLatin1Char('%'), c.tantoCd + QLatin1Char('%'));
         if (!c.tokCd.isEmpty()) {
             where += QStringLiteral(" And 得意先CD Like ?");
-            s.values << c.tokCd + QLatin1Char('%');
+            bind(c.tokCd + QLatin1Char('%'), c.tokCd + QLatin1Char('%'));
         }
         if (c.sDate != c.today || c.eDate != c.today) {
             where += QStringLiteral(" and PO発行日 Between ? And ?");
-            s.values << c.sDate.toString(kDateFormat) << c.eDate.toString(kDateFormat);
+            bind(c.sDate.toString(kDateFormat), c.sDate);
+            bind(c.eDate.toString(kDateFormat), c.eDate);
         }
     }
     s.text = kSelect + kFrom + where + kindPiece(c.kbnText) + kOrder;

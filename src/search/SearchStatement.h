@@ -21,7 +21,13 @@ struct SearchConditions {
 
 struct SearchStatement {
     QString text;
+    // The values as the statement's own text has them: the dates as yyyy/MM/dd texts, which a
+    // database that keeps its dates as such texts (SQLite) compares as they are.
     QVariantList values;
+    // The same with the dates as dates, for a database that converts a date text for every row
+    // where it converts a date once (SQL Server through ODBC).
+    QVariantList typedValues;
+    const QVariantList& valuesFor(bool typedDates) const { return typedDates ? typedValues : values; }
     // The text with each value put back between apostrophes, as the statement reads to a person.
     QString rendered() const;
 };

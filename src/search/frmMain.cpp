@@ -1,5 +1,6 @@
 #include "search/frmMain.h"
 
+#include "db/OdbcDriver.h"
 #include "db/Recordset.h"
 #include "db/dbOpen.h"
 #include "output/frmOutSetting.h"
@@ -324,12 +325,14 @@ void frmMain::SearchPo()
     std::optional<PoResultRows> rows = readSqliteRows(gCnPo->database(), statement.text, statement.values);
     if (!rows)
         rows = readPostgresRows(gCnPo->database(), statement.text, statement.values);
+    // Through ODBC the dates go as dates: SQL Server converts a date text for every row it reads.
+    const bool odbc = odbcConnectionHandle(gCnPo->database()) != nullptr;
     if (!rows)
-        rows = readOdbcRows(gCnPo->database(), statement.text, statement.values);
+        rows = readOdbcRows(gCnPo->database(), statement.text, statement.typedValues);
     if (!rows) {
         if (!recordset_)
             recordset_ = std::make_unique<Recordset>();
-        recordset_->Open(statement.text, statement.values, *gCnPo, adOpenForwardOnly);
+        recordset_->Open(statement.text, statement.valuesFor(odbc), *gCnPo, adOpenForwardOnly);
         rows.emplace();
         for (; !recordset_->Eof(); recordset_->MoveNext())
             for (int c = 0; c < PoResultModel::kColumns; ++c)

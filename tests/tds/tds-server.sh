@@ -62,7 +62,9 @@ babelfishpg_tds.port = $tds_port
 EOF
   "${runas[@]}" "$bin/pg_ctl" -D "$cluster/data" -l "$cluster/server.log" -w start >/dev/null \
     || { cat "$cluster/server.log"; exit 1; }
-  psql=("${runas[@]}" "$bin/psql" -X -q -v ON_ERROR_STOP=1 -h "$cluster" -p "$pg_port" -U "$admin")
+  # The extensions' notices and warnings while they install are no news.
+  psql=("${runas[@]}" env PGOPTIONS="-c client_min_messages=error" "$bin/psql" -X -q -v ON_ERROR_STOP=1
+        -h "$cluster" -p "$pg_port" -U "$admin")
   "${psql[@]}" -d postgres -c "CREATE DATABASE babelfish_db OWNER $admin" >/dev/null
   "${psql[@]}" -d babelfish_db >/dev/null <<EOF
 CREATE EXTENSION IF NOT EXISTS babelfishpg_tds CASCADE;

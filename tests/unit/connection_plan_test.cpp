@@ -127,7 +127,7 @@ TEST(connection_plan, sql_server_provider_names_use_freetds_through_odbc)
         EXPECT_EQ(plan.driver, QStringLiteral("ODBC")) << name;
         EXPECT_EQ(plan.databaseName,
                   QStringLiteral("DRIVER={FreeTDS};SERVER=SRV01;PORT=1433;DATABASE=PODB;UID=sa;PWD=pw;"
-                                 "TDS_Version=7.4;ClientCharset=UTF-8;"))
+                                 "TDS_Version=7.4;ClientCharset=UTF-8;PacketSize=32767;"))
             << name;
     }
     // FreeTDS ends a braced value at the first "};" and keeps "}}" as two braces: a '}' goes single,
@@ -139,7 +139,7 @@ TEST(connection_plan, sql_server_provider_names_use_freetds_through_odbc)
     EXPECT_EQ(failureNumber(braces), toNumber(FailureCode::DbOpenFailed));
     EXPECT_EQ(planConnection(setting("SQLOLEDB", "(local)\\SQLEXPRESS", "a;b"), QString()).databaseName,
               QStringLiteral("DRIVER={FreeTDS};SERVER=localhost\\SQLEXPRESS;DATABASE={a;b};UID=sa;PWD=pw;"
-                             "TDS_Version=7.4;ClientCharset=UTF-8;"));
+                             "TDS_Version=7.4;ClientCharset=UTF-8;PacketSize=32767;"));
 }
 
 TEST(connection_plan, unknown_provider_and_empty_server_are_failures_with_their_numbers)
@@ -208,7 +208,7 @@ TEST(connection_plan, sql_server_on_windows_takes_the_newest_microsoft_driver_in
                                 QStringLiteral("/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so"));
     EXPECT_EQ(planConnection(setting("SQLOLEDB", "127.0.0.1,14330", "PODB"), QString(), wine).databaseName,
               QStringLiteral("DRIVER={ODBC Driver 18 for SQL Server};SERVER=127.0.0.1;PORT=14330;DATABASE=PODB;UID=sa;"
-                             "PWD=pw;TDS_Version=7.4;ClientCharset=UTF-8;"));
+                             "PWD=pw;TDS_Version=7.4;ClientCharset=UTF-8;PacketSize=32767;"));
 
     DbSetting windowsUser = setting("MSOLEDBSQL19", "(local)", "PODB");
     windowsUser.UserName.clear();

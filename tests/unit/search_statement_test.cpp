@@ -83,6 +83,11 @@ TEST(search_statement, condition_mixes)
         EXPECT_FALSE(s.text.contains(QLatin1String("OR"))) << row.name;  // values are bound, never spliced
     }
     EXPECT_EQ(buildSearchStatement(quoted).values.front().toString(), QStringLiteral("' OR '1'='1%"));
+    // The same values with the dates as dates, for the databases that want them so.
+    const SearchStatement typed = buildSearchStatement(customer);
+    EXPECT_EQ(typed.valuesFor(true),
+              (QVariantList{QStringLiteral("%"), QStringLiteral("A0%"), QDate(2024, 1, 15), QDate(2024, 5, 15)}));
+    EXPECT_EQ(typed.valuesFor(false).at(2), QVariant(QStringLiteral("2024/01/15")));
 }
 
 TEST(po_result_model, holds_rows_as_display_text)
