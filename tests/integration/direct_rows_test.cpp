@@ -1,9 +1,10 @@
-// The search's rows read straight from SQLite and PostgreSQL hold exactly what reading them
+// The search's rows read straight from SQLite, PostgreSQL and ODBC hold exactly what reading them
 // through the driver gives: text (Japanese, empty, padded), NULL, integers, reals and blobs,
 // dates, in the statement's order; and the databases' failures are the driver's numbered failures.
 #include "db/Recordset.h"
 #include "db/dbOpen.h"
 #include "integration/DbBackends.h"
+#include "search/OdbcRows.h"
 #include "search/PostgresRows.h"
 #include "search/SqliteRows.h"
 #include "settings/LoadSettings.h"
@@ -166,3 +167,76 @@ TEST_F(PostgresRowsTest, a_statement_the_server_refuses_is_a_numbered_failure)
         EXPECT_TRUE(f.description().contains(QStringLiteral("nowhere"))) << f.description().toStdString();
     }
 }
+
+// ODBC both ways: SQL Server through FreeTDS, whose texts come in UTF-8, and PostgreSQL through
+// psqlODBC, whose texts come in UTF-16; a table of the session's own on each.
+class OdbcRowsTest : public ::testing::TestWithParam<test::Backend> {
+protected:
+    void SetUp() override
+    {
+        if (!test::useBackend(GetParam(), scratch))
+            GTEST_SKIP() << test::skipReason(GetParam()).toStdString();
+        ASSERT_EQ(dbOpen(), 0);
+        const bool tsql = GetParam() == test::Backend::SqlServer;
+        table = tsql ? QStringLiteral("#T") : QStringLiteral("T");
+        QSqlQuery q(gCnPo->database());
+        ASSERT_TRUE(q.exec(tsql ? QStringLiteral("Create Table #T (k int, a nvarchar(20), b char(3), c datetime, "
+                                                 "d nvarchar(200), e varchar(20), f date, g nvarchar(max), "
+                                                 "h nvarchar(20), i varchar(20), j nvarchar(20))")
+                                : QStringLiteral("Create Temp Table T (k int, a varchar(20), b char(3), c timestamp, "
+                                                 "d text, e varchar(20), f date, g text, h varchar(20), "
+                                                 "i varchar(20), j varchar(20))")))
+            << q.lastError().text().toStdString();
+        QString rows = QStringLiteral(
+            "Insert Into %1 Values (1, N'発注書', 'A', '2026-01-15 00:00:00', N'', NULL, '2026-01-15', "
+            "N'中文納品先 𠮷', N'P26-0001', 'x', N'y'), (2, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, "
+            "NULL), (3, N'z', 'ab', '2026-12-31 16:20:30', N'long text ''quoted''', '?', '1999-12-31', N'', "
+            "N' ', '  ', N'end')");
+        if (!tsql)
+            rows.replace(QStringLiteral("N'"), QStringLiteral("'"));
+        ASSERT_TRUE(q.exec(rows.arg(table))) << q.lastError().text().toStdString();
+    }
+    void TearDown() override
+    {
+        if (gCnPo)
+            dbClose();
+    }
+
+    QString table;
+    QTemporaryDir scratch;
+    RecordingMessageSink recorder;
+    ScopedMessageSink scoped{recorder};
+};
+
+TEST_P(OdbcRowsTest, text_dates_and_nulls_read_as_through_the_driver)
+{
+    // Bound columns only, and with a long column that is read value by value.
+    for (const QString& columns :
+         {QStringLiteral("a, b, c, d, e, f, h, h, i, j"), QStringLiteral("a, b, c, d, e, f, g, h, i, j")}) {
+        const QString statement =
+            QStringLiteral("Select %1 From %2 Where k >= ? And (f Between ? And ? Or f Is Null) Order By k Desc")
+                .arg(columns, table);
+        const QVariantList values{1, QDate(1999, 1, 1), QDate(2026, 12, 31)};
+        const std::optional<PoResultRows> direct = readOdbcRows(gCnPo->database(), statement, values);
+        ASSERT_TRUE(direct.has_value()) << columns.toStdString();
+        ASSERT_EQ(direct->cellCount(), 30);
+        EXPECT_EQ(direct->cell(2), QStringLiteral("2026/12/31 16:20:30"));
+        EXPECT_EQ(direct->cell(22), QStringLiteral("2026/01/15"));
+        expectSame(*direct, throughDriver(statement, values));
+    }
+}
+
+TEST_P(OdbcRowsTest, a_statement_the_server_refuses_is_a_numbered_failure)
+{
+    try {
+        readOdbcRows(gCnPo->database(), QStringLiteral("Select a From Nowhere"), {});
+        ADD_FAILURE() << "no failure";
+    } catch (const Failure& f) {
+        EXPECT_NE(f.number(), 0);
+        EXPECT_TRUE(f.description().contains(QStringLiteral("nowhere"), Qt::CaseInsensitive))
+            << f.description().toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(backends, OdbcRowsTest, ::testing::Values(test::Backend::ODBC, test::Backend::SqlServer),
+                         [](const auto& info) { return std::string(test::backendName(info.param)); });
