@@ -6,26 +6,21 @@
 
 namespace tolvar {
 
-SingleInstance::SingleInstance(const QString& key) : lock_(std::make_unique<QLockFile>(lockPathFor(key)))
-{
-    // Never stale by age: a copy may run for days. A lock whose process is gone is stale anyway.
-    lock_->setStaleLockTime(0);
-}
+SingleInstance::SingleInstance(const QString& key) : lock_(lockNameFor(key)) {}
 
 bool SingleInstance::acquire()
 {
-    return lock_->tryLock(0);
+    return lock_.acquire();
 }
 
-QString SingleInstance::lockPathFor(const QString& key)
+QString SingleInstance::lockNameFor(const QString& key)
 {
-    // One copy per program folder and per user: where several people share one machine (a
-    // desktop with two sessions, the temporary folder common to all), one user's copy must not
-    // keep another's from starting. The home folder tells the users apart on every system.
+    // One copy per program folder and per user: the home folder tells the users apart where they
+    // share a runtime folder or a session namespace.
     const QString canonical = QFileInfo(key).canonicalFilePath();
     const QString owner = (canonical.isEmpty() ? key : canonical) + QChar(0) + QDir::homePath();
     const QByteArray hash = QCryptographicHash::hash(owner.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    return QDir(QDir::tempPath()).filePath(QStringLiteral("tolvar-%1.lock").arg(QString::fromLatin1(hash)));
+    return QStringLiteral("tolvar-%1").arg(QString::fromLatin1(hash));
 }
 
 }  // namespace tolvar

@@ -1,12 +1,11 @@
-// SingleInstance: tells whether another copy of the same executable is running for the same user.
-// A lock file in the temporary folder, named after a hash of the executable's path and the user's
-// home folder, is held for the whole run;
-// the lock of a copy that crashed is stale and taken over.
+// SingleInstance: tells whether another copy of the same executable is running for the same user:
+// a lock of the user's own (platform/InstanceLock), named after a hash of the executable's path
+// and the user's home folder, held for the whole run; the lock of a copy that crashed is taken over.
 #pragma once
 
-#include <QLockFile>
+#include "platform/InstanceLock.h"
+
 #include <QString>
-#include <memory>
 
 namespace tolvar {
 
@@ -16,10 +15,10 @@ public:
     explicit SingleInstance(const QString& key);
     // True when this process now holds the lock: no other copy runs.
     bool acquire();
-    static QString lockPathFor(const QString& key);
+    static QString lockNameFor(const QString& key);
 
 private:
-    std::unique_ptr<QLockFile> lock_;
+    InstanceLock lock_;
 };
 
 }  // namespace tolvar

@@ -3,8 +3,11 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <QCryptographicHash>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
@@ -60,6 +63,35 @@ TEST(single_instance, a_second_process_is_refused_and_a_crashed_lock_is_taken_ov
     EXPECT_EQ(third.readAllStandardOutput().trimmed(), "held");
     third.closeWriteChannel();
     EXPECT_TRUE(third.waitForFinished(10000));
+}
+
+TEST(single_instance, a_lock_planted_by_another_user_keeps_no_one_from_starting)
+{
+    // A runtime folder anyone may write to, with a file under the lock's name in it: the lock goes
+    // to a folder of the user's own instead, and the copy starts.
+    QTemporaryDir dir;
+    const QString key = dir.filePath(QStringLiteral("tolvar"));
+    const QString shared = dir.filePath(QStringLiteral("shared"));
+    const QString home = dir.filePath(QStringLiteral("home"));
+    QDir().mkpath(shared);
+    QDir().mkpath(home);
+    QFile::setPermissions(shared, QFileDevice::Permissions(0x7777));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), shared);
+    env.insert(QStringLiteral("HOME"), home);
+    // A lock of another machine's process: one that would never be taken for stale.
+    const QString hash =
+        QString::fromLatin1(QCryptographicHash::hash((QFileInfo(key).absoluteFilePath() + QChar(0) + home).toUtf8(),
+                                                     QCryptographicHash::Sha1)
+                                .toHex()
+                                .left(16));
+    test::writeFile(shared + QStringLiteral("/tolvar-") + hash + QStringLiteral(".lock"), "99999\nx\nother-host\n");
+    QProcess second;
+    second.setProcessEnvironment(env);
+    startProbe(second, key);
+    EXPECT_EQ(second.readAllStandardOutput().trimmed(), "held");
+    second.closeWriteChannel();
+    EXPECT_TRUE(second.waitForFinished(10000));
 }
 
 TEST(single_instance, a_second_tolvar_ends_at_once_without_a_word_while_the_first_runs)
