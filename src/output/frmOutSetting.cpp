@@ -14,11 +14,14 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
 
 namespace tolvar {
 
@@ -107,14 +110,20 @@ void frmOutSetting::makeOne()
         setEnabled(true);
         return;
     }
-    // Any other failure here rises to the last resort; the older workbook is still intact.
-    const PoFileResult result = po_file_make(poNo);
+    // Any other failure here rises to the last resort; the older workbook is still intact. For a
+    // PDF, LibreOffice prints a private copy of the checked workbook.
+    QTemporaryDir copies;
+    PoFileOptions options;
+    if (chePdf->isChecked() && copies.isValid())
+        options.checkedCopyFolder = copies.path();
+    const PoFileResult result = po_file_make(poNo, options);
     dbClose();
     const QString workbook = poFilePath(gPoSaveFolder, poNo);
     bool told = false;
     if (result == PoFileResult::Written && chePdf->isChecked()) {
         // LibreOffice takes seconds: the windows keep repainting meanwhile.
-        const std::vector<PdfPrinter::Result> pdf = PdfPrinter().print({workbook}, [](int, int) {
+        const PdfPrinter::Job job{QDir(copies.path()).filePath(QFileInfo(workbook).fileName()), workbook};
+        const std::vector<PdfPrinter::Result> pdf = PdfPrinter().print({job}, [](int, int) {
             QApplication::processEvents();
             return true;
         });

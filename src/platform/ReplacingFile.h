@@ -1,11 +1,13 @@
 // ReplacingFile: a file written beside the one it replaces and put in its place in one step, so
 // that the older file stays whole until the new one is: written, flushed to the disk, renamed over
 // it. Until commit() the new file is nobody's, and the object's end discards it. The new file takes
-// the older one's permissions; a symbolic link is followed to the file it names; an older file that
-// may not be written, or a folder, is refused.
+// the older one's permissions. What is replaced is the name in its folder: a symbolic link there
+// is replaced by the file, never written through. An older file that may not be written, a folder,
+// and a device, pipe or socket of the name are refused.
 // On POSIX the new file has no name until it is complete where the file system allows (nothing is
 // left behind by a process that dies half-way), and the disk starts on the data as soon as it is
-// written, so that work done before commit() overlaps the disk's. Windows does it with QSaveFile.
+// written, so that work done before commit() overlaps the disk's. Windows writes a new file beside
+// the target and moves it over the name.
 #pragma once
 
 #include <QString>

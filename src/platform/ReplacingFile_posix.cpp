@@ -41,7 +41,7 @@ bool unnamedUnsupported(int error)
 
 struct ReplacingFile::Impl {
     QString path;
-    QByteArray target;  // the file replaced, links followed
+    QByteArray target;  // the name replaced, in its folder
     int fd = -1;
     QByteArray asideName;  // the new file's name while it has one (before commit: made named)
     bool namedOnly = false;
@@ -55,20 +55,21 @@ struct ReplacingFile::Impl {
     }
     bool failErrno() { return fail(qt_error_string(errno)); }
 
-    // ".NAME.PID-N" beside the target: hidden, and the process's own unless another machine
-    // writes to the same folder, which is why a taken name is skipped rather than replaced.
+    // ".tolvar-PID-N.tmp" beside the target: hidden, short whatever the target's name (a name of
+    // the longest length the folder allows still has room for it), and the process's own unless
+    // another machine writes to the same folder, which is why a taken name is skipped.
     QByteArray asideCandidate(int attempt) const
     {
         const qsizetype slash = target.lastIndexOf('/');
-        return target.left(slash + 1) + '.' + target.mid(slash + 1) + '.' + QByteArray::number(::getpid()) + '-' +
-               QByteArray::number(attempt);
+        return target.left(slash + 1) + ".tolvar-" + QByteArray::number(::getpid()) + '-' +
+               QByteArray::number(attempt) + ".tmp";
     }
 
     bool openNamed(mode_t mode)
     {
         for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
             const QByteArray name = asideCandidate(attempt);
-            fd = ::open(name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
+            fd = ::open(name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, mode);
             if (fd >= 0) {
                 asideName = name;
                 return true;
@@ -114,25 +115,22 @@ bool ReplacingFile::write(const char* data, qint64 size)
 {
     if (d->fd >= 0 || !d->target.isEmpty())
         return d->fail(QStringLiteral("the file is already written"));
-    QFileInfo existing(d->path);
-    if (existing.exists() && !existing.isWritable())
-        return d->fail(QStringLiteral("the file there may not be written"));
-    if (existing.isDir())
+    // The name in the folder itself, never what a link there points at: a link is replaced by the
+    // new file, not written through (a link planted in a shared save folder must not send the
+    // workbook over another file of the user's).
+    d->target = QFile::encodeName(d->path);
+    const QByteArray folder = QFile::encodeName(QFileInfo(d->path).absolutePath());
+    struct stat older;
+    const bool exists = ::lstat(d->target.constData(), &older) == 0;
+    if (exists && S_ISDIR(older.st_mode))
         return d->fail(QStringLiteral("the name is a folder's"));
-    QString replaced = d->path;
-    if (existing.isSymLink()) {
-        int depth = 128;
-        while (--depth > 0 && existing.isSymLink())
-            existing.setFile(existing.symLinkTarget());
-        if (depth > 0)
-            replaced = existing.filePath();
-    }
-    d->target = QFile::encodeName(replaced);
-    const QByteArray folder = QFile::encodeName(QFileInfo(replaced).absolutePath());
+    if (exists && !S_ISREG(older.st_mode) && !S_ISLNK(older.st_mode))
+        return d->fail(QStringLiteral("the name is that of a device, a pipe or a socket, not a file"));
+    const bool replacing = exists && S_ISREG(older.st_mode);
+    if (replacing && ::access(d->target.constData(), W_OK) != 0 && errno == EACCES)
+        return d->fail(QStringLiteral("the file there may not be written"));
 
     // Until it has the older file's permissions the new one is its owner's alone.
-    struct stat older;
-    const bool replacing = ::stat(d->target.constData(), &older) == 0;
     const mode_t mode = replacing ? 0600 : 0666;
     if (!d->namedOnly)
         d->fd = openUnnamed(folder, mode);

@@ -2,6 +2,7 @@
 
 #include "platform/LibreOfficeLocation.h"
 #include "platform/ProcessTree.h"
+#include "platform/ReplacingFile.h"
 #include "util/FailureCodes.h"
 
 #include <QDir>
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <optional>
@@ -35,15 +35,15 @@ PdfPrinter::Result resultOf(const QString& workbook, const std::optional<Outcome
     return r;
 }
 
-std::vector<PdfPrinter::Result> resultsFor(const QStringList& workbooks, const Outcome& failure)
+std::vector<PdfPrinter::Result> resultsFor(const std::vector<PdfPrinter::Job>& jobs, const Outcome& failure)
 {
     std::vector<PdfPrinter::Result> results;
-    for (const QString& w : workbooks)
-        results.push_back(resultOf(w, failure));
+    for (const PdfPrinter::Job& job : jobs)
+        results.push_back(resultOf(job.workbook, failure));
     return results;
 }
 
-// A PDF that LibreOffice finished, moved into place through a temporary file beside its target.
+// A PDF that LibreOffice finished in its private folder, put in place beside the workbook.
 std::optional<Outcome> moveIntoPlace(const QString& made, const QString& target)
 {
     QFile in(made);
@@ -52,12 +52,9 @@ std::optional<Outcome> moveIntoPlace(const QString& made, const QString& target)
     const QByteArray bytes = in.readAll();
     if (!bytes.startsWith("%PDF"))
         return Outcome{FailureCode::PdfPrinterFailed, QStringLiteral("not a PDF")};
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
-        const QString reason = out.errorString();
-        out.cancelWriting();
-        return Outcome{FailureCode::PdfWriteFailed, reason};
-    }
+    ReplacingFile out(target);
+    if (!out.write(bytes.constData(), bytes.size()) || !out.commit())
+        return Outcome{FailureCode::PdfWriteFailed, out.errorString()};
     return std::nullopt;
 }
 
@@ -69,16 +66,16 @@ QString PdfPrinter::pdfPathFor(const QString& workbook)
     return info.dir().filePath(info.completeBaseName() + QStringLiteral(".pdf"));
 }
 
-std::vector<PdfPrinter::Result> PdfPrinter::print(const QStringList& workbooks, const Progress& progress) const
+std::vector<PdfPrinter::Result> PdfPrinter::print(const std::vector<Job>& jobs, const Progress& progress) const
 {
-    if (workbooks.isEmpty())
+    if (jobs.empty())
         return {};
     const QString soffice = findSoffice();
     if (soffice.isEmpty())
-        return resultsFor(workbooks, {FailureCode::PdfPrinterMissing, {}});
+        return resultsFor(jobs, {FailureCode::PdfPrinterMissing, {}});
     QTemporaryDir work;
     if (!work.isValid())
-        return resultsFor(workbooks, {FailureCode::PdfWriteFailed, work.errorString()});
+        return resultsFor(jobs, {FailureCode::PdfWriteFailed, work.errorString()});
     const QString out = QDir(work.path()).filePath(QStringLiteral("pdf"));
 
     // A profile of its own: a LibreOffice the user has open keeps its own, and this one starts clean.
@@ -91,18 +88,20 @@ std::vector<PdfPrinter::Result> PdfPrinter::print(const QStringList& workbooks, 
                              QStringLiteral("pdf"),
                              QStringLiteral("--outdir"),
                              out};
-    arguments += workbooks;
+    // The private copies, by their absolute paths: nothing of the save folder reaches LibreOffice.
+    for (const Job& job : jobs)
+        arguments << QFileInfo(job.copy).absoluteFilePath();
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     // LibreOffice runs as a launcher and a child: both go when it is stopped.
     ProcessTree tree(process);
     process.start(soffice, arguments);
     if (!process.waitForStarted(10000))
-        return resultsFor(workbooks, {FailureCode::PdfPrinterFailed, process.errorString()});
+        return resultsFor(jobs, {FailureCode::PdfPrinterFailed, process.errorString()});
     tree.started();
 
     // LibreOffice names each workbook on a line of its own as it takes it up: the ones before are done.
-    const auto total = static_cast<int>(workbooks.size());
+    const auto total = static_cast<int>(jobs.size());
     int started = 0;
     QByteArray output;
     std::optional<Outcome> failure;
@@ -139,12 +138,12 @@ std::vector<PdfPrinter::Result> PdfPrinter::print(const QStringList& workbooks, 
 
     std::vector<Result> results;
     for (int i = 0; i < total; ++i) {
-        const QString& workbook = workbooks[i];
-        const QString made = QDir(out).filePath(QFileInfo(workbook).completeBaseName() + QStringLiteral(".pdf"));
+        const Job& job = jobs[static_cast<std::size_t>(i)];
+        const QString made = QDir(out).filePath(QFileInfo(job.copy).completeBaseName() + QStringLiteral(".pdf"));
         if (i < done && QFileInfo::exists(made))
-            results.push_back(resultOf(workbook, moveIntoPlace(made, pdfPathFor(workbook))));
+            results.push_back(resultOf(job.workbook, moveIntoPlace(made, pdfPathFor(job.workbook))));
         else
-            results.push_back(resultOf(workbook, failure ? *failure : Outcome{FailureCode::PdfPrinterFailed, {}}));
+            results.push_back(resultOf(job.workbook, failure ? *failure : Outcome{FailureCode::PdfPrinterFailed, {}}));
     }
     return results;
 }

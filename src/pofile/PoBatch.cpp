@@ -3,6 +3,9 @@
 #include "settings/LoadSettings.h"
 #include "util/Failure.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <algorithm>
 
 namespace tolvar {
@@ -39,6 +42,10 @@ PoBatchResult PoBatch::run(const QStringList& poNumbers, const Progress& progres
         result.items.push_back(item);
     }
     const QString folder = options_.saveFolder.isEmpty() ? gPoSaveFolder : options_.saveFolder;
+    // The checked bytes of each workbook, kept where only this process looks, for the PDFs.
+    QTemporaryDir copies;
+    if (pdf_ && !copies.isValid())
+        throw Failure::of(FailureCode::PdfWriteFailed, copies.errorString());
 
     for (int i = 0; i < total; ++i) {
         PoBatchItem& item = result.items[static_cast<std::size_t>(i)];
@@ -49,6 +56,8 @@ PoBatchResult PoBatch::run(const QStringList& poNumbers, const Progress& progres
         try {
             PoFileOptions options = options_;
             options.keepTemplate = options_.keepTemplate || i + 1 < total;
+            if (pdf_)
+                options.checkedCopyFolder = copies.path();
             if (po_file_make(item.poNo, options) == PoFileResult::NotFound) {
                 item.outcome = PoBatchItem::Outcome::NotFound;
             } else {
@@ -65,21 +74,20 @@ PoBatchResult PoBatch::run(const QStringList& poNumbers, const Progress& progres
     if (!pdf_ || result.count(PoBatchItem::Outcome::Made) == 0)
         return result;
 
-    QStringList workbooks;
+    std::vector<PdfPrinter::Job> jobs;
     std::vector<PoBatchItem*> made;
     for (PoBatchItem& item : result.items)
         if (item.outcome == PoBatchItem::Outcome::Made) {
-            workbooks << item.workbook;
+            jobs.push_back({QDir(copies.path()).filePath(QFileInfo(item.workbook).fileName()), item.workbook});
             made.push_back(&item);
         }
     bool stopped = false;
-    const std::vector<PdfPrinter::Result> pdfs =
-        PdfPrinter(pdfTimeoutSeconds_).print(workbooks, [&](int done, int count) {
-            if (progress &&
-                !progress(Step{true, done, count, made[static_cast<std::size_t>(std::min(done, count - 1))]->poNo}))
-                stopped = true;
-            return !stopped;
-        });
+    const std::vector<PdfPrinter::Result> pdfs = PdfPrinter(pdfTimeoutSeconds_).print(jobs, [&](int done, int count) {
+        if (progress &&
+            !progress(Step{true, done, count, made[static_cast<std::size_t>(std::min(done, count - 1))]->poNo}))
+            stopped = true;
+        return !stopped;
+    });
     for (std::size_t k = 0; k < pdfs.size(); ++k) {
         made[k]->pdfMade = pdfs[k].made();
         made[k]->pdfNumber = pdfs[k].number;

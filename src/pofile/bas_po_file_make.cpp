@@ -14,6 +14,7 @@
 #include "util/dbfRound.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <cmath>
 #include <limits>
@@ -174,14 +175,32 @@ void writeLine(Run& run)
 // The output file
 // ---------------------------------------------------------------------------------------------
 
+// A name Windows gives to a device whatever its extension ("NUL.xls" is the null device), or one
+// that it changes or refuses: characters it does not allow, and a dot or blank at the end, which
+// it drops (the file would take another PO's name).
+bool unusableOnWindows(const QString& poNo)
+{
+    for (const QChar c : poNo)
+        if (c.unicode() < 0x20 || QStringView(u"<>\"|?*\\:").contains(c))
+            return true;
+    if (poNo.endsWith(QLatin1Char('.')) || poNo.endsWith(QLatin1Char(' ')))
+        return true;
+    const QString device = poNo.section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
+    static const QStringList devices = {QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"),
+                                        QStringLiteral("NUL")};
+    if (devices.contains(device))
+        return true;
+    return device.size() == 4 && (device.startsWith(QLatin1String("COM")) || device.startsWith(QLatin1String("LPT"))) &&
+           device.at(3) >= QLatin1Char('1') && device.at(3) <= QLatin1Char('9');
+}
+
 void requireUsableName(const QString& poNo)
 {
-    // The PO number becomes a file name: nothing that would put the file elsewhere. Where the
-    // separator is "\" (Windows) that one too, and ":", which names a drive or a file's stream.
+    // The PO number becomes a file name: nothing that would put the file elsewhere, and on Windows
+    // nothing the system would take for a device or change.
     const bool windowsNames = QDir::separator() == QLatin1Char('\\');
     if (poNo.isEmpty() || poNo.contains(QLatin1Char('/')) || poNo.contains(QChar(0)) || poNo == QLatin1String(".") ||
-        poNo == QLatin1String("..") ||
-        (windowsNames && (poNo.contains(QLatin1Char('\\')) || poNo.contains(QLatin1Char(':')))))
+        poNo == QLatin1String("..") || (windowsNames && unusableOnWindows(poNo)))
         throw Failure::of(FailureCode::PoNumberNotFileName, QStringLiteral("\"%1\"").arg(poNo));
 }
 
@@ -263,6 +282,15 @@ PoFileResult po_file_make(const QString& poNo, const PoFileOptions& options)
                    path);
     run.book.verify(bytes);
     requireWritten(file.commit(), file, path);
+    if (!options.checkedCopyFolder.isEmpty()) {
+        const QString copy = QDir(options.checkedCopyFolder).filePath(QFileInfo(path).fileName());
+        QFile out(copy);
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())) !=
+                static_cast<qint64>(bytes.size()) ||
+            !out.flush())
+            throw Failure::of(FailureCode::FileWriteFailed, copy + QStringLiteral(" (") + out.errorString() + ')');
+    }
     return PoFileResult::Written;
 }
 

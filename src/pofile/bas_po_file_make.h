@@ -17,6 +17,9 @@ struct PoFileOptions {
     // The template stays read for the next PO (the window, the rest of a batch); a program that
     // ends after its POs lets the last one have it.
     bool keepTemplate = true;
+    // When set, a folder of the caller's own that also gets the checked bytes, as <PO number>.xls:
+    // what LibreOffice prints from, rather than the save folder.
+    QString checkedCopyFolder;
 };
 
 PoFileResult po_file_make(const QString& poNo);

@@ -395,11 +395,11 @@ TEST(po_file_make_schema, a_column_missing_from_the_lines_table_fails_and_keeps_
     test::execOnSqlite(path, QStringLiteral("ALTER TABLE TBL_PO_M DROP COLUMN 上代"));
     RecordingMessageSink recorder;
     ScopedMessageSink scoped(recorder);
-    gPoDbSetting = DbSetting{QStringLiteral("SQLite"), path, {}, {}, {}, 5};
+    gPoDbSetting = DbSetting{QStringLiteral("SQLite"), path, {}, {}, {}, 5, false, {}};
     ASSERT_EQ(dbOpen(), 0);
     const QString target = dir.filePath(QStringLiteral("P0001.xls"));
     test::writeFile(target, "older");
-    PoFileOptions options{kTemplate, dir.path()};
+    PoFileOptions options{kTemplate, dir.path(), true, {}};
     try {
         po_file_make(QStringLiteral("P0001"), options);
         ADD_FAILURE() << "no failure";
@@ -424,10 +424,10 @@ TEST(po_file_make_schema, a_po_number_that_is_no_file_name_is_refused_and_nothin
     }
     RecordingMessageSink recorder;
     ScopedMessageSink scoped(recorder);
-    gPoDbSetting = DbSetting{QStringLiteral("SQLite"), path, {}, {}, {}, 5};
+    gPoDbSetting = DbSetting{QStringLiteral("SQLite"), path, {}, {}, {}, 5, false, {}};
     ASSERT_EQ(dbOpen(), 0);
     QDir(dir.path()).mkdir(QStringLiteral("out"));
-    const PoFileOptions options{kTemplate, dir.filePath(QStringLiteral("out"))};
+    const PoFileOptions options{kTemplate, dir.filePath(QStringLiteral("out")), true, {}};
     for (const char* number : {"../P0001", "A/B", ".."}) {
         try {
             po_file_make(QString::fromLatin1(number), options);

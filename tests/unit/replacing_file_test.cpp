@@ -8,8 +8,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #ifndef Q_OS_WIN
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
+#include <QFileInfo>
 
 using namespace tolvar;
 
@@ -103,18 +105,37 @@ TEST_P(ReplacingFileTest, a_full_disk_keeps_the_older_file)
 }
 
 #ifndef Q_OS_WIN
-TEST_P(ReplacingFileTest, a_link_is_followed_and_stays_a_link)
+TEST_P(ReplacingFileTest, a_link_at_the_name_is_replaced_never_written_through)
 {
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("real")));
-    const QString real = dir.filePath(QStringLiteral("real/P26-0007.xls"));
-    test::writeFile(real, older);
-    ASSERT_TRUE(QFile::link(QStringLiteral("real/P26-0007.xls"), target));
+    // Another user's link in a shared save folder, to a file of the user's own.
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("home")));
+    const QString own = dir.filePath(QStringLiteral("home/.bashrc"));
+    test::writeFile(own, older);
+    ASSERT_TRUE(QFile::link(own, target));
     ASSERT_TRUE(replace(target, newer));
-    EXPECT_TRUE(QFileInfo(target).isSymLink());
-    EXPECT_EQ(test::readFile(real), newer);
-    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("real"))).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    EXPECT_FALSE(QFileInfo(target).isSymLink());
+    EXPECT_EQ(test::readFile(target), newer);
+    EXPECT_EQ(test::readFile(own), older);
+    // A link to nowhere is replaced the same way; a pipe of the name is refused.
+    const QString dangling = dir.filePath(QStringLiteral("P26-0010.xls"));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("nowhere")), dangling));
+    ASSERT_TRUE(replace(dangling, newer));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("nowhere"))));
+    const QByteArray pipe = QFile::encodeName(dir.filePath(QStringLiteral("P26-0011.xls")));
+    ASSERT_EQ(::mkfifo(pipe.constData(), 0600), 0);
+    ReplacingFile fifo(QFile::decodeName(pipe), GetParam());
+    EXPECT_FALSE(fifo.write(newer.constData(), newer.size()));
+    EXPECT_TRUE(fifo.errorString().contains(QStringLiteral("pipe"))) << fifo.errorString().toStdString();
 }
 #endif
+
+TEST_P(ReplacingFileTest, a_name_as_long_as_the_folder_allows_is_written)
+{
+    // The new file's temporary name is short, whatever the name it replaces.
+    const QString longest = dir.filePath(QString(245, QLatin1Char('P')) + QStringLiteral(".xls"));
+    ASSERT_TRUE(replace(longest, newer));
+    EXPECT_EQ(test::readFile(longest), newer);
+}
 
 INSTANTIATE_TEST_SUITE_P(aside, ReplacingFileTest,
                          ::testing::Values(ReplacingFile::Aside::Unnamed, ReplacingFile::Aside::Named),
