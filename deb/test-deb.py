@@ -8,10 +8,13 @@ Run as root. First lintian, desktop-file-validate and appstreamcli validate on t
 root is made in WORK_DIR/root from Debian's archive (the machine's own mirror);
 the packages debootstrap and apt fetch are kept in ~/.cache/tolvar/deb-test so that a second run
 downloads nothing. The package is installed with apt as an administrator installs it, then:
-the template check, a workbook from the demo database, the save folder written through the window
-by a member of the group tolvar and refused to a user outside it (whose window keeps the folder for
-its run), the desktop entry's command starting the window on a virtual display, an upgrade that
-keeps a changed settings file and template, remove that keeps them and purge that takes them.
+the template check, a workbook from the demo database, the office's files readable by the group
+tolvar only and writable by no one but root, a user outside the group refused at start-up, each
+member's save folder picked through the window (started by the desktop entry's command on a virtual
+display) and kept in that member's own settings, a link planted in a shared save folder replaced
+rather than written through, an upgrade from the earlier modes (group-writable files) that keeps
+the office's changed settings and template and makes them the administrator's, remove that keeps
+them and purge that takes them.
 Every mount is made in a mount namespace of this process's own, so none outlives it.
 """
 import glob
@@ -31,7 +34,7 @@ from real_display_test import Display  # noqa: E402
 
 CONF = "/etc/opt/tolvar"
 CACHE = os.path.expanduser("~/.cache/tolvar/deb-test")
-STAFF, OTHER = "staff1", "other1"
+STAFF, STAFF2, OTHER = "staff1", "staff2", "other1"
 
 
 def mirror():
@@ -127,12 +130,7 @@ def apt_install(r, deb):
 def installed(r, version):
     check(r.run("tolvar-po", "--version").stdout == f"tolvar-po {version}\n", "tolvar-po --version")
     check(r.run("tolvar", "--version").stdout == f"tolvar {version}\n", "tolvar --version")
-    st = os.stat(r.file(CONF))
-    group = r.run("getent", "group", "tolvar").stdout.split(":")
-    check(st.st_gid == int(group[2]) and st.st_mode & 0o7777 == 0o2775, f"{CONF}: mode {oct(st.st_mode)}")
-    for f in ("tolvar.ini", "MST_PO.xls"):
-        st = os.stat(r.file(f"{CONF}/{f}"))
-        check(st.st_mode & 0o777 == 0o664 and st.st_gid == int(group[2]), f"{f}: mode {oct(st.st_mode)}")
+    office_modes(r)
     # The executables are root's alone: no member of the group can replace them.
     for f in ("/opt/tolvar", "/opt/tolvar/tolvar", "/opt/tolvar/tolvar-po"):
         st = os.stat(r.file(f))
@@ -140,6 +138,16 @@ def installed(r, version):
     out = r.run("tolvar-po", "--check-template").stdout
     check(out.strip().endswith("OK"), f"--check-template: {out}")
     print("installed: --version, the folders' owners and modes, --check-template OK")
+
+
+def office_modes(r):
+    """The office's files are root's: the settings (with the password) readable by the group only."""
+    group = int(r.run("getent", "group", "tolvar").stdout.split(":")[2])
+    expected = {CONF: (0, group, 0o750), f"{CONF}/tolvar.ini": (0, group, 0o640), f"{CONF}/MST_PO.xls": (0, 0, 0o644)}
+    for path, (uid, gid, mode) in expected.items():
+        st = os.stat(r.file(path))
+        check((st.st_uid, st.st_gid, st.st_mode & 0o7777) == (uid, gid, mode),
+              f"{path}: owner {st.st_uid}:{st.st_gid} mode {oct(st.st_mode & 0o7777)}, not {uid}:{gid} {oct(mode)}")
 
 
 def workbook(r):
@@ -156,6 +164,17 @@ def workbook(r):
              for col in range(sheet.ncols)}
     check(po in texts, f"{po} is in no cell of {path}")
     print(f"tolvar-po: {po}.xls from the demo database, read back by xlrd")
+    # A user outside the group cannot read the office's settings: the start-up failure, no crash.
+    refused = r.run("tolvar-po", "--list", user=OTHER, check=False)
+    check(refused.returncode == 1 and "(-3008)" in refused.stderr, f"outside the group: {refused.returncode} "
+          f"{refused.stderr}")
+    # Neither members nor others may change the office's files.
+    for user in (STAFF, OTHER):
+        for f in ("tolvar.ini", "MST_PO.xls"):
+            wrote = r.run("sh", "-c", f"echo x >>{CONF}/{f}", user=user, check=False)
+            check(wrote.returncode != 0, f"{user} wrote {CONF}/{f}")
+    print("the office's files: the group reads the settings, no one but root writes them; "
+          "a user outside the group refused at start-up")
     return po
 
 
@@ -204,44 +223,52 @@ def desktop_command(r):
 
 
 def save_folder_by_window(r, x):
-    """A member of the group writes PO_SAVE_FOLDER through the window; a user outside it cannot,
-    keeps the folder for the run, and cannot change the file any other way either."""
+    """Each member picks a save folder through the window: it goes to the member's own settings,
+    the office's stay as they were, and the next run (tolvar-po as well) uses it."""
     env = {"DISPLAY": x.env["DISPLAY"], "QT_QPA_PLATFORM": "xcb"}
-    for user in (STAFF, OTHER):
+    r.run("useradd", "-m", "-G", "tolvar", STAFF2)
+    for user in (STAFF, STAFF2):
         r.run("mkdir", "-p", f"/home/{user}/po", user=user)
     command = desktop_command(r)
     check(command[0] == "tolvar", f"the desktop entry runs {command}")
-
+    before = r.digest(f"{CONF}/tolvar.ini")
     staff = r.popen(command + ["12"], STAFF, env)
     try:
         pick_save_folder(x, f"/home/{STAFF}/po", set(x.windows()))
-        ini = open(r.file(f"{CONF}/tolvar.ini"), encoding="utf-8").read()
-        check(f"PO_SAVE_FOLDER=/home/{STAFF}/po/\n" in ini, f"the settings after the staff's pick:\n{ini}")
-        st = os.stat(r.file(f"{CONF}/tolvar.ini"))
-        group = int(r.run("getent", "group", "tolvar").stdout.split(":")[2])
-        check(st.st_gid == group and st.st_mode & 0o777 == 0o664, f"the rewritten settings: {oct(st.st_mode)}")
-        check(os.path.islink(r.file("/opt/tolvar/tolvar.ini")), "the link beside the program was replaced")
-        print("the window: the staff's save folder written through the link, group and mode kept")
-
-        # The other user's copy starts while the staff's runs: one copy per user, not per machine.
-        before = r.digest(f"{CONF}/tolvar.ini")
+        # The second member's copy starts while the first runs: one copy per user, not per machine.
         windows = set(x.windows())
-        other = r.popen(command + ["12"], OTHER, env)
+        other = r.popen(command + ["12"], STAFF2, env)
         try:
-            pick_save_folder(x, f"/home/{OTHER}/po", windows)
-            check(r.digest(f"{CONF}/tolvar.ini") == before, "a user outside the group changed the settings")
-            make_from_window(x, r, f"/home/{OTHER}/po")
+            pick_save_folder(x, f"/home/{STAFF2}/po", windows)
+            make_from_window(x, r, f"/home/{STAFF2}/po")
         finally:
             other.terminate()
             other.wait(10)
     finally:
         staff.terminate()
         staff.wait(10)
-    refused = r.run("sh", "-c", f"echo x >>{CONF}/tolvar.ini", user=OTHER, check=False)
-    check(refused.returncode != 0 and r.digest(f"{CONF}/tolvar.ini") == before, "the other user wrote the settings")
-    leftovers = [f for f in os.listdir(r.file(CONF)) if f not in ("tolvar.ini", "MST_PO.xls")]
-    check(not leftovers, f"left in {CONF}: {leftovers}")
-    print("the window: refused to a user outside the group (file unchanged, the folder held for the run)")
+    check(r.digest(f"{CONF}/tolvar.ini") == before, "picking a save folder changed the office's settings")
+    for user in (STAFF, STAFF2):
+        own = open(r.file(f"/home/{user}/.config/tolvar/tolvar.ini"), "rb").read().decode("cp932")
+        check(f"PO_SAVE_FOLDER=/home/{user}/po/" in own, f"{user}'s own settings: {own!r}")
+    po = r.run("tolvar-po", "--list", "--staff", "12", user=STAFF).stdout.split("\t")[0]
+    made = r.run("tolvar-po", po, user=STAFF).stdout
+    check(made == f"/home/{STAFF}/po/{po}.xls\n", f"tolvar-po without --out: {made!r}")
+    office_modes(r)
+    print("the window: each member's save folder in the member's own settings, the office's unchanged")
+
+
+def planted_link(r):
+    """Another user's link in a save folder shared by the staff: the workbook replaces the link and
+    never reaches the file it points at."""
+    r.run("install", "-d", "-m", "2775", "-g", "tolvar", "/srv/po")
+    po = r.run("tolvar-po", "--list", "--staff", "12", user=STAFF).stdout.split("\t")[0]
+    r.run("sh", "-c", f"echo mine >/home/{STAFF}/.bashrc", user=STAFF)
+    r.run("ln", "-s", f"/home/{STAFF}/.bashrc", f"/srv/po/{po}.xls", user=STAFF2)
+    made = r.run("tolvar-po", "--out", "/srv/po", po, user=STAFF, check=False)
+    check(made.returncode == 0 and not os.path.islink(r.file(f"/srv/po/{po}.xls")), f"the link: {made.stderr}")
+    check(open(r.file(f"/home/{STAFF}/.bashrc")).read() == "mine\n", "the workbook went through the link")
+    print("a link planted in a shared save folder: replaced, the file it named untouched")
 
 
 def higher_version(deb, work):
@@ -259,15 +286,20 @@ def higher_version(deb, work):
 
 
 def upgrade_remove_purge(r, deb, work):
-    # The administrator's own template: the demo template saved again under another size.
+    # The administrator's own template: the demo template saved again under another size. And the
+    # modes an earlier version left: the group may write both files and the folder.
     with open(r.file(f"{CONF}/MST_PO.xls"), "ab") as f:
         f.write(b"\0" * 512)
+    r.run("chmod", "2775", CONF)
+    r.run("chown", "root:tolvar", f"{CONF}/MST_PO.xls")
+    r.run("chmod", "0664", f"{CONF}/tolvar.ini", f"{CONF}/MST_PO.xls")
     kept = {f: r.digest(f"{CONF}/{f}") for f in ("tolvar.ini", "MST_PO.xls")}
     next_deb, version = higher_version(deb, work)
     apt_install(r, next_deb)
     check(r.run("dpkg-query", "-W", "-f=${Version}", "tolvar").stdout == version, "not upgraded")
     check({f: r.digest(f"{CONF}/{f}") for f in kept} == kept, "the upgrade changed the office's files")
-    print(f"upgrade to {version}: the changed settings and template kept")
+    office_modes(r)
+    print(f"upgrade to {version}: the changed settings and template kept, made the administrator's")
 
     r.run("dpkg", "--remove", "tolvar")
     check(not os.path.exists(r.file("/opt/tolvar/tolvar")) and not os.path.lexists(r.file("/usr/bin/tolvar-po")),
@@ -330,6 +362,7 @@ def main():
         save_folder_by_window(r, x)
     finally:
         subprocess.run([os.path.join(TOP, "tests", "display", "x-session.sh"), "stop", xdir])
+    planted_link(r)
     upgrade_remove_purge(r, deb, work)
     remove_root(r)
     print(f"the package's test passed in {time.time() - started:.0f} s")

@@ -23,6 +23,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -228,9 +229,12 @@ void frmMain::Command2_Click()
         return;
     txtPoDir->setText(folder);
     gPoSaveFolder = folder;
-    // Written at once; if the file cannot be written the folder still holds for this run.
+    // Written at once, to the settings file or, where that is the office's, the user's own; if
+    // the file cannot be written the folder still holds for this run.
+    const QString file = SaveFolderSettingsPath(SettingsFilePath());
+    QDir().mkpath(QFileInfo(file).absolutePath());
     clsIniFile ini;
-    ini.setFileName(SettingsFilePath());
+    ini.setFileName(file);
     ini.setSection(QString::fromUtf8(settings::kSaveFolder.section));
     ini.SetString(QString::fromUtf8(settings::kSaveFolder.key), folder);
 }

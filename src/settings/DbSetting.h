@@ -12,6 +12,10 @@ struct DbSetting {
     QString UserName;
     QString Password;
     qint32 ConnectTimeout = 0;  // seconds
+    // Beyond the Parts' keys: an encrypted connection whose server is verified, required; and
+    // the certificate of the authority that verifies it, where the driver takes one.
+    bool Encrypt = false;
+    QString CaFile;
 };
 
 }  // namespace tolvar

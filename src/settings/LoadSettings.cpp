@@ -7,7 +7,11 @@
 #include "util/Messages.h"
 #include "util/ProgramPaths.h"
 
+#include "platform/WritableByUser.h"
+
+#include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace tolvar {
 
@@ -19,11 +23,10 @@ namespace {
 
 constexpr qint32 kDefaultTimeout = 20;
 
-// Only a readable regular file counts: a directory or an unreadable file is as good as missing.
+// Only a regular file counts: a directory is as good as missing.
 bool settingsFileFound(const QString& path)
 {
-    const QFileInfo info(path);
-    return info.isFile() && info.isReadable();
+    return QFileInfo(path).isFile();
 }
 
 }  // namespace
@@ -31,6 +34,21 @@ bool settingsFileFound(const QString& path)
 QString SettingsFilePath()
 {
     return programFile(executableBaseName() + QStringLiteral(".ini"));
+}
+
+QString UserSettingsFilePath()
+{
+#ifdef Q_OS_WIN
+    return QDir(qEnvironmentVariable("APPDATA")).filePath(QStringLiteral("Tolvar/tolvar.ini"));
+#else
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/tolvar/tolvar.ini");
+#endif
+}
+
+QString SaveFolderSettingsPath(const QString& settingsFilePath)
+{
+    return writableByUser(settingsFilePath) ? settingsFilePath : UserSettingsFilePath();
 }
 
 qint32 LoadSettings()
@@ -45,6 +63,8 @@ qint32 LoadSettings(const QString& settingsFilePath)
             MsgBox(QStringLiteral("イニファイルが見つかりません。"), MsgIcon::Critical, QStringLiteral("エラー"));
             return 1;
         }
+        if (!QFileInfo(settingsFilePath).isReadable())
+            throw Failure::of(FailureCode::FileReadFailed, settingsFilePath);
         clsIniFile ini;
         ini.setFileName(settingsFilePath);
         ini.holdContents();
@@ -57,6 +77,8 @@ qint32 LoadSettings(const QString& settingsFilePath)
         gPoDbSetting.DbName = text(settings::kDbName);
         gPoDbSetting.UserName = text(settings::kUserName);
         gPoDbSetting.Password = text(settings::kPassword);
+        gPoDbSetting.Encrypt = text(settings::kEncrypt).trimmed() == QLatin1String("1");
+        gPoDbSetting.CaFile = text(settings::kCaFile);
 
         ini.setSection(QString::fromUtf8(settings::kConnectTimeout.section));
         const qint32 timeout = ini.GetInteger(QString::fromUtf8(settings::kConnectTimeout.key),
@@ -69,6 +91,16 @@ qint32 LoadSettings(const QString& settingsFilePath)
         gPoDbSetting.ConnectTimeout = timeout == 0 ? kDefaultTimeout : timeout;
         gPoSaveFolder = text(settings::kSaveFolder);
         gPdfOutput = text(settings::kPdfOutput).trimmed() == QLatin1String("1");
+        // The office's file: the user's own choice of save folder, where there is one, holds.
+        const QString own = SaveFolderSettingsPath(settingsFilePath);
+        if (own != settingsFilePath) {
+            clsIniFile user;
+            user.setFileName(own);
+            user.setSection(QString::fromUtf8(settings::kSaveFolder.section));
+            const QString folder = user.GetString(QString::fromUtf8(settings::kSaveFolder.key), QString());
+            if (!folder.isEmpty())
+                gPoSaveFolder = folder;
+        }
         return 0;
     } catch (const Failure& failure) {
         MsgBox(failure.messageText(), MsgIcon::Critical, QStringLiteral("イニファイル"));

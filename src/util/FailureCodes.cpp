@@ -35,6 +35,7 @@ constexpr Entry kTable[] = {
     {FailureCode::TemplateSheets, u"テンプレートには「海外納品情報」と「Purchase Order」の 2 シートだけが必要です。"},
     {FailureCode::WorkbookCheckFailed, u"作成したブックを読み直すと書いた内容と違います。"},
     {FailureCode::PoNumberNotFileName, u"PO番号はファイル名に使えません。"},
+    {FailureCode::FileReadFailed, u"ファイルを読み込めません。"},
     {FailureCode::PdfPrinterMissing, u"LibreOffice (soffice) が見つかりません。"},
     {FailureCode::PdfPrinterFailed, u"LibreOffice で PDF を作成できません。"},
     {FailureCode::PdfTimedOut, u"LibreOffice が時間内に PDF を作成し終えません。"},

@@ -40,6 +40,8 @@ enum class FailureCode : qint32 {
     WorkbookCheckFailed = -3006,
     // A PO number that cannot be a file name (it would put the workbook outside the save folder).
     PoNumberNotFileName = -3007,
+    // A file that is there but may not be read (the office's settings for a user outside its group).
+    FileReadFailed = -3008,
 
     // PDFs printed by LibreOffice.
     PdfPrinterMissing = -3101,

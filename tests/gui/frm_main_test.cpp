@@ -338,7 +338,7 @@ TEST(search_failure, a_statement_the_database_rejects_reaches_the_last_resort)
     QTemporaryDir dir;
     const QString path = test::makeTestSqlite(dir.path(), QStringLiteral("po.db"));
     test::execOnSqlite(path, QStringLiteral("DROP TABLE TBL_PO_H"));
-    gPoDbSetting = DbSetting{QStringLiteral("SQLite"), path, {}, {}, {}, 5};
+    gPoDbSetting = DbSetting{QStringLiteral("SQLite"), path, {}, {}, {}, 5, false, {}};
     RecordingMessageSink recorder;
     ScopedMessageSink scoped(recorder);
     struct Ended {};

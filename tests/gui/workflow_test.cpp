@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QTemporaryDir>
 
 using namespace tolvar;
 
@@ -147,6 +148,33 @@ TEST_F(WorkflowTest, choosing_a_folder_writes_it_at_once_and_a_cancel_changes_no
     QTest::mouseClick(ui->Command2, Qt::LeftButton);
     EXPECT_EQ(ui->txtPoDir->text(), chosen + QLatin1Char('/'));
     EXPECT_EQ(test::readFile(folder.settingsPath()), expected);
+}
+
+TEST_F(WorkflowTest, the_office_s_settings_stay_as_they_are_and_the_choice_goes_to_the_user_s_own)
+{
+#ifdef Q_OS_WIN
+    GTEST_SKIP() << "the office's read-only settings are those of an installation for the whole PC";
+#endif
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    const QByteArray office = test::readFile(folder.settingsPath());
+    QFile::setPermissions(folder.settingsPath(), QFile::ReadOwner | QFile::ReadGroup);
+    QDir(folder.path()).mkdir(QStringLiteral("mine"));
+    const QString chosen = folder.file(QStringLiteral("mine"));
+    {
+        const FolderPickerForTesting picker([&](QWidget*, const QString&) { return chosen; });
+        QTest::mouseClick(ui->Command2, Qt::LeftButton);
+    }
+    EXPECT_EQ(gPoSaveFolder, chosen + QLatin1Char('/'));
+    EXPECT_EQ(test::readFile(folder.settingsPath()), office);
+    // A new file in the office's form (CP932, CRLF), the one key in it; read at the next start.
+    EXPECT_EQ(test::readFile(UserSettingsFilePath()),
+              "[\x91S\x94\xCA]\r\nPO_SAVE_FOLDER=" + (chosen + QLatin1Char('/')).toUtf8() + "\r\n");
+    gPoSaveFolder.clear();
+    ASSERT_EQ(LoadSettings(), 0);
+    EXPECT_EQ(gPoSaveFolder, chosen + QLatin1Char('/'));
+    QFile::setPermissions(folder.settingsPath(), QFile::ReadOwner | QFile::WriteOwner);
+    qunsetenv("XDG_CONFIG_HOME");
 }
 
 TEST_F(WorkflowTest, a_missing_folder_or_an_empty_grid_opens_no_dialog)

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 using namespace tolvar;
 
@@ -91,4 +94,38 @@ TEST_F(LoadSettingsTest, a_missing_or_unusable_file_shows_its_message_and_keeps_
         EXPECT_EQ(m, (Message{QStringLiteral("イニファイルが見つかりません。"), QStringLiteral("エラー"),
                               MsgIcon::Critical}));
     EXPECT_EQ(gPoSaveFolder, QStringLiteral("/previous/"));
+}
+
+TEST_F(LoadSettingsTest, the_office_s_file_takes_each_user_s_own_save_folder)
+{
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    qputenv("APPDATA", config.path().toUtf8());
+    QDir().mkpath(QFileInfo(UserSettingsFilePath()).absolutePath());
+    test::writeFile(UserSettingsFilePath(), "[全般]\r\nPO_SAVE_FOLDER=/home/me/po/\r\nPROVIDER=ignored\r\n");
+    folder.writeSettings("[PO_DB]\nPROVIDER=SQLite\nENCRYPT=1\nCA_FILE=ca.pem\n[全般]\nPO_SAVE_FOLDER=/srv/po/\n");
+    // The user's to write: the one file, as ever; the user's own is not read.
+    ASSERT_EQ(LoadSettings(), 0);
+    EXPECT_EQ(gPoSaveFolder, QStringLiteral("/srv/po/"));
+    EXPECT_EQ(SaveFolderSettingsPath(SettingsFilePath()), SettingsFilePath());
+    EXPECT_TRUE(gPoDbSetting.Encrypt);
+    EXPECT_EQ(gPoDbSetting.CaFile, QStringLiteral("ca.pem"));
+#ifndef Q_OS_WIN
+    // The office's, which the user may read but not replace: the user's own save folder holds.
+    QFile::setPermissions(folder.settingsPath(), QFile::ReadOwner | QFile::ReadGroup);
+    ASSERT_EQ(LoadSettings(), 0);
+    EXPECT_EQ(gPoSaveFolder, QStringLiteral("/home/me/po/"));
+    EXPECT_EQ(gPoDbSetting.Provider, QStringLiteral("SQLite"));
+    EXPECT_EQ(SaveFolderSettingsPath(SettingsFilePath()), UserSettingsFilePath());
+    // One the user may not even read: the start-up failure, with its number.
+    QFile::setPermissions(folder.settingsPath(), QFileDevice::Permissions());
+    if (!QFileInfo(folder.settingsPath()).isReadable()) {  // root reads any file
+        EXPECT_EQ(LoadSettings(), 1);
+        ASSERT_FALSE(recorder.messages.empty());
+        EXPECT_EQ(recorder.messages.back().caption, QStringLiteral("イニファイル"));
+        EXPECT_TRUE(recorder.messages.back().text.endsWith(QStringLiteral("(-3008)")));
+    }
+    QFile::setPermissions(folder.settingsPath(), QFile::ReadOwner | QFile::WriteOwner);
+#endif
+    qunsetenv("XDG_CONFIG_HOME");
 }
