@@ -323,15 +323,20 @@ class Run:
         db = os.path.join(folder, "evil.db")
         shutil.copy(os.path.join(folder, "demo.db"), db)
         con = sqlite3.connect(db)
+        # And the names Windows takes for devices, characters it does not allow, a dot at the end.
+        evil = ["..\\evil", "CON", "nul.xls", "Com1", "LPT9.txt", "a|b", "a?b", "P1."]
         con.execute("CREATE TEMP TABLE h AS SELECT * FROM TBL_PO_H WHERE PO番号 = ?", (po,))
-        con.execute("UPDATE h SET PO番号 = ?", ("..\\evil",))
-        con.execute("INSERT INTO TBL_PO_H SELECT * FROM h")
+        for number in evil:
+            con.execute("UPDATE h SET PO番号 = ?", (number,))
+            con.execute("INSERT INTO TBL_PO_H SELECT * FROM h")
         con.commit()
         con.close()
         write_ini(ini, "SQLite", "evil.db", winpath(out_dir) + "\\")
-        rc, out, err = wine.run(os.path.join(folder, "tolvar-po.exe"), "..\\evil")
-        assert rc == 1 and "(-3007)" in err, f"PO number with a backslash: {rc} {err}"
+        for number in evil:
+            rc, out, err = wine.run(os.path.join(folder, "tolvar-po.exe"), number)
+            assert rc == 1 and "(-3007)" in err and number in err, f"PO number {number!r}: {rc} {err}"
         assert not os.path.exists(os.path.join(self.work, "evil.xls")), "a workbook was written outside the folder"
+        assert os.listdir(out_dir) == [po + ".xls"], f"written for refused PO numbers: {os.listdir(out_dir)}"
         # An ODBC driver that is not installed, and SQL Server without its driver: named in the failure.
         write_ini(ini, "ODBC", "DRIVER={No Such Driver 9};SERVER=x;", winpath(out_dir) + "\\")
         rc, out, err = wine.run(os.path.join(folder, "tolvar-po.exe"), po)

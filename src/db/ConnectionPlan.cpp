@@ -76,7 +76,22 @@ HostAndPort postgresHost(const DbSetting& setting)
     return where;
 }
 
-ConnectionPlan planPostgres(const DbSetting& setting)
+// The authority's certificate the settings name, from the program folder when relative.
+QString caFile(const DbSetting& setting, const QString& programFolder)
+{
+    return setting.CaFile.trimmed().isEmpty() ? QString()
+                                              : QDir(programFolder).absoluteFilePath(setting.CaFile.trimmed());
+}
+
+// A libpq connection option's value, quoted as libpq reads it.
+QString libpqValue(const QString& value)
+{
+    QString escaped = value;
+    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\''), QLatin1String("\\'"));
+    return QLatin1Char('\'') + escaped + QLatin1Char('\'');
+}
+
+ConnectionPlan planPostgres(const DbSetting& setting, const QString& programFolder)
 {
     requireServer(setting);
     const HostAndPort where = postgresHost(setting);
@@ -88,6 +103,12 @@ ConnectionPlan planPostgres(const DbSetting& setting)
     plan.userName = setting.UserName;
     plan.password = setting.Password;
     plan.connectOptions = QStringLiteral("connect_timeout=%1").arg(qMax(0, setting.ConnectTimeout));
+    // Encrypted, and the server the one its certificate names, verified against the authority.
+    if (setting.Encrypt) {
+        plan.connectOptions += QStringLiteral(";sslmode=verify-full");
+        if (!setting.CaFile.trimmed().isEmpty())
+            plan.connectOptions += QStringLiteral(";sslrootcert=") + libpqValue(caFile(setting, programFolder));
+    }
     return plan;
 }
 
@@ -133,12 +154,66 @@ QString driverOf(const OdbcConnectionString& text, const DriverInventory& driver
     return driver.isEmpty() ? drivers.odbcDataSources.value(text.value(u"DSN").value_or(QString()).toLower()) : driver;
 }
 
+// Which kind of driver a connection string names, by its library where the driver manager says,
+// else by its name: each asks for encryption in words of its own.
+enum class OdbcKind { FreeTds, MicrosoftSqlServer, PsqlOdbc, Other };
+
+OdbcKind kindOf(const QString& driver, const DriverInventory& drivers)
+{
+    if (isFreeTds(driver, drivers))
+        return OdbcKind::FreeTds;
+    const QString file = drivers.odbcDriverFiles.value(driver.toLower(), driver);
+    if (driver.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) ||
+        file.contains(QLatin1String("psqlodbc"), Qt::CaseInsensitive))
+        return OdbcKind::PsqlOdbc;
+    if (!sqlServerOdbcDriver({driver}).isEmpty())
+        return OdbcKind::MicrosoftSqlServer;
+    return OdbcKind::Other;
+}
+
+// ENCRYPT=1 in the driver's words: encrypted, and the server's certificate verified (against the
+// authority of CA_FILE where the driver takes one). A driver whose words are not known is refused
+// rather than connected without.
+void requireEncryption(OdbcConnectionString& text, const DbSetting& setting, const QString& programFolder,
+                       const DriverInventory& drivers)
+{
+    const QString ca = caFile(setting, programFolder);
+    switch (kindOf(driverOf(text, drivers), drivers)) {
+    case OdbcKind::FreeTds:
+        text.set(QStringLiteral("Encryption"), QStringLiteral("require"));
+        if (!ca.isEmpty())
+            text.set(QStringLiteral("CAFile"), ca);
+        return;
+    case OdbcKind::MicrosoftSqlServer:
+        // The authority is the one Windows trusts: its certificate goes into Windows' own store.
+        text.set(QStringLiteral("Encrypt"), QStringLiteral("yes"));
+        text.set(QStringLiteral("TrustServerCertificate"), QStringLiteral("no"));
+        return;
+    case OdbcKind::PsqlOdbc:
+        text.set(QStringLiteral("SSLMode"), QStringLiteral("verify-full"));
+        if (!ca.isEmpty())
+            text.set(QStringLiteral("pqopt"), QStringLiteral("sslrootcert=") + libpqValue(ca));
+        return;
+    case OdbcKind::Other: break;
+    }
+    throw Failure::of(
+        FailureCode::DbOpenFailed,
+        QStringLiteral("(ENCRYPT=1: %1 の暗号化の指定が分かりません。SERVER_NM の接続文字列に書いてください。)")
+            .arg(driverOf(text, drivers)));
+}
+
 // An ODBC connection: the connection string so far, then the settings' database, user and
-// password, then `more`; the driver it names checked first.
-ConnectionPlan odbcPlan(const DbSetting& setting, OdbcConnectionString text, const DriverInventory& drivers,
-                        const Attributes& more = {})
+// password, then `more`, then what ENCRYPT asks; the driver it names checked first.
+ConnectionPlan odbcPlan(const DbSetting& setting, const QString& programFolder, OdbcConnectionString text,
+                        const DriverInventory& drivers, const Attributes& more = {})
 {
     requireOdbcDriver(text.value(u"DRIVER").value_or(QString()), drivers);
+    // A file DSN is a file that names a driver, by path if it likes; SAVEFILE has the driver
+    // manager write one. Neither belongs in the office's settings.
+    for (const char16_t* keyword : {u"FILEDSN", u"SAVEFILE"})
+        if (const std::optional<QString> file = text.value(keyword))
+            throw Failure::of(FailureCode::DbDriverPath,
+                              QStringLiteral("(%1=%2)").arg(QString::fromUtf16(keyword), *file));
     if (!setting.DbName.isEmpty())
         text.set(QStringLiteral("DATABASE"), setting.DbName);
     if (!setting.UserName.isEmpty()) {
@@ -149,6 +224,8 @@ ConnectionPlan odbcPlan(const DbSetting& setting, OdbcConnectionString text, con
     }
     for (const auto& [keyword, value] : more)
         text.set(keyword, value);
+    if (setting.Encrypt)
+        requireEncryption(text, setting, programFolder, drivers);
     ConnectionPlan plan;
     plan.driver = QStringLiteral("ODBC");
     plan.databaseName =
@@ -168,7 +245,7 @@ OdbcConnectionString driverAndServer(const QString& driver, const QString& serve
 }
 
 // PostgreSQL through psqlODBC where Qt's own driver is not built (Windows).
-ConnectionPlan planPostgresOdbc(const DbSetting& setting, const DriverInventory& drivers)
+ConnectionPlan planPostgresOdbc(const DbSetting& setting, const QString& programFolder, const DriverInventory& drivers)
 {
     requireServer(setting);
     const HostAndPort where = postgresHost(setting);
@@ -184,19 +261,19 @@ ConnectionPlan planPostgresOdbc(const DbSetting& setting, const DriverInventory&
     OdbcConnectionString text = driverAndServer(driver, where.host);
     if (where.port > 0)
         text.set(QStringLiteral("PORT"), QString::number(where.port));
-    return odbcPlan(setting, text, drivers);
+    return odbcPlan(setting, programFolder, text, drivers);
 }
 
 // A data source name, or a whole connection string of the office's own.
-ConnectionPlan planOdbc(const DbSetting& setting, const DriverInventory& drivers)
+ConnectionPlan planOdbc(const DbSetting& setting, const QString& programFolder, const DriverInventory& drivers)
 {
     requireServer(setting);
     const QString server = setting.ServerName.trimmed();
     if (server.contains(QLatin1Char('=')))
-        return odbcPlan(setting, OdbcConnectionString::parse(server), drivers);
+        return odbcPlan(setting, programFolder, OdbcConnectionString::parse(server), drivers);
     OdbcConnectionString text;
     text.set(QStringLiteral("DSN"), server);
-    return odbcPlan(setting, text, drivers);
+    return odbcPlan(setting, programFolder, text, drivers);
 }
 
 // SQL Server names its server "host", "host,port", "host\instance", "tcp:host,port" or "(local)".
@@ -222,7 +299,7 @@ OdbcConnectionString freeTdsServer(const QString& driver, const DbSetting& setti
 
 // SQL Server through FreeTDS on Linux, and on Windows through the newest Microsoft driver installed
 // (or FreeTDS, should that be what the driver manager has under a Microsoft driver's name).
-ConnectionPlan planSqlServer(const DbSetting& setting, const DriverInventory& drivers)
+ConnectionPlan planSqlServer(const DbSetting& setting, const QString& programFolder, const DriverInventory& drivers)
 {
     requireServer(setting);
     const QString driver = drivers.microsoftSqlServer ? sqlServerOdbcDriver(drivers.odbcDrivers.value_or(QStringList()))
@@ -235,7 +312,7 @@ ConnectionPlan planSqlServer(const DbSetting& setting, const DriverInventory& dr
         // TDS 7.4 is that of SQL Server 2012 and later; texts reach the program in UTF-8, whatever
         // the server's code page, where FreeTDS would otherwise take the locale's; the largest
         // packets SQL Server allows, which halve the client's work on a search of many rows.
-        return odbcPlan(setting, freeTdsServer(driver, setting), drivers,
+        return odbcPlan(setting, programFolder, freeTdsServer(driver, setting), drivers,
                         {{QStringLiteral("TDS_Version"), QStringLiteral("7.4")},
                          {QStringLiteral("ClientCharset"), QStringLiteral("UTF-8")},
                          {QStringLiteral("PacketSize"), QStringLiteral("32767")}});
@@ -248,7 +325,7 @@ ConnectionPlan planSqlServer(const DbSetting& setting, const DriverInventory& dr
     // No user: the signed-in Windows user, as an office's domain accounts connect.
     if (setting.UserName.isEmpty())
         more.append({QStringLiteral("Trusted_Connection"), QStringLiteral("yes")});
-    return odbcPlan(setting, driverAndServer(driver, setting.ServerName.trimmed()), drivers, more);
+    return odbcPlan(setting, programFolder, driverAndServer(driver, setting.ServerName.trimmed()), drivers, more);
 }
 
 }  // namespace
@@ -297,11 +374,11 @@ ConnectionPlan planConnection(const DbSetting& setting, const QString& programFo
     if (!dependsOnDrivers(setting))
         return planSqlite(setting, programFolder);
     if (provider.compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0)
-        return drivers.qpsql ? planPostgres(setting) : planPostgresOdbc(setting, drivers);
+        return drivers.qpsql ? planPostgres(setting, programFolder) : planPostgresOdbc(setting, programFolder, drivers);
     if (provider.compare(QLatin1String("ODBC"), Qt::CaseInsensitive) == 0)
-        return planOdbc(setting, drivers);
+        return planOdbc(setting, programFolder, drivers);
     if (isSqlServerProvider(provider))
-        return planSqlServer(setting, drivers);
+        return planSqlServer(setting, programFolder, drivers);
     throw Failure::of(
         FailureCode::DbUnknownProvider,
         QStringLiteral("PROVIDER=\"%1\" (SQLite, PostgreSQL, ODBC, SQLOLEDB, SQLNCLI…, MSOLEDBSQL…)").arg(provider));

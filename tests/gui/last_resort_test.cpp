@@ -1,13 +1,18 @@
 // A failure that no handler caught reaches the last resort through the application's notify:
-// its number and description are shown and the program ends with a non-zero status.
+// its number and description are shown and the program ends with a non-zero status. Message boxes
+// show texts from outside as plain text.
 #include "startup/LastResort.h"
+#include "startup/QtMessageSink.h"
 #include "util/Failure.h"
 #include "util/Messages.h"
 
 #include <gtest/gtest.h>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QMessageBox>
 #include <QObject>
+#include <QTimer>
 #include <optional>
 
 using namespace tolvar;
@@ -55,4 +60,23 @@ TEST(last_resort, failure_in_an_event_handler_is_shown_and_ends_the_program)
     EXPECT_EQ(recorder.messages[0].icon, MsgIcon::Critical);
     EXPECT_EQ(recorder.messages[0].caption, QStringLiteral("Tolvar"));
     EXPECT_TRUE(recorder.messages[1].text.contains(QStringLiteral("boom(-9999)")));
+}
+
+TEST(message_box, shows_a_text_from_outside_as_it_is)
+{
+    // A server's error text with markup in it: the box shows the characters, not bold type.
+    const QString hostile = QStringLiteral("<b>relation</b> \"<img src=x>\" does not exist(207)");
+    QString shown;
+    Qt::TextFormat format = Qt::AutoText;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        shown = box->text();
+        format = box->textFormat();
+        box->accept();
+    });
+    QtMessageSink sink;
+    sink.show(Message{hostile, QStringLiteral("dbOpen"), MsgIcon::Critical});
+    EXPECT_EQ(format, Qt::PlainText);
+    EXPECT_EQ(shown, hostile);
 }

@@ -113,8 +113,8 @@ TEST(connection_plan, odbc_builds_the_whole_string_with_the_login_braced_where_i
 
 TEST(connection_plan, a_driver_named_by_a_path_is_refused_before_anything_is_loaded)
 {
-    for (const char* server :
-         {"DRIVER=/home/member/evil.so;SERVER=x", "Driver={C:\\Users\\x\\evil.dll};Server=x", "DRIVER=./evil.so"}) {
+    for (const char* server : {"DRIVER=/home/member/evil.so;SERVER=x", "Driver={C:\\Users\\x\\evil.dll};Server=x",
+                               "DRIVER=./evil.so", "FILEDSN=/home/member/po.dsn", "DSN=PO;SAVEFILE=/tmp/x.dsn"}) {
         EXPECT_EQ(failureNumber(setting("ODBC", server)), toNumber(FailureCode::DbDriverPath)) << server;
     }
 }
