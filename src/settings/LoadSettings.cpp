@@ -29,6 +29,18 @@ bool settingsFileFound(const QString& path)
     return QFileInfo(path).isFile();
 }
 
+// A link to a file in a folder the user may not enter (the office's settings beside the program,
+// for a user outside the office's group) is a settings file there that may not be read, not a
+// missing one.
+bool behindClosedFolder(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.isSymLink() || info.exists())
+        return false;
+    const QFileInfo folder(QFileInfo(info.symLinkTarget()).absolutePath());
+    return folder.isDir() && !folder.isExecutable();
+}
+
 }  // namespace
 
 QString SettingsFilePath()
@@ -59,6 +71,8 @@ qint32 LoadSettings()
 qint32 LoadSettings(const QString& settingsFilePath)
 {
     try {
+        if (behindClosedFolder(settingsFilePath))
+            throw Failure::of(FailureCode::FileReadFailed, settingsFilePath);
         if (!settingsFileFound(settingsFilePath)) {
             MsgBox(QStringLiteral("イニファイルが見つかりません。"), MsgIcon::Critical, QStringLiteral("エラー"));
             return 1;
