@@ -33,7 +33,7 @@ test_packages=(
   googletest libgtest-dev sqlite3 postgresql odbc-postgresql "${tds_packages[@]}"
   python3-xlrd python3-xlwt python3-olefile python3-uno gnumeric libreoffice-calc-nogui fonts-wqy-zenhei poppler-utils
   libspreadsheet-parseexcel-perl libspreadsheet-writeexcel-perl ruby-spreadsheet libapache-poi-java libjexcelapi-java default-jre-headless
-  clang libclang-rt-14-dev clang-format
+  clang libclang-rt-14-dev clang-format ccache
   xvfb xauth x11-utils xdotool openbox
 )
 bench_packages=(libbenchmark-dev sqlite3 postgresql "${tds_packages[@]}")
@@ -62,9 +62,22 @@ install_missing() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# Compilations are kept in a cache beside the Windows Qt's (ccache, where it is installed): a
+# build of sources already built elsewhere, a fresh clone's above all, takes its objects from
+# there. Paths inside the checkout are hashed relative to it, so that clones in other folders share.
+export CCACHE_DIR=${CCACHE_DIR:-${TOLVAR_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/tolvar}/ccache}
+export CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-4G}
+export CCACHE_BASEDIR=$top CCACHE_NOHASHDIR=true
+compiler_launcher() {  # the CMake options for ccache, once the packages are installed
+  if command -v ccache >/dev/null; then
+    echo -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
+  fi
+}
+
 build() {  # build DIR [cmake options...]
   local dir=$1; shift
-  cmake -S "$top" -B "$dir" -G Ninja "$@" >/dev/null
+  # shellcheck disable=SC2046
+  cmake -S "$top" -B "$dir" -G Ninja $(compiler_launcher) "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
 }
 
@@ -112,8 +125,9 @@ test)
   (cd build-asan && ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
      ctest --output-on-failure -j "$jobs" -LE real-display)
   stage "fuzz (libFuzzer with ASan and UBSan, ${TOLVAR_FUZZ_SECONDS:-30} s a target)"
-  cmake -S "$top" -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-    -DTOLVAR_BUILD_FUZZERS=ON >/dev/null
+  # shellcheck disable=SC2046
+  cmake -S "$top" -B build-fuzz -G Ninja $(compiler_launcher) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_COMPILER=clang++ -DTOLVAR_BUILD_FUZZERS=ON >/dev/null
   cmake --build build-fuzz --target fuzzers -j "$jobs"
   fuzz/run-fuzzers.sh build-fuzz "${TOLVAR_FUZZ_SECONDS:-30}"
   stage "windows build (MinGW-w64; Qt for Windows from the cache, or built first)"

@@ -33,7 +33,10 @@ if [ ! -f "$gtest/.tolvar-complete" ]; then
 fi
 step "GoogleTest for Windows: $gtest"
 
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+# Compilations kept in ccache's cache, where it is installed (the test command sets where).
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S "$top" -B "$build" -G Ninja "${launcher[@]}" -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DTOLVAR_BUILD_TESTS=ON -DTOLVAR_WERROR=ON -DGTest_DIR="$gtest/lib/cmake/GTest" >/dev/null
 cmake --build "$build" -j "$jobs"
 step "tolvar.exe, tolvar-po.exe and the unit tests"
