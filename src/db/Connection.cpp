@@ -3,14 +3,58 @@
 #include "db/DbError.h"
 #include "db/OdbcDriver.h"
 #include "db/SqliteDriver.h"
+#include "platform/PrivateFolder.h"
+#include "platform/ReplacingFile.h"
 
+#include <QFile>
 #include <QSqlQuery>
 #include <atomic>
 
 namespace tolvar {
 
 namespace {
+
 std::atomic<int> serial{0};
+
+// FreeTDS reads its configuration from the file FREETDSCONF names while it connects: the plan's
+// section, in a file of the user's own that no one else may read or change (it names the server
+// and the authority). The variable is put back as it was once the connection is made.
+class FreeTdsConfiguration {
+public:
+    FreeTdsConfiguration() : previous_(qgetenv("FREETDSCONF")), had_(qEnvironmentVariableIsSet("FREETDSCONF")) {}
+    ~FreeTdsConfiguration()
+    {
+        if (!used_)
+            return;
+        if (had_)
+            qputenv("FREETDSCONF", previous_);
+        else
+            qunsetenv("FREETDSCONF");
+    }
+    FreeTdsConfiguration(const FreeTdsConfiguration&) = delete;
+    FreeTdsConfiguration& operator=(const FreeTdsConfiguration&) = delete;
+    void use(const QString& section);
+
+private:
+    QByteArray previous_;
+    bool had_;
+    bool used_ = false;
+};
+
+void FreeTdsConfiguration::use(const QString& section)
+{
+    const QString folder = privateFolder();
+    if (folder.isEmpty())
+        throw Failure::of(FailureCode::DbOpenFailed, QStringLiteral("(ENCRYPT=1: no folder of the user's own)"));
+    const QString path = folder + QStringLiteral("/tolvar-freetds.conf");
+    ReplacingFile file(path);
+    const QByteArray bytes = section.toUtf8();
+    if (!file.write(bytes.constData(), bytes.size()) || !file.commit())
+        throw Failure::of(FailureCode::DbOpenFailed, path + QStringLiteral(" (") + file.errorString() + ')');
+    qputenv("FREETDSCONF", QFile::encodeName(path));
+    used_ = true;
+}
+
 }  // namespace
 
 Connection::Connection() : name_(QStringLiteral("tolvar-%1").arg(++serial)) {}
@@ -44,6 +88,9 @@ void Connection::open(const ConnectionPlan& plan)
     db.setUserName(plan.userName);
     db.setPassword(plan.password);
     db.setConnectOptions(plan.connectOptions);
+    FreeTdsConfiguration freeTds;
+    if (!plan.freeTdsConfiguration.isEmpty())
+        freeTds.use(plan.freeTdsConfiguration);
     if (!db.open())
         throw failureFromSqlError(db.lastError(), FailureCode::DbOpenFailed);
     if (plan.driver == QLatin1String("QSQLITE")) {

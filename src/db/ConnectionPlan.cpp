@@ -171,29 +171,55 @@ OdbcKind kindOf(const QString& driver, const DriverInventory& drivers)
     return OdbcKind::Other;
 }
 
+// FreeTDS verifies a server's certificate only for a server its configuration file names: the
+// server of SERVER= and PORT= goes into a section of the program's own, which the string then
+// names, with the settings' authority (or the system's). A string that names its server through a
+// DSN or a section of the office's own configuration is the office's to set up.
+QString freeTdsSection(OdbcConnectionString& text, const QString& ca)
+{
+    const QString server = text.value(u"SERVER").value_or(QString());
+    if (server.isEmpty())
+        return {};
+    const QString lines =
+        server + text.value(u"PORT").value_or(QString()) + ca + text.value(u"TDS_Version").value_or(QString());
+    if (lines.contains(QLatin1Char('\n')) || lines.contains(QLatin1Char('\r')))
+        throw Failure::of(FailureCode::DbOpenFailed, QStringLiteral("(ENCRYPT=1: a line break in the server's name)"));
+    QString section = QStringLiteral("[tolvar-encrypted]\n\thost = %1\n").arg(server.section(QLatin1Char('\\'), 0, 0));
+    if (server.contains(QLatin1Char('\\')))
+        section += QStringLiteral("\tinstance = %1\n").arg(server.section(QLatin1Char('\\'), 1));
+    if (const std::optional<QString> port = text.value(u"PORT"))
+        section += QStringLiteral("\tport = %1\n").arg(*port);
+    if (const std::optional<QString> version = text.value(u"TDS_Version"))
+        section += QStringLiteral("\ttds version = %1\n").arg(*version);
+    section += QStringLiteral("\tencryption = require\n\tca file = %1\n\tcheck certificate hostname = yes\n")
+                   .arg(ca.isEmpty() ? QStringLiteral("system") : ca);
+    text.remove(u"SERVER");
+    text.remove(u"PORT");
+    text.set(QStringLiteral("SERVERNAME"), QStringLiteral("tolvar-encrypted"));
+    return section;
+}
+
 // ENCRYPT=1 in the driver's words: encrypted, and the server's certificate verified (against the
-// authority of CA_FILE where the driver takes one). A driver whose words are not known is refused
-// rather than connected without.
-void requireEncryption(OdbcConnectionString& text, const DbSetting& setting, const QString& programFolder,
-                       const DriverInventory& drivers)
+// authority of CA_FILE where the driver takes one); for FreeTDS, the configuration section it
+// reads. A driver whose words are not known is refused rather than connected without.
+QString requireEncryption(OdbcConnectionString& text, const DbSetting& setting, const QString& programFolder,
+                          const DriverInventory& drivers)
 {
     const QString ca = caFile(setting, programFolder);
     switch (kindOf(driverOf(text, drivers), drivers)) {
     case OdbcKind::FreeTds:
         text.set(QStringLiteral("Encryption"), QStringLiteral("require"));
-        if (!ca.isEmpty())
-            text.set(QStringLiteral("CAFile"), ca);
-        return;
+        return freeTdsSection(text, ca);
     case OdbcKind::MicrosoftSqlServer:
         // The authority is the one Windows trusts: its certificate goes into Windows' own store.
         text.set(QStringLiteral("Encrypt"), QStringLiteral("yes"));
         text.set(QStringLiteral("TrustServerCertificate"), QStringLiteral("no"));
-        return;
+        return {};
     case OdbcKind::PsqlOdbc:
         text.set(QStringLiteral("SSLMode"), QStringLiteral("verify-full"));
         if (!ca.isEmpty())
             text.set(QStringLiteral("pqopt"), QStringLiteral("sslrootcert=") + libpqValue(ca));
-        return;
+        return {};
     case OdbcKind::Other: break;
     }
     throw Failure::of(
@@ -224,9 +250,9 @@ ConnectionPlan odbcPlan(const DbSetting& setting, const QString& programFolder, 
     }
     for (const auto& [keyword, value] : more)
         text.set(keyword, value);
-    if (setting.Encrypt)
-        requireEncryption(text, setting, programFolder, drivers);
     ConnectionPlan plan;
+    if (setting.Encrypt)
+        plan.freeTdsConfiguration = requireEncryption(text, setting, programFolder, drivers);
     plan.driver = QStringLiteral("ODBC");
     plan.databaseName =
         text.text(isFreeTds(driverOf(text, drivers), drivers) ? OdbcConnectionString::Quoting::FreeTds

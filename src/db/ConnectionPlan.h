@@ -26,6 +26,10 @@ struct ConnectionPlan {
     QString userName;
     QString password;
     QString connectOptions;
+    // For FreeTDS with ENCRYPT=1: a section of FreeTDS's configuration, which the connection
+    // string names and the connection puts in a file of the user's own for FreeTDS to read
+    // (FreeTDS verifies a server's certificate only for a server named there).
+    QString freeTdsConfiguration;
 };
 
 // What the machine offers for the providers that have more than one way in.

@@ -85,6 +85,12 @@ void OdbcConnectionString::set(const QString& keyword, const QString& value)
         attributes_.push_back(Attribute{keyword, value, {}});
 }
 
+void OdbcConnectionString::remove(QStringView keyword)
+{
+    std::erase_if(attributes_,
+                  [&](const Attribute& a) { return a.keyword.compare(keyword, Qt::CaseInsensitive) == 0; });
+}
+
 QString OdbcConnectionString::text(Quoting quoting) const
 {
     QString out;

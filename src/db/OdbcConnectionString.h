@@ -22,6 +22,8 @@ public:
     std::optional<QString> value(QStringView keyword) const;
     // The keyword takes this value: in the place of its first attribute (any others go), or last.
     void set(const QString& keyword, const QString& value);
+    // Every attribute of the keyword goes.
+    void remove(QStringView keyword);
     enum class Quoting { Standard, FreeTds };
     // Every attribute as "KEY=value;", those read unchanged as they were written.
     QString text(Quoting quoting = Quoting::Standard) const;

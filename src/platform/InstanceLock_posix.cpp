@@ -1,38 +1,10 @@
 #include "platform/InstanceLock.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-#include <QDir>
-#include <QFile>
+#include "platform/PrivateFolder.h"
+
 #include <QLockFile>
 
 namespace tolvar {
-
-namespace {
-
-// A folder that is the user's own and that no one else may write to.
-bool isPrivateFolder(const QByteArray& path)
-{
-    struct stat st;
-    return !path.isEmpty() && ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
-           (st.st_mode & 0077) == 0;
-}
-
-// Where the lock lies: the runtime folder the session gives the user, or one of the user's own
-// under the home folder, made for it.
-QString lockFolder()
-{
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (isPrivateFolder(runtime))
-        return QFile::decodeName(runtime);
-    const QString own = QDir::homePath() + QStringLiteral("/.cache/tolvar/run");
-    QDir().mkpath(own);
-    const QByteArray encoded = QFile::encodeName(own);
-    ::chmod(encoded.constData(), 0700);
-    return isPrivateFolder(encoded) ? own : QString();
-}
-
-}  // namespace
 
 struct InstanceLock::Impl {
     std::unique_ptr<QLockFile> lock;
@@ -40,7 +12,7 @@ struct InstanceLock::Impl {
 
 InstanceLock::InstanceLock(const QString& name) : d(std::make_unique<Impl>())
 {
-    const QString folder = lockFolder();
+    const QString folder = privateFolder();
     if (folder.isEmpty())
         return;
     d->lock = std::make_unique<QLockFile>(folder + QLatin1Char('/') + name + QStringLiteral(".lock"));

@@ -1,4 +1,5 @@
-// dbOpen and dbClose on real databases: states, messages, numbers and time-outs.
+// dbOpen and dbClose on real databases: states, messages, numbers, time-outs and encryption.
+#include "db/Recordset.h"
 #include "db/dbOpen.h"
 #include "integration/DbBackends.h"
 #include "settings/LoadSettings.h"
@@ -11,8 +12,11 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 using namespace tolvar;
@@ -167,4 +171,50 @@ TEST_F(DbOpenTest, postgres_unreachable_hosts_fail_within_the_time_out)
     }
     s.ServerName = QStringLiteral("127.0.0.1:%1").arg(closedPort);
     EXPECT_NE(open(s), 0);
+}
+
+// ENCRYPT=1 with the test authority's certificate: an encrypted connection, as the server sees it;
+// with an authority that signed nothing of the server's, no connection at all. On PostgreSQL
+// through Qt's driver and through psqlODBC, and on SQL Server through FreeTDS.
+TEST_F(DbOpenTest, encryption_when_asked_is_encrypted_and_verified_or_no_connection)
+{
+    struct Way {
+        test::Backend backend;
+        const char* encrypted;  // true ('1', 't', "TRUE") when the connection is encrypted
+        bool admin;             // the statement needs the server's administrator
+    };
+    const Way ways[] = {
+        {test::Backend::PostgreSQL, "SELECT ssl FROM pg_stat_ssl WHERE pid = pg_backend_pid()", false},
+        {test::Backend::ODBC, "SELECT ssl FROM pg_stat_ssl WHERE pid = pg_backend_pid()", false},
+        {test::Backend::SqlServer, "SELECT encrypt_option FROM sys.dm_exec_connections WHERE session_id = @@SPID",
+         true},
+    };
+    int tried = 0;
+    for (const Way& way : ways) {
+        std::optional<DbSetting> s = test::settingFor(way.backend, scratch);
+        if (!s)
+            continue;
+        ++tried;
+        const QString folder = way.backend == test::Backend::SqlServer
+                                   ? QFileInfo(qEnvironmentVariable("TOLVAR_TEST_TDS_FILE")).absolutePath()
+                                   : QFileInfo(qEnvironmentVariable("TOLVAR_TEST_PG_FILE")).absolutePath();
+        if (way.admin) {
+            const QJsonObject server = test::tdsServer().value_or(QJsonObject());
+            s->UserName = server[QStringLiteral("adminUser")].toString();
+            s->Password = server[QStringLiteral("adminPassword")].toString();
+        }
+        s->Encrypt = true;
+        s->CaFile = QDir(folder).filePath(QStringLiteral("ca.crt"));
+        ASSERT_EQ(open(*s), 0) << test::backendName(way.backend);
+        Recordset rs;
+        rs.Open(QString::fromLatin1(way.encrypted), {}, *gCnPo, adOpenStatic);
+        const QString encrypted = rs.Fields(0).toString().toLower();
+        EXPECT_TRUE(encrypted == QLatin1String("true") || encrypted == QLatin1String("1")) << encrypted.toStdString();
+        rs.Close();
+        close();
+        s->CaFile = QDir(folder).filePath(QStringLiteral("other-ca.crt"));
+        EXPECT_NE(open(*s), 0) << test::backendName(way.backend) << ": connected with an authority that signed nothing";
+    }
+    if (tried == 0)
+        GTEST_SKIP() << test::postgresSkipReason().toStdString();
 }

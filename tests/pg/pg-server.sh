@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A private PostgreSQL server for the tests, on a free loopback port, with password authentication,
-# the PO schema and the test data. "start DIR" writes DIR/connection ("host:port db user
+# TLS on offer (the authority's certificate in DIR/ca.crt), the PO schema and the test data. "start DIR" writes DIR/connection ("host:port db user
 # password") for the tests; "stop DIR" stops the server and removes the cluster. The cluster lies
 # in DIR; as root it is run as the postgres user (initdb refuses root) and lies in a folder of its
 # own under /tmp that DIR names, since postgres may not reach into the build tree (a clone in
@@ -41,8 +41,13 @@ start)
   [ "$(id -u)" = 0 ] && chown -R postgres "$cluster"
   "${runas[@]}" "$bin/initdb" -D "$cluster/data" -U tolvar -E UTF8 --locale=C -A scram-sha-256 \
       --pwfile="$cluster/pwfile" >/dev/null
+  # TLS on offer, with a certificate of a test authority (DIR/ca.crt) for the encryption tests.
+  "$src/tests/support/make-test-ca.sh" "$cluster/tls"
+  cp "$cluster/tls/ca.crt" "$cluster/tls/other-ca.crt" "$dir/"
+  [ "$(id -u)" = 0 ] && chown -R postgres "$cluster/tls"
   "${runas[@]}" "$bin/pg_ctl" -D "$cluster/data" -l "$cluster/server.log" -w \
-      -o "-c listen_addresses=127.0.0.1 -c port=$port -c unix_socket_directories=$cluster -c fsync=off" start >/dev/null
+      -o "-c listen_addresses=127.0.0.1 -c port=$port -c unix_socket_directories=$cluster -c fsync=off \
+          -c ssl=on -c ssl_cert_file=$cluster/tls/server.crt -c ssl_key_file=$cluster/tls/server.key" start >/dev/null
   export PGPASSWORD=$password
   psql=("$bin/psql" -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p "$port" -U tolvar)
   "${psql[@]}" -d postgres -c "CREATE DATABASE podb" >/dev/null

@@ -50,6 +50,10 @@ start)
       --auth-host=md5 --pwfile="$cluster/pwfile" >"$cluster/initdb.log" 2>&1 \
     || { cat "$cluster/initdb.log"; exit 1; }
   # TDS logins are checked with md5: the passwords are kept in that form.
+  # TLS on offer to T-SQL clients too, with a certificate of a test authority (DIR/ca.crt).
+  "$here/../support/make-test-ca.sh" "$cluster/tls"
+  cp "$cluster/tls/ca.crt" "$cluster/tls/other-ca.crt" "$dir/"
+  [ "$(id -u)" = 0 ] && chown -R postgres "$cluster/tls"
   cat >>"$cluster/data/postgresql.conf" <<EOF
 listen_addresses = '127.0.0.1'
 port = $pg_port
@@ -59,6 +63,9 @@ password_encryption = md5
 shared_preload_libraries = 'babelfishpg_tds'
 babelfishpg_tds.listen_addresses = '127.0.0.1'
 babelfishpg_tds.port = $tds_port
+ssl = on
+ssl_cert_file = '$cluster/tls/server.crt'
+ssl_key_file = '$cluster/tls/server.key'
 EOF
   "${runas[@]}" "$bin/pg_ctl" -D "$cluster/data" -l "$cluster/server.log" -w start >/dev/null \
     || { cat "$cluster/server.log"; exit 1; }

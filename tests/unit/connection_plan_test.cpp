@@ -249,3 +249,38 @@ TEST(connection_plan, postgres_without_qt_s_driver_goes_through_psqlodbc)
     withQpsql.qpsql = true;
     EXPECT_EQ(planConnection(setting("PostgreSQL", "db.local"), QString(), withQpsql).driver, QStringLiteral("QPSQL"));
 }
+
+TEST(connection_plan, encrypt_asks_each_driver_for_an_encrypted_verified_connection)
+{
+    DbSetting pg = setting("PostgreSQL", "db.local:5433", "po");
+    pg.Encrypt = true;
+    pg.CaFile = QStringLiteral("certs/office ca.pem");
+    EXPECT_EQ(planConnection(pg, QStringLiteral("/opt/tolvar")).connectOptions,
+              QStringLiteral("connect_timeout=20;sslmode=verify-full;sslrootcert='/opt/tolvar/certs/office ca.pem'"));
+
+    // FreeTDS verifies only a server of its configuration file: the server goes there.
+    DbSetting tds = setting("SQLOLEDB", "SRV01\\PO,1433", "PODB");
+    tds.Encrypt = true;
+    const ConnectionPlan freeTds = planConnection(tds, QString());
+    EXPECT_EQ(freeTds.databaseName,
+              QStringLiteral("DRIVER={FreeTDS};DATABASE=PODB;UID=sa;PWD=pw;TDS_Version=7.4;ClientCharset=UTF-8;"
+                             "PacketSize=32767;Encryption=require;SERVERNAME=tolvar-encrypted;"));
+    EXPECT_EQ(freeTds.freeTdsConfiguration,
+              QStringLiteral("[tolvar-encrypted]\n\thost = SRV01\n\tinstance = PO\n\tport = 1433\n\ttds version = 7.4\n"
+                             "\tencryption = require\n\tca file = system\n\tcheck certificate hostname = yes\n"));
+
+    DbSetting ms = setting("SQLOLEDB", "PO-SV", "PODB");
+    ms.Encrypt = true;
+    EXPECT_TRUE(planConnection(ms, QString(), windowsWith({"ODBC Driver 18 for SQL Server"}))
+                    .databaseName.endsWith(QStringLiteral("Encrypt=yes;TrustServerCertificate=no;")));
+    DbSetting psql = setting("PostgreSQL", "db.local", "po");
+    psql.Encrypt = true;
+    psql.CaFile = QStringLiteral("/etc/ca.pem");
+    EXPECT_TRUE(planConnection(psql, QString(), windowsWith({"PostgreSQL Unicode(x64)"}))
+                    .databaseName.endsWith(QStringLiteral("SSLMode=verify-full;pqopt={sslrootcert='/etc/ca.pem'};")));
+
+    // A driver whose words for it are not known: no connection rather than one without.
+    DbSetting other = setting("ODBC", "DRIVER={Some Driver};SERVER=x");
+    other.Encrypt = true;
+    EXPECT_EQ(failureNumber(other), toNumber(FailureCode::DbOpenFailed));
+}
