@@ -557,6 +557,51 @@ class Run:
                                               "Start Menu", "Programs", "Tolvar.lnk")), "the Start-menu entry is left"
             key = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tolvar"
             assert wine.reg("query", key) != 0, "the uninstall entry is left in the registry"
+
+            # For one user, a folder outside the user's profile is refused: nothing is installed.
+            rc, _, err = wine.run(setup, "/S", r"/D=C:\Tolvar", timeout=300)
+            assert rc != 0 and not os.path.exists(wine.drive_c("Tolvar", "tolvar.exe")), \
+                f"a per-user install outside the profile: {rc} {os.listdir(wine.drive_c())}"
+        finally:
+            wine.stop()
+
+    def installer_all_users(self, display):
+        """/ALLUSERS from an administrator: Program Files, the whole PC's Start menu and entry; an
+        upgrade keeps the office's files; the uninstaller takes the program and leaves those."""
+        setup = sorted(glob.glob(os.path.join(self.dist, "tolvar-*-setup.exe")))[-1]
+        wine = Wine(os.path.join(self.work, "prefix-install-all"), display)
+        wine.boot()
+        try:
+            rc, _, err = wine.run(setup, "/S", "/ALLUSERS", timeout=300)
+            assert rc == 0, f"the installer for the whole PC ended with {rc}: {err}"
+            home = wine.drive_c("Program Files", "Tolvar")
+            for name in ("tolvar.exe", "tolvar-po.exe", "uninstall.exe", "tolvar.ini", "MST_PO.xls"):
+                assert os.path.isfile(os.path.join(home, name)), f"{name} is not in Program Files\\Tolvar"
+            assert not glob.glob(wine.drive_c("users", "*", "AppData", "Local", "Programs", "Tolvar")), \
+                "installed for one user as well"
+            assert os.path.isfile(wine.drive_c("ProgramData", "Microsoft", "Windows", "Start Menu", "Programs",
+                                               "Tolvar.lnk")), "no Start-menu entry for every user"
+            key = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tolvar"
+            assert wine.reg("query", key) == 0, "no uninstall entry for the whole PC"
+            out_dir = os.path.join(self.work, "out-installed-all")
+            shutil.rmtree(out_dir, ignore_errors=True)
+            os.makedirs(out_dir)
+            po = self.pos_with_lines(os.path.join(home, "demo.db"), (1,))[0]
+            rc, out, err = wine.run(os.path.join(home, "tolvar-po.exe"), "--out", winpath(out_dir), po)
+            assert rc == 0 and os.listdir(out_dir) == [po + ".xls"], f"tolvar-po.exe for the whole PC: {rc} {err}"
+            write_ini(os.path.join(home, "tolvar.ini"), "SQLite", "demo.db", winpath(out_dir) + "\\")
+            kept = sha(os.path.join(home, "tolvar.ini"))
+            rc, _, err = wine.run(setup, "/S", "/ALLUSERS", timeout=300)
+            assert rc == 0 and sha(os.path.join(home, "tolvar.ini")) == kept, f"the upgrade: {rc} {err}"
+            rc, _, err = wine.run(os.path.join(home, "uninstall.exe"), "/S", timeout=300)
+            assert rc == 0, f"the uninstaller ended with {rc}: {err}"
+            deadline = time.time() + 120
+            while time.time() < deadline and os.path.exists(os.path.join(home, "uninstall.exe")):
+                time.sleep(0.5)
+            time.sleep(2)
+            left = sorted(os.listdir(home))
+            assert left == ["MST_PO.xls", "tolvar.ini"], f"left after uninstalling: {left}"
+            assert wine.reg("query", key) != 0, "the uninstall entry for the whole PC is left"
         finally:
             wine.stop()
 
@@ -606,8 +651,10 @@ def main():
                   lambda: run.window(wine, display))
     finally:
         wine.stop()
-    run.check("the installer: silent install, a workbook, an upgrade that keeps the office's files, uninstall",
-              lambda: run.installer(display))
+    run.check("the installer: silent install, a workbook, an upgrade that keeps the office's files, uninstall; "
+              "a folder outside the profile refused", lambda: run.installer(display))
+    run.check("the installer for the whole PC (/ALLUSERS): Program Files, upgrade, uninstall",
+              lambda: run.installer_all_users(display))
     subprocess.run([os.path.join(TOP, "tests", "pg", "pg-server.sh"), "stop", pg_dir], capture_output=True)
     subprocess.run([os.path.join(TOP, "tests", "tds", "tds-server.sh"), "stop", tds_dir], capture_output=True)
     subprocess.run([os.path.join(TOP, "tests", "display", "x-session.sh"), "stop", x_dir], capture_output=True)
