@@ -83,6 +83,8 @@ protected:
 
 private:
     bool live() const { return driver() && driver()->isOpen() && !driver()->isOpenError(); }
+    // No result: no columns, no row, before the first.
+    void clearResult();
     void fail(const char* text, QSqlError::ErrorType type);
     void describeColumns(SQLSMALLINT count);
 
@@ -216,7 +218,7 @@ void OdbcResult::fail(const char* text, QSqlError::ErrorType type)
                                           : odbcError(SQL_HANDLE_DBC, owner_->connection(), resultText(text), type));
 }
 
-bool OdbcResult::prepare(const QString& query)
+void OdbcResult::clearResult()
 {
     setActive(false);
     setSelect(false);
@@ -224,6 +226,11 @@ bool OdbcResult::prepare(const QString& query)
     columns_.clear();
     sqlTypes_.clear();
     row_.clear();
+}
+
+bool OdbcResult::prepare(const QString& query)
+{
+    clearResult();
     freeStatement();
     if (!live())
         return false;
@@ -244,12 +251,7 @@ bool OdbcResult::prepare(const QString& query)
 bool OdbcResult::exec()
 {
     setLastError(QSqlError());
-    setActive(false);
-    setSelect(false);
-    setAt(QSql::BeforeFirstRow);
-    columns_.clear();
-    sqlTypes_.clear();
-    row_.clear();
+    clearResult();
     if (stmt_ == SQL_NULL_HANDLE || !live())
         return false;
     const OdbcApi& api = odbcApi();

@@ -1,5 +1,7 @@
 #include "db/OdbcParameters.h"
 
+#include "db/NullValue.h"
+
 #include <QDate>
 #include <QDateTime>
 
@@ -13,20 +15,6 @@ bool isAscii(const QString& text)
         if (c.unicode() > 0x7F)
             return false;
     return true;
-}
-
-// A value the database is to see as NULL: Qt's null texts, byte arrays and invalid dates included.
-bool isNullValue(const QVariant& value)
-{
-    if (value.isNull())
-        return true;
-    switch (value.typeId()) {
-    case QMetaType::QString: return static_cast<const QString*>(value.constData())->isNull();
-    case QMetaType::QByteArray: return static_cast<const QByteArray*>(value.constData())->isNull();
-    case QMetaType::QDate: return !value.toDate().isValid();
-    case QMetaType::QDateTime: return !value.toDateTime().isValid();
-    default: return false;
-    }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "db/SqliteDriver.h"
 
+#include "db/NullValue.h"
+
 #include <sqlite3.h>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -40,21 +42,6 @@ QSqlError sqliteStatementError(sqlite3* db, const char* driverText, QSqlError::E
 namespace {
 
 class SqliteResult;
-
-// A value the database is to see as NULL: Qt's null texts, byte arrays and invalid dates included.
-bool isNullValue(const QVariant& value)
-{
-    if (value.isNull())
-        return true;
-    switch (value.typeId()) {
-    case QMetaType::QString: return static_cast<const QString*>(value.constData())->isNull();
-    case QMetaType::QByteArray: return static_cast<const QByteArray*>(value.constData())->isNull();
-    case QMetaType::QDate: return !value.toDate().isValid();
-    case QMetaType::QTime: return !value.toTime().isValid();
-    case QMetaType::QDateTime: return !value.toDateTime().isValid();
-    default: return false;
-    }
-}
 
 QString utf16(const void* text)
 {
