@@ -278,9 +278,9 @@ TEST(connection_plan, encrypt_asks_each_driver_for_an_encrypted_verified_connect
     DbSetting psql = setting("PostgreSQL", "db.local", "po");
     psql.Encrypt = true;
     psql.CaFile = QDir::tempPath() + QStringLiteral("/ca.pem");
-    EXPECT_TRUE(planConnection(psql, QString(), windowsWith({"PostgreSQL Unicode(x64)"}))
-                    .databaseName.endsWith(QStringLiteral("SSLMode=verify-full;pqopt={sslrootcert='%1'};")
-                                               .arg(psql.CaFile)));
+    EXPECT_TRUE(
+        planConnection(psql, QString(), windowsWith({"PostgreSQL Unicode(x64)"}))
+            .databaseName.endsWith(QStringLiteral("SSLMode=verify-full;pqopt={sslrootcert='%1'};").arg(psql.CaFile)));
 
     // A driver whose words for it are not known: no connection rather than one without.
     DbSetting other = setting("ODBC", "DRIVER={Some Driver};SERVER=x");
