@@ -18,7 +18,7 @@ jobs=$(nproc)
 program_packages=(
   cmake g++ ninja-build pkg-config python3 file
   qt6-base-dev qt6-base-dev-tools libsqlite3-dev libpq-dev libqt6sql6-sqlite libqt6sql6-psql libgl-dev
-  unixodbc unixodbc-dev xdg-utils fonts-ipafont-gothic
+  unixodbc unixodbc-dev xdg-utils fonts-ipafont-gothic libminizip-dev libpugixml-dev
 )
 # The T-SQL test server, built from its sources (third_party/babelfish), FreeTDS's ODBC driver and
 # its client, and the Python ODBC module that loads the server.
@@ -32,6 +32,7 @@ tds_packages=(
 test_packages=(
   googletest libgtest-dev sqlite3 postgresql odbc-postgresql "${tds_packages[@]}"
   python3-xlrd python3-xlwt python3-olefile python3-uno gnumeric libreoffice-calc-nogui fonts-wqy-zenhei poppler-utils
+  python3-openpyxl python3-xlsxwriter python3-pil
   libspreadsheet-parseexcel-perl libspreadsheet-writeexcel-perl ruby-spreadsheet libapache-poi-java libjexcelapi-java default-jre-headless
   clang libclang-rt-14-dev clang-format ccache
   xvfb xauth x11-utils xdotool openbox
@@ -41,7 +42,7 @@ bench_packages=(libbenchmark-dev sqlite3 postgresql "${tds_packages[@]}")
 # single source file, NSIS for the installer; Wine runs the Windows build in the tests.
 windows_packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools tcl make xz-utils nsis zip
-  googletest
+  googletest libz-mingw-w64-dev
 )
 windows_test_packages=(wine wine64)
 # The Debian package: its dependencies computed, its icons drawn; the tests check it with Debian's

@@ -196,6 +196,39 @@ class Run:
         leftovers = [f for f in os.listdir(out_win) if not f.endswith(".xls")]
         assert not leftovers, f"left in the save folder: {leftovers}"
 
+    def xlsx_workbooks(self, wine):
+        """The template as LibreOffice saves it in .xlsx, beside tolvar-po.exe in MST_PO.xls's place: the
+        workbooks are .xlsx, byte for byte those Linux makes, and the package checker finds nothing."""
+        folder = self.program_folder("app-xlsx")
+        os.remove(os.path.join(folder, "MST_PO.xls"))
+        p = subprocess.run(["soffice", "-env:UserInstallation=file://" + os.path.join(self.work, "xlsx-profile"),
+                            "--headless", "--convert-to", "xlsx", "--outdir", folder,
+                            os.path.join(TOP, "assets", "MST_PO.xls")], capture_output=True, text=True, timeout=300)
+        template = os.path.join(folder, "MST_PO.xlsx")
+        assert os.path.isfile(template), f"LibreOffice made no .xlsx template: {p.stderr}"
+        db = os.path.join(folder, "demo.db")
+        pos = self.pos_with_lines(db)
+        out_win, out_linux = os.path.join(self.work, "xlsx-windows"), os.path.join(self.work, "xlsx-linux")
+        for d in (out_win, out_linux):
+            shutil.rmtree(d, ignore_errors=True)
+            os.makedirs(d)
+        write_ini(os.path.join(folder, "tolvar.ini"), "SQLite", "demo.db", winpath(out_win) + "\\")
+        rc, out, err = wine.run(os.path.join(folder, "tolvar-po.exe"), *pos)
+        expected = [winpath(os.path.join(out_win, po + ".xlsx")) for po in pos]
+        assert rc == 0 and out.split() == expected, f"tolvar-po.exe ended with {rc}, printed {out!r}: {err}"
+        linux_ini = os.path.join(self.work, "linux-xlsx.ini")
+        write_ini(linux_ini, "SQLite", db)
+        p = subprocess.run([os.path.join(self.linux_build, "app", "tolvar-po"), "--settings", linux_ini,
+                            "--template", template, "--out", out_linux + "/", *pos], capture_output=True, text=True,
+                           timeout=120)
+        assert p.returncode == 0, f"Linux tolvar-po: {p.returncode} {p.stderr}"
+        for po in pos:
+            a, b = os.path.join(out_win, po + ".xlsx"), os.path.join(out_linux, po + ".xlsx")
+            assert sha(a) == sha(b), f"{po}: the Windows .xlsx workbook's bytes differ from the Linux one's"
+            p = subprocess.run([os.path.join(self.linux_build, "tests", "xlsx_tool"), "check", a],
+                               capture_output=True, text=True, timeout=60)
+            assert p.returncode == 0, f"{po}: the package checker finds {p.stdout}"
+
     def readers(self, workbooks, pos):
         """xlrd, gnumeric, LibreOffice and Apache POI read each workbook, xlrd finding the PO number, and the
         structural checker finds nothing."""
@@ -628,6 +661,8 @@ def main():
         run.check("unit tests and fuzz replays built for Windows", lambda: run.unit_tests(wine))
         run.check("tolvar-po.exe on SQLite: 1, 21 and 45 lines, the Linux bytes, four readers and the checker",
                   lambda: run.sqlite_workbooks(wine))
+        run.check("tolvar-po.exe with MST_PO.xlsx in place of MST_PO.xls: .xlsx workbooks, the Linux bytes",
+                  lambda: run.xlsx_workbooks(wine))
         run.check("tolvar-po.exe --check-template, a template in a Japanese folder",
                   lambda: run.check_template(wine))
         run.check("tolvar-po.exe --pdf without LibreOffice", lambda: run.pdf_without_libreoffice(wine))

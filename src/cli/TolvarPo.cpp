@@ -31,11 +31,12 @@ const char kUsageText[] =
     "       tolvar-po [OPTION...] [--list] [--staff CODE] [--kind 0|1] [--customer CODE]\n"
     "                 [--from YYYY/MM/DD] [--to YYYY/MM/DD]\n"
     "       tolvar-po --check-template [FILE]\n"
-    "Makes the purchase-order workbook of each PO as DIR/PO_NUMBER.xls and prints its path: the POs\n"
-    "named, or those the search conditions select, as the search window selects them (newest PO\n"
-    "number first).\n"
+    "Makes the purchase-order workbook of each PO as DIR/PO_NUMBER.xls (.xlsx from an .xlsx or\n"
+    ".xlsm template) and prints its path: the POs named, or those the search conditions select, as\n"
+    "the search window selects them (newest PO number first).\n"
     "  --settings FILE        the settings file (default: tolvar.ini beside the program)\n"
-    "  --template FILE        the template (default: MST_PO.xls beside the program)\n"
+    "  --template FILE        the template, .xls, .xlsx or .xlsm (default: MST_PO.xls beside the\n"
+    "                         program, else MST_PO.xlsx, else MST_PO.xlsm)\n"
     "  --out DIR              the output folder (default: PO_SAVE_FOLDER of the settings)\n"
     "  --pdf                  also print each workbook to PO_NUMBER.pdf beside it (LibreOffice)\n"
     "  --pdf-timeout SECONDS  how long LibreOffice may take for one PDF, its start included\n"
@@ -147,7 +148,7 @@ Parsed parse(const QStringList& arguments, Options& o, QTextStream& err)
         if (a == QLatin1String("--check-template")) {
             // The file is optional: the template beside the program when none follows.
             const bool named = i + 1 < arguments.size() && !arguments[i + 1].startsWith(QLatin1String("--"));
-            o.checkTemplate = named ? arguments[++i] : programFile(QStringLiteral("MST_PO.xls"));
+            o.checkTemplate = named ? arguments[++i] : defaultTemplatePath();
         } else if (a == QLatin1String("--")) {
             o.numbers += arguments.mid(i + 1);
             break;

@@ -118,7 +118,7 @@ void frmOutSetting::makeOne()
         options.checkedCopyFolder = copies.path();
     const PoFileResult result = po_file_make(poNo, options);
     dbClose();
-    const QString workbook = poFilePath(gPoSaveFolder, poNo);
+    const QString workbook = poFilePath(gPoSaveFolder, poNo, poTemplatePath(options));
     bool told = false;
     if (result == PoFileResult::Written && chePdf->isChecked()) {
         // LibreOffice takes seconds: the windows keep repainting meanwhile.

@@ -62,7 +62,7 @@ PoBatchResult PoBatch::run(const QStringList& poNumbers, const Progress& progres
                 item.outcome = PoBatchItem::Outcome::NotFound;
             } else {
                 item.outcome = PoBatchItem::Outcome::Made;
-                item.workbook = poFilePath(folder, item.poNo);
+                item.workbook = poFilePath(folder, item.poNo, poTemplatePath(options));
             }
         } catch (const Failure& failure) {
             // One PO's failure is its own: the others are still made.

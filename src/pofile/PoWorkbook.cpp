@@ -42,14 +42,14 @@ struct Opened {
     QString path;
     qint64 size = -1;
     QDateTime changed;
-    std::optional<xls::Workbook> book;
+    std::optional<PoWorkbook::Book> book;
 
     bool holds(const QFileInfo& info) const
     {
         return book && path == info.absoluteFilePath() && size == info.size() && changed == info.lastModified();
     }
     // The book goes in last, so that a failure on the way leaves no book under another file's name.
-    void remember(const QFileInfo& info, xls::Workbook read)
+    void remember(const QFileInfo& info, PoWorkbook::Book read)
     {
         book.reset();
         path = info.absoluteFilePath();
@@ -70,15 +70,18 @@ void waitForReadAhead()
         readingAhead.get();
 }
 
-xls::Workbook readTemplate(const QString& templatePath)
+PoWorkbook::Book readTemplate(const QString& templatePath)
 {
     QFile file(templatePath);
     if (!file.open(QIODevice::ReadOnly))
         throw Failure::of(FailureCode::FileMissing, templatePath);
     const QByteArray bytes = file.readAll();
-    return engine([&] {
-        return xls::Workbook::fromBytes(xls::ByteView(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                                      static_cast<std::size_t>(bytes.size())));
+    const xls::ByteView view(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                             static_cast<std::size_t>(bytes.size()));
+    return engine([&]() -> PoWorkbook::Book {
+        if (form::templateFormat(view) == form::TemplateFormat::OfficeOpenXml)
+            return ooxml::Workbook::fromBytes(view);
+        return xls::Workbook::fromBytes(view);
     });
 }
 
@@ -113,29 +116,35 @@ PoWorkbook PoWorkbook::open(const QString& templatePath, bool keep)
     }
 
     opened.book.reset();
-    xls::Workbook book = readTemplate(templatePath);
+    Book book = readTemplate(templatePath);
     if (!keep)
         return PoWorkbook(std::move(book));
     opened.remember(info, std::move(book));
     return PoWorkbook(*opened.book);
 }
 
+int PoWorkbook::sheetCount() const
+{
+    return std::visit([](const auto& b) { return b.sheetCount(); }, book_);
+}
+
 bool PoWorkbook::hasFormSheets() const
 {
-    return form::hasFormSheets(book_);
+    return std::visit([](const auto& b) { return form::hasFormSheets(b); }, book_);
 }
 
 void PoWorkbook::preparePages(int pages)
 {
     engine([&] {
-        form::preparePages(book_, pages);
+        std::visit([&](auto& b) { form::preparePages(b, pages); }, book_);
         return 0;
     });
 }
 
 void PoWorkbook::verify(xls::ByteView saved) const
 {
-    const std::vector<std::string> differences = book_.verify(saved);
+    const std::vector<std::string> differences =
+        engine([&] { return std::visit([&](const auto& b) { return b.verify(saved); }, book_); });
     if (differences.empty())
         return;
     // The first few say enough; the count says how far it goes.
@@ -149,18 +158,19 @@ void PoWorkbook::verify(xls::ByteView saved) const
 
 int PoWorkbook::worksheet(const QString& name) const
 {
-    return engine([&] { return book_.sheetPosition(name.toStdU16String()); });
+    return engine(
+        [&] { return std::visit([&](const auto& b) { return b.sheetPosition(name.toStdU16String()); }, book_); });
 }
 
 void PoWorkbook::copyAfterLast(int position)
 {
-    engine([&] { return book_.copySheetToEnd(position); });
+    engine([&] { return std::visit([&](auto& b) { return b.copySheetToEnd(position); }, book_); });
 }
 
 void PoWorkbook::setName(int position, const QString& name)
 {
     engine([&] {
-        book_.renameSheet(position, name.toStdU16String());
+        std::visit([&](auto& b) { b.renameSheet(position, name.toStdU16String()); }, book_);
         return 0;
     });
 }
@@ -168,14 +178,14 @@ void PoWorkbook::setName(int position, const QString& name)
 void PoWorkbook::setValue(int position, const char* address, const xls::CellValue& value)
 {
     engine([&] {
-        book_.setCell(position, address, value);
+        std::visit([&](auto& b) { b.setCell(position, address, value); }, book_);
         return 0;
     });
 }
 
 xls::Bytes PoWorkbook::saveToBytes() const
 {
-    return engine([&] { return book_.saveToBytes(); });
+    return engine([&] { return std::visit([](const auto& b) { return b.saveToBytes(); }, book_); });
 }
 
 }  // namespace tolvar

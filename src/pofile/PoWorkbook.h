@@ -1,12 +1,16 @@
 // PoWorkbook: the spreadsheet operations the PO workbook generation uses (sheet count, a sheet by
-// position or name, a copy after the last sheet, renaming, one cell's value, saving), over the
-// xls engine and in memory. Engine errors reach the caller as Failures with their own numbers.
+// position or name, a copy after the last sheet, renaming, one cell's value, saving), in memory,
+// over the engine of the template's format: the xls engine for a BIFF8 template, the Office Open
+// XML engine for an .xlsx or .xlsm one. Engine errors reach the caller as Failures with their own
+// numbers.
 #pragma once
 
+#include "ooxml/Workbook.h"
 #include "xls/Workbook.h"
 
 #include <QByteArray>
 #include <QString>
+#include <variant>
 
 namespace tolvar {
 
@@ -22,7 +26,11 @@ public:
     // one thread: call it from that one.
     static void readAhead(const QString& templatePath);
 
-    int sheetCount() const { return book_.sheetCount(); }
+    using Book = std::variant<xls::Workbook, ooxml::Workbook>;
+
+    int sheetCount() const;
+    // Whether the workbook is an Office Open XML one, saved as .xlsx.
+    bool officeOpenXml() const { return std::holds_alternative<ooxml::Workbook>(book_); }
     // Exactly the two forms, the delivery form first.
     bool hasFormSheets() const;
     // The sheets of `pages` pages, copied and named as the form wants them.
@@ -41,8 +49,8 @@ public:
     static qint32 failureNumber(const xls::Error& error);
 
 private:
-    explicit PoWorkbook(xls::Workbook book) : book_(std::move(book)) {}
-    xls::Workbook book_;
+    explicit PoWorkbook(Book book) : book_(std::move(book)) {}
+    Book book_;
 };
 
 }  // namespace tolvar

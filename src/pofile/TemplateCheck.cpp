@@ -1,6 +1,8 @@
 #include "pofile/TemplateCheck.h"
 
+#include "ooxml/Zip.h"
 #include "pofile/PoForm.h"
+#include "xls/CompoundFile.h"
 #include "xls/Text.h"
 #include "xls/WorkbookScan.h"
 
@@ -60,11 +62,33 @@ std::string rangeText(const xls::CellRange& r)
     return cell(r.firstRow, r.firstCol) + ":" + cell(r.lastRow, r.lastCol);
 }
 
-void checkFormCells(const xls::Workbook& book, int position, bool delivery, std::vector<Finding>& findings)
+std::vector<xls::CellRange> mergedRanges(const xls::Workbook& book, int position)
 {
-    const xls::Worksheet& ws = book.worksheet(position);
+    return book.worksheet(position).mergedRanges();
+}
+
+std::vector<xls::CellRange> mergedRanges(const ooxml::Workbook& book, int position)
+{
+    return book.mergedRanges(position);
+}
+
+bool holdsFormula(const xls::Workbook& book, int position, const std::string& address)
+{
+    const xls::CellAddress a = xls::CellAddress::parse(address);
+    const xls::CellTable::Cell* held = book.worksheet(position).cells().find(a.row, a.col);
+    return held && held->record.type == xls::rt::Formula;
+}
+
+bool holdsFormula(const ooxml::Workbook& book, int position, const std::string& address)
+{
+    return book.cellHoldsFormula(position, address);
+}
+
+template <typename Book>
+void checkFormCells(const Book& book, int position, bool delivery, std::vector<Finding>& findings)
+{
     const std::string sheet = "sheet \"" + xls::utf8(book.sheetName(position)) + "\"";
-    const std::vector<xls::CellRange> merged = ws.mergedRanges();
+    const std::vector<xls::CellRange> merged = mergedRanges(book, position);
     for (const FormCell& c : formCells(delivery)) {
         const xls::CellAddress a = xls::CellAddress::parse(c.address);
         for (const xls::CellRange& r : merged)
@@ -72,8 +96,7 @@ void checkFormCells(const xls::Workbook& book, int position, bool delivery, std:
                 findings.push_back(
                     {true, sheet + " cell " + c.address + " lies inside the merged range " + rangeText(r) +
                                " but is not its top-left cell: what the form writes there does not show"});
-        const xls::CellTable::Cell* held = ws.cells().find(a.row, a.col);
-        if (held && held->record.type == xls::rt::Formula)
+        if (holdsFormula(book, position, c.address))
             findings.push_back(
                 {true, sheet + " cell " + c.address + " holds a formula, which the form would overwrite"});
         if (c.date && !book.cellShowsDates(position, c.address))
@@ -82,15 +105,15 @@ void checkFormCells(const xls::Workbook& book, int position, bool delivery, std:
     }
 }
 
-}  // namespace
-
-bool hasFormSheets(const xls::Workbook& book)
+template <typename Book>
+bool hasFormSheetsOf(const Book& book)
 {
     return book.sheetCount() == 2 && xls::sameSheetName(book.sheetName(1), u16(kDeliveryTemplate)) &&
            xls::sameSheetName(book.sheetName(2), u16(kOrderTemplate));
 }
 
-void preparePages(xls::Workbook& book, int pages)
+template <typename Book>
+void preparePagesOf(Book& book, int pages)
 {
     const int delivery = book.sheetPosition(u16(kDeliveryTemplate));
     const int order = book.sheetPosition(u16(kOrderTemplate));
@@ -104,9 +127,10 @@ void preparePages(xls::Workbook& book, int pages)
     }
 }
 
-void fillTrialForm(xls::Workbook& book, int pages)
+template <typename Book>
+void fillTrialFormOf(Book& book, int pages)
 {
-    preparePages(book, pages);
+    preparePagesOf(book, pages);
     for (int page = 1; page <= pages; ++page) {
         for (const bool delivery : {true, false}) {
             const int sheet = 2 * page - (delivery ? 1 : 0);
@@ -126,19 +150,20 @@ void fillTrialForm(xls::Workbook& book, int pages)
     }
 }
 
-std::vector<Finding> checkTemplate(xls::ByteView bytes)
+template <typename Book>
+std::vector<Finding> checkTemplateOf(xls::ByteView bytes)
 {
     std::vector<Finding> findings;
-    std::optional<xls::Workbook> book;
+    std::optional<Book> book;
     try {
-        book = xls::Workbook::fromBytes(bytes);
+        book = Book::fromBytes(bytes);
     } catch (const xls::Error& e) {
         findings.push_back({true, std::string("the template cannot be used: ") + e.what()});
         return findings;
     }
     if (book->macrosLeftOut())
         findings.push_back({false, "the template's macros are left out of the workbooks made"});
-    if (!hasFormSheets(*book)) {
+    if (!hasFormSheetsOf(*book)) {
         std::string names;
         for (int p = 1; p <= book->sheetCount(); ++p)
             names += (p > 1 ? ", \"" : "\"") + xls::utf8(book->sheetName(p)) + "\"";
@@ -149,14 +174,76 @@ std::vector<Finding> checkTemplate(xls::ByteView bytes)
     try {
         checkFormCells(*book, 1, true, findings);
         checkFormCells(*book, 2, false, findings);
-        xls::Workbook trial = *book;
-        fillTrialForm(trial, 3);
+        Book trial = *book;
+        fillTrialFormOf(trial, 3);
         for (const std::string& difference : trial.verify(trial.saveToBytes()))
             findings.push_back({true, "the three-page trial workbook does not read back as written: " + difference});
     } catch (const xls::Error& e) {
         findings.push_back({true, std::string("the three-page trial workbook cannot be made: ") + e.what()});
     }
     return findings;
+}
+
+// An Office Open XML workbook saved with a password: a compound file that holds the encrypted package.
+bool isEncryptedPackage(xls::ByteView bytes)
+{
+    if (bytes.size() < 8 || bytes[0] != 0xD0 || bytes[1] != 0xCF)
+        return false;
+    try {
+        return xls::CompoundFile::parse(bytes).findRootStream(u"EncryptedPackage") >= 0;
+    } catch (const xls::Error&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+bool hasFormSheets(const xls::Workbook& book)
+{
+    return hasFormSheetsOf(book);
+}
+
+bool hasFormSheets(const ooxml::Workbook& book)
+{
+    return hasFormSheetsOf(book);
+}
+
+void preparePages(xls::Workbook& book, int pages)
+{
+    preparePagesOf(book, pages);
+}
+
+void preparePages(ooxml::Workbook& book, int pages)
+{
+    preparePagesOf(book, pages);
+}
+
+void fillTrialForm(xls::Workbook& book, int pages)
+{
+    fillTrialFormOf(book, pages);
+}
+
+void fillTrialForm(ooxml::Workbook& book, int pages)
+{
+    fillTrialFormOf(book, pages);
+}
+
+TemplateFormat templateFormat(xls::ByteView bytes)
+{
+    return ooxml::looksLikeZip(bytes) || isEncryptedPackage(bytes) ? TemplateFormat::OfficeOpenXml
+                                                                   : TemplateFormat::Biff8;
+}
+
+std::vector<Finding> checkTemplate(xls::ByteView bytes)
+{
+    if (templateFormat(bytes) == TemplateFormat::OfficeOpenXml) {
+        std::vector<Finding> findings = checkTemplateOf<ooxml::Workbook>(bytes);
+        findings.insert(findings.begin(), {false,
+                                           "the template is an Office Open XML workbook: the workbooks made "
+                                           "are .xlsx"});
+        return findings;
+    }
+    return checkTemplateOf<xls::Workbook>(bytes);
 }
 
 }  // namespace tolvar::form

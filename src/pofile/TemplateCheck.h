@@ -4,6 +4,7 @@
 // used, one finding per line, in plain words.
 #pragma once
 
+#include "ooxml/Workbook.h"
 #include "xls/Workbook.h"
 
 #include <string>
@@ -11,13 +12,21 @@
 
 namespace tolvar::form {
 
+// The two formats a template comes in, told apart by its bytes: an Office Open XML package (an
+// encrypted one included, which the engine then refuses), else a BIFF8 workbook.
+enum class TemplateFormat { Biff8, OfficeOpenXml };
+TemplateFormat templateFormat(xls::ByteView bytes);
+
 // The template holds exactly the two forms, the delivery form first.
 bool hasFormSheets(const xls::Workbook& book);
+bool hasFormSheets(const ooxml::Workbook& book);
 // Copies the two forms for pages 2 and on (all copies taken before any sheet is renamed) and names
 // every page's pair; a workbook of 0 pages keeps the template's names.
 void preparePages(xls::Workbook& book, int pages);
+void preparePages(ooxml::Workbook& book, int pages);
 // Prepares `pages` pages and writes a sample value into every header, line and total cell.
 void fillTrialForm(xls::Workbook& book, int pages);
+void fillTrialForm(ooxml::Workbook& book, int pages);
 
 struct Finding {
     bool problem;  // false: a note; the template can still be used

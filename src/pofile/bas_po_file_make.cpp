@@ -6,6 +6,7 @@
 #include "pofile/CellForms.h"
 #include "pofile/PoForm.h"
 #include "pofile/PoWorkbook.h"
+#include "pofile/TemplateCheck.h"
 #include "settings/LoadSettings.h"
 #include "util/Currency.h"
 #include "util/Failure.h"
@@ -224,17 +225,33 @@ void requireWritten(bool done, const ReplacingFile& file, const QString& path)
 
 }  // namespace
 
-QString poFilePath(const QString& saveFolder, const QString& poNo)
+QString poFilePath(const QString& saveFolder, const QString& poNo, const QString& templatePath)
 {
     QString folder = saveFolder;
     if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')) && !folder.endsWith(QDir::separator()))
         folder += QDir::separator();
-    return folder + poNo + QStringLiteral(".xls");
+    // A template that cannot be read is reported when it is opened; until then it counts as .xls.
+    QFile file(templatePath);
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const bool officeOpenXml = form::templateFormat(xls::ByteView(
+                                   reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                   static_cast<std::size_t>(bytes.size()))) == form::TemplateFormat::OfficeOpenXml;
+    return folder + poNo + (officeOpenXml ? QStringLiteral(".xlsx") : QStringLiteral(".xls"));
+}
+
+QString defaultTemplatePath()
+{
+    for (const char* name : {"MST_PO.xls", "MST_PO.xlsx", "MST_PO.xlsm"}) {
+        const QString path = programFile(QString::fromLatin1(name));
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return programFile(QStringLiteral("MST_PO.xls"));
 }
 
 QString poTemplatePath(const PoFileOptions& options)
 {
-    return options.templatePath.isEmpty() ? programFile(QStringLiteral("MST_PO.xls")) : options.templatePath;
+    return options.templatePath.isEmpty() ? defaultTemplatePath() : options.templatePath;
 }
 
 PoFileResult po_file_make(const QString& poNo)
@@ -259,9 +276,10 @@ PoFileResult po_file_make(const QString& poNo, const PoFileOptions& options)
         throw Failure::of(FailureCode::Overflow);
 
     requireUsableName(poNo);
-    const QString path = poFilePath(options.saveFolder.isEmpty() ? gPoSaveFolder : options.saveFolder, poNo);
-    requireReplaceable(path);
     const QString templatePath = poTemplatePath(options);
+    const QString path =
+        poFilePath(options.saveFolder.isEmpty() ? gPoSaveFolder : options.saveFolder, poNo, templatePath);
+    requireReplaceable(path);
 
     Run run(PoWorkbook::open(templatePath, options.keepTemplate), header, lines);
     // The sheet scheme works by position: the template must be exactly the two forms, in order.

@@ -2,7 +2,9 @@
 
 #include "xls/Error.h"
 
+#include <charconv>
 #include <cstdint>
+#include <cstdio>
 
 namespace xls {
 
@@ -96,6 +98,31 @@ double dateSerial(int year, int month, int day, bool date1904)
     if (serial < (date1904 ? 0 : 1) || serial > 2958465)
         throw Error(ErrorCode::InvalidValue, "date outside the workbook's date range");
     return static_cast<double>(serial);
+}
+
+double plainDecimalValue(const std::u16string& text)
+{
+    const std::string ascii(text.begin(), text.end());
+    double v = 0;
+    std::from_chars(ascii.data(), ascii.data() + ascii.size(), v);
+    return v;
+}
+
+std::u16string withLineFeeds(const std::u16string& text)
+{
+    std::u16string t;
+    for (std::size_t k = 0; k < text.size(); ++k)
+        if (!(text[k] == u'\r' && k + 1 < text.size() && text[k + 1] == u'\n'))
+            t.push_back(text[k]);
+    return t;
+}
+
+std::u16string dateText(int year, int month, int day)
+{
+    dateSerial(year, month, day, false);  // validates the date
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d", year, month, day);
+    return std::u16string(buffer, buffer + 10);
 }
 
 }  // namespace xls

@@ -42,6 +42,13 @@ struct CellValue {
 // Text that is a plain decimal number: an optional minus, digits without a leading zero unless
 // the number is below one, an optional fraction, at most 15 significant digits.
 bool isPlainDecimal(const std::u16string& text);
+// The number such text stands for.
+double plainDecimalValue(const std::u16string& text);
+// Line breaks as the spreadsheet application keeps them in a cell: CR LF becomes LF alone.
+std::u16string withLineFeeds(const std::u16string& text);
+// A date as the text YYYY/MM/DD, for a cell that does not show dates; throws InvalidValue for a
+// date that does not exist.
+std::u16string dateText(int year, int month, int day);
 
 // "AY34" to a 0-based row and column; throws InvalidCellAddress.
 struct CellAddress {

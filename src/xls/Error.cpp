@@ -21,6 +21,7 @@ const char* errorText(ErrorCode code)
     case ErrorCode::FormulaCell: return "cell belongs to a shared or array formula";
     case ErrorCode::InvalidValue: return "value cannot be stored in a cell";
     case ErrorCode::FileError: return "file cannot be read or written";
+    case ErrorCode::DamagedPackage: return "damaged Office Open XML package";
     }
     return "unknown error";
 }

@@ -24,6 +24,7 @@ enum class ErrorCode : int {
     FormulaCell,
     InvalidValue,
     FileError,
+    DamagedPackage,
 };
 
 // The fixed text of a code; every code has one.

@@ -1,5 +1,7 @@
 #include "xls/Workbook.h"
 
+#include "xls/NumberFormat.h"
+
 #include "xls/ChartLinks.h"
 #include "xls/Drawing.h"
 #include "xls/ExternSheets.h"
@@ -45,36 +47,6 @@ Bytes boundSheetData(std::uint8_t state, std::uint8_t type, const std::u16string
     d.push_back(static_cast<std::uint8_t>(name.size()));
     putChars(d, name);
     return d;
-}
-
-bool isBuiltInDate(std::uint16_t f)
-{
-    return (f >= 14 && f <= 22) || (f >= 45 && f <= 47) || (f >= 27 && f <= 36) || (f >= 50 && f <= 58);
-}
-
-// A number format with day, month, year, hour or second codes outside quotes and brackets.
-bool formatShowsDate(const std::u16string& code)
-{
-    bool quoted = false;
-    int bracket = 0;
-    for (std::size_t i = 0; i < code.size(); ++i) {
-        const char16_t c = code[i];
-        if (c == u'"') {
-            quoted = !quoted;
-        } else if (quoted) {
-        } else if (c == u'\\' || c == u'_' || c == u'*') {
-            ++i;
-        } else if (c == u'[') {
-            ++bracket;
-        } else if (c == u']') {
-            bracket = std::max(0, bracket - 1);
-        } else if (!bracket) {
-            const char16_t l = (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
-            if (l == u'd' || l == u'm' || l == u'y' || l == u'h' || l == u's' || c == u'年' || c == u'月' || c == u'日')
-                return true;
-        }
-    }
-    return false;
 }
 
 Record cellRecord(std::uint16_t type, std::uint16_t row, std::uint16_t col, std::uint16_t xf)
@@ -595,27 +567,16 @@ void Workbook::setCell(int position, const std::string& address, const CellValue
         if (isDateFormat(xf)) {
             number(dateSerial(value.year, value.month, value.day, date1904_));
         } else {
-            dateSerial(value.year, value.month, value.day, false);  // validates the date
-            char buffer[16];
-            std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d", value.year, value.month, value.day);
-            text(std::u16string(buffer, buffer + 10));
+            text(dateText(value.year, value.month, value.day));
         }
         break;
     case CellValue::Kind::Text:
         if (value.text.empty()) {
             blank();
         } else if (isPlainDecimal(value.text) && !isTextFormat(xf)) {
-            std::string ascii(value.text.begin(), value.text.end());
-            double v = 0;
-            std::from_chars(ascii.data(), ascii.data() + ascii.size(), v);
-            number(v);
+            number(plainDecimalValue(value.text));
         } else {
-            // Line breaks are stored as the spreadsheet application stores them: LF alone.
-            std::u16string t;
-            for (std::size_t k = 0; k < value.text.size(); ++k)
-                if (!(value.text[k] == u'\r' && k + 1 < value.text.size() && value.text[k + 1] == u'\n'))
-                    t.push_back(value.text[k]);
-            text(t);
+            text(withLineFeeds(value.text));
         }
         break;
     }

@@ -380,8 +380,10 @@ TEST_P(PoFileMakeTest, a_folder_without_separator_still_gets_the_file_inside)
     o.saveFolder = out.path();  // no trailing separator
     ASSERT_EQ(po_file_make(QStringLiteral("G1"), o), PoFileResult::Written);
     EXPECT_TRUE(QFile::exists(QDir(out.path()).filePath(QStringLiteral("G1.xls"))));
-    EXPECT_EQ(poFilePath(QStringLiteral("/srv/po"), QStringLiteral("123")), QStringLiteral("/srv/po/123.xls"));
-    EXPECT_EQ(poFilePath(QStringLiteral("/srv/po/"), QStringLiteral("123")), QStringLiteral("/srv/po/123.xls"));
+    EXPECT_EQ(poFilePath(QStringLiteral("/srv/po"), QStringLiteral("123"), QString()),
+              QStringLiteral("/srv/po/123.xls"));
+    EXPECT_EQ(poFilePath(QStringLiteral("/srv/po/"), QStringLiteral("123"), QString()),
+              QStringLiteral("/srv/po/123.xls"));
 }
 
 INSTANTIATE_TEST_SUITE_P(backends, PoFileMakeTest,

@@ -4,6 +4,8 @@
     charts_uno.py make TEMPLATE OUT.xls      the template with three charts: on the delivery form
                                              one of its own cells and one of the order form's
                                              cells, on the order form one of its own cells
+                                             (OUT.xlsx: saved as Office Open XML)
+    charts_uno.py encrypt IN OUT.xlsx PASS   IN saved as Office Open XML under a password
     charts_uno.py read WORK_DIR FILE...      prints JSON: for each file, for each sheet in order,
                                              its charts, each as the list of ranges it plots
                                              ("sheet name!A1:B2")
@@ -82,7 +84,22 @@ def make(template, out):
             # Below the form, out of the way of its cells.
             where = Rectangle(1000 + 9000 * k, 120000, 8000, 5000)
             sheets.getByIndex(on).Charts.addNewByName(f"chart{k + 1}", where, (r,), False, False)
-        doc.storeToURL(uno.systemPathToFileUrl(os.path.abspath(out)), (prop("FilterName", "MS Excel 97"),))
+        doc.storeToURL(uno.systemPathToFileUrl(os.path.abspath(out)), (prop("FilterName", filter_for(out)),))
+        doc.close(True)
+    finally:
+        office.close()
+
+
+def filter_for(path):
+    return "Calc MS Excel 2007 XML" if path.endswith(".xlsx") else "MS Excel 97"
+
+
+def encrypt(source, out, password):
+    office = Office(os.path.dirname(os.path.abspath(out)))
+    try:
+        doc = office.open(source)
+        doc.storeToURL(uno.systemPathToFileUrl(os.path.abspath(out)),
+                       (prop("FilterName", filter_for(out)), prop("Password", password)))
         doc.close(True)
     finally:
         office.close()
@@ -110,6 +127,8 @@ def read(work, files):
 def main():
     if len(sys.argv) >= 4 and sys.argv[1] == "make":
         make(sys.argv[2], sys.argv[3])
+    elif len(sys.argv) == 5 and sys.argv[1] == "encrypt":
+        encrypt(*sys.argv[2:5])
     elif len(sys.argv) >= 3 and sys.argv[1] == "read":
         read(sys.argv[2], sys.argv[3:])
     else:

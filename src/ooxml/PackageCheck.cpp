@@ -1,0 +1,220 @@
+#include "ooxml/PackageCheck.h"
+
+#include "ooxml/PartNames.h"
+#include "ooxml/Zip.h"
+#include "xls/Error.h"
+#include "xls/Text.h"
+
+#include <pugixml.hpp>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+namespace ooxml {
+
+namespace {
+
+std::string_view local(const pugi::xml_node n)
+{
+    const std::string_view name = n.name();
+    const std::size_t colon = name.find(':');
+    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+// A worksheet's children in the order of the schema.
+const std::vector<std::string_view>& worksheetOrder()
+{
+    static const std::vector<std::string_view> order = {"sheetPr",
+                                                        "dimension",
+                                                        "sheetViews",
+                                                        "sheetFormatPr",
+                                                        "cols",
+                                                        "sheetData",
+                                                        "sheetCalcPr",
+                                                        "sheetProtection",
+                                                        "protectedRanges",
+                                                        "scenarios",
+                                                        "autoFilter",
+                                                        "sortState",
+                                                        "dataConsolidate",
+                                                        "customSheetViews",
+                                                        "mergeCells",
+                                                        "phoneticPr",
+                                                        "conditionalFormatting",
+                                                        "dataValidations",
+                                                        "hyperlinks",
+                                                        "printOptions",
+                                                        "pageMargins",
+                                                        "pageSetup",
+                                                        "headerFooter",
+                                                        "rowBreaks",
+                                                        "colBreaks",
+                                                        "customProperties",
+                                                        "cellWatches",
+                                                        "ignoredErrors",
+                                                        "smartTags",
+                                                        "drawing",
+                                                        "legacyDrawing",
+                                                        "legacyDrawingHF",
+                                                        "drawingHF",
+                                                        "picture",
+                                                        "oleObjects",
+                                                        "controls",
+                                                        "webPublishItems",
+                                                        "tableParts",
+                                                        "extLst"};
+    return order;
+}
+
+// The cell's column from its reference ("AB12" -> 27); 0 when it has none.
+std::uint32_t columnOf(std::string_view ref, std::uint32_t& row)
+{
+    std::uint32_t col = 0;
+    std::size_t i = 0;
+    while (i < ref.size() && ref[i] >= 'A' && ref[i] <= 'Z')
+        col = col * 26 + static_cast<std::uint32_t>(ref[i++] - 'A' + 1);
+    row = 0;
+    while (i < ref.size() && ref[i] >= '0' && ref[i] <= '9')
+        row = row * 10 + static_cast<std::uint32_t>(ref[i++] - '0');
+    return i == ref.size() ? col : 0;
+}
+
+void checkWorksheet(const std::string& name, const pugi::xml_node ws, std::vector<std::string>& problems)
+{
+    const auto& order = worksheetOrder();
+    std::size_t last = 0;
+    for (const pugi::xml_node n : ws.children()) {
+        if (n.type() != pugi::node_element)
+            continue;
+        const auto at = std::find(order.begin(), order.end(), local(n));
+        if (at == order.end()) {
+            problems.push_back(name + ": an element <" + std::string(n.name()) + "> the schema does not have");
+            continue;
+        }
+        const std::size_t position = static_cast<std::size_t>(at - order.begin());
+        if (position < last || (position == last && last != 0 && local(n) != "conditionalFormatting"))
+            problems.push_back(name + ": <" + std::string(n.name()) + "> out of the schema's order");
+        last = std::max(last, position);
+    }
+    std::uint32_t previousRow = 0;
+    for (const pugi::xml_node row : ws.child("sheetData").children("row")) {
+        const std::uint32_t r = row.attribute("r").as_uint();
+        if (r != 0 && r <= previousRow)
+            problems.push_back(name + ": row " + std::to_string(r) + " after row " + std::to_string(previousRow));
+        if (r != 0)
+            previousRow = r;
+        std::uint32_t previousCol = 0;
+        for (const pugi::xml_node c : row.children("c")) {
+            std::uint32_t cellRow = 0;
+            const std::uint32_t col = columnOf(c.attribute("r").value(), cellRow);
+            if (!c.attribute("r"))
+                continue;
+            if (col == 0 || (r != 0 && cellRow != r))
+                problems.push_back(name + ": cell " + c.attribute("r").value() + " in row " + std::to_string(r));
+            else if (col <= previousCol)
+                problems.push_back(name + ": cell " + c.attribute("r").value() + " out of order");
+            previousCol = col;
+        }
+    }
+}
+
+bool isXmlType(const std::string& type)
+{
+    return type.ends_with("+xml") || type.ends_with("/xml");
+}
+
+}  // namespace
+
+std::vector<std::string> checkPackage(xls::ByteView bytes)
+{
+    std::vector<std::string> problems;
+    std::vector<ZipEntry> entries;
+    try {
+        entries = readZip(bytes);
+    } catch (const xls::Error& e) {
+        problems.push_back(e.what());
+        return problems;
+    }
+    std::map<std::string, const std::string*> parts;
+    for (const ZipEntry& e : entries)
+        if (!parts.emplace(e.name, &e.data).second)
+            problems.push_back("the part " + e.name + " is there twice");
+    if (!parts.count("[Content_Types].xml")) {
+        problems.push_back("no [Content_Types].xml");
+        return problems;
+    }
+    ContentTypes types;
+    try {
+        types = ContentTypes::parse(*parts["[Content_Types].xml"]);
+    } catch (const xls::Error& e) {
+        problems.push_back(e.what());
+        return problems;
+    }
+
+    std::map<std::string, int> references;
+    std::map<std::string, pugi::xml_document> xml;
+    for (const auto& [name, data] : parts) {
+        if (name == "[Content_Types].xml")
+            continue;
+        const bool rels = name.ends_with(".rels");
+        const std::string type = types.of(name);
+        if (type.empty()) {
+            problems.push_back("the part " + name + " has no content type");
+            continue;
+        }
+        if (!isXmlType(type) && !rels)
+            continue;
+        pugi::xml_document& doc = xml[name];
+        if (!doc.load_buffer(data->data(), data->size(), pugi::parse_default, pugi::encoding_utf8)) {
+            problems.push_back("the part " + name + " is not well-formed XML");
+            continue;
+        }
+        if (!rels)
+            continue;
+        // The source of "a/_rels/b.xml.rels" is "a/b.xml".
+        const std::size_t cut = name.rfind("_rels/");
+        const std::string source = name.substr(0, cut) + name.substr(cut + 6, name.size() - cut - 6 - 5);
+        std::set<std::string> ids;
+        for (const Relationship& r : Relationships::parse(*data).list) {
+            if (!ids.insert(r.id).second)
+                problems.push_back(name + ": the relationship id " + r.id + " is used twice");
+            if (r.external)
+                continue;
+            const std::string target = resolveTarget(source, r.target);
+            if (!parts.count(target))
+                problems.push_back(name + ": the target " + r.target + " (" + target + ") is not in the package");
+            ++references[target];
+        }
+    }
+    for (const auto& [name, data] : parts) {
+        const std::string type = types.of(name);
+        for (const char* owned : {"drawing+xml", "drawingml.chart+xml", "spreadsheetml.comments+xml",
+                                  "spreadsheetml.table+xml", "vmlDrawing"}) {
+            if (type.find(owned) == std::string::npos)
+                continue;
+            if (references[name] != 1)
+                problems.push_back("the part " + name + " is referenced " + std::to_string(references[name]) +
+                                   " times, not once");
+        }
+        if (type.find("spreadsheetml.worksheet+xml") != std::string::npos && xml.count(name))
+            checkWorksheet(name, xml[name].document_element(), problems);
+        if (type.find("spreadsheetml.sheet.main+xml") != std::string::npos && xml.count(name)) {
+            std::set<std::u16string> names;
+            std::set<std::string> sheetIds, relIds;
+            for (const pugi::xml_node s : xml[name].document_element().child("sheets").children("sheet")) {
+                if (!names.insert(xls::foldCase(xls::fromUtf8(s.attribute("name").value()))).second)
+                    problems.push_back(std::string("the sheet name \"") + s.attribute("name").value() +
+                                       "\" is used twice");
+                if (!sheetIds.insert(s.attribute("sheetId").value()).second)
+                    problems.push_back(std::string("the sheetId ") + s.attribute("sheetId").value() + " is used twice");
+                if (!relIds.insert(s.attribute("r:id").value()).second)
+                    problems.push_back(std::string("the sheet relationship ") + s.attribute("r:id").value() +
+                                       " is used twice");
+            }
+        }
+    }
+    return problems;
+}
+
+}  // namespace ooxml

@@ -1,0 +1,1173 @@
+#include "ooxml/Workbook.h"
+
+#include "ooxml/CellText.h"
+#include "ooxml/PackageCheck.h"
+#include "ooxml/SheetReferences.h"
+#include "ooxml/Zip.h"
+#include "xls/Error.h"
+#include "xls/NumberFormat.h"
+#include "xls/Text.h"
+
+#include <pugixml.hpp>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <set>
+
+namespace ooxml {
+
+// The cells of a sheet as the template holds them, read once and shared by its copies.
+struct SheetIndex {
+    struct Cell {
+        int style = 0;
+        bool formula = false;
+        bool sharedMaster = false;  // the first cell of a shared formula, which others build on
+    };
+    std::map<std::uint32_t, Cell> cells;
+    std::map<std::uint32_t, int> rowStyles;  // rows with their own format
+    struct Column {
+        std::uint32_t first, last;
+        int style;
+    };
+    std::vector<Column> columns;
+    std::vector<xls::CellRange> arrays;  // the ranges of array formulas
+    std::vector<xls::CellRange> merged;
+    bool pivotTables = false;
+};
+
+struct Styles {
+    std::vector<int> cellFormats;           // each cell style's number format
+    std::map<int, std::u16string> formats;  // the workbook's own number formats
+};
+
+namespace {
+
+constexpr unsigned kXmlParse = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_eol | pugi::parse_declaration |
+                               pugi::parse_ws_pcdata | pugi::parse_pi | pugi::parse_comments | pugi::parse_doctype;
+const char* const kMainType = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml";
+const char* const kWorksheetType = "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
+
+std::uint32_t key(std::uint32_t row, std::uint32_t col)
+{
+    return row << 14 | col;
+}
+
+pugi::xml_document parse(const std::string& xml, const std::string& part)
+{
+    pugi::xml_document doc;
+    if (!doc.load_buffer(xml.data(), xml.size(), kXmlParse, pugi::encoding_utf8))
+        throw xls::Error(xls::ErrorCode::DamagedPackage, "the part " + part + " is not well-formed XML");
+    return doc;
+}
+
+std::string serialize(const pugi::xml_document& doc)
+{
+    struct Writer : pugi::xml_writer {
+        std::string out;
+        void write(const void* data, size_t size) override { out.append(static_cast<const char*>(data), size); }
+    } writer;
+    doc.save(writer, "", pugi::format_raw, pugi::encoding_utf8);
+    return std::move(writer.out);
+}
+
+// The element's name without its namespace prefix.
+std::string_view local(const pugi::xml_node n)
+{
+    const std::string_view name = n.name();
+    const std::size_t colon = name.find(':');
+    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+pugi::xml_node child(const pugi::xml_node n, std::string_view name)
+{
+    for (const pugi::xml_node c : n.children())
+        if (local(c) == name)
+            return c;
+    return {};
+}
+
+// The attribute of that local name whatever its prefix ("r:id").
+pugi::xml_attribute prefixed(const pugi::xml_node n, std::string_view name)
+{
+    for (const pugi::xml_attribute a : n.attributes()) {
+        const std::string_view full = a.name();
+        const std::size_t colon = full.find(':');
+        if (colon != std::string_view::npos && full.substr(colon + 1) == name)
+            return a;
+    }
+    return {};
+}
+
+// "B12" to a 0-based row and column; false when it is not a cell address.
+bool cellRef(std::string_view ref, std::uint32_t& row, std::uint32_t& col)
+{
+    std::size_t i = 0;
+    std::uint32_t c = 0;
+    while (i < ref.size() && ref[i] >= 'A' && ref[i] <= 'Z' && i < 3)
+        c = c * 26 + static_cast<std::uint32_t>(ref[i++] - 'A' + 1);
+    std::uint32_t r = 0;
+    const std::size_t digits = i;
+    while (i < ref.size() && ref[i] >= '0' && ref[i] <= '9' && r < 10000000)
+        r = r * 10 + static_cast<std::uint32_t>(ref[i++] - '0');
+    if (c == 0 || c > 16384 || i == digits || i != ref.size() || r == 0 || r > 1048576)
+        return false;
+    row = r - 1;
+    col = c - 1;
+    return true;
+}
+
+bool rangeRef(std::string_view ref, xls::CellRange& range)
+{
+    std::uint32_t r1, c1, r2, c2;
+    const std::size_t colon = ref.find(':');
+    if (!cellRef(ref.substr(0, colon), r1, c1))
+        return false;
+    if (colon == std::string_view::npos) {
+        r2 = r1;
+        c2 = c1;
+    } else if (!cellRef(ref.substr(colon + 1), r2, c2)) {
+        return false;
+    }
+    auto clamp = [](std::uint32_t v) { return static_cast<std::uint16_t>(std::min<std::uint32_t>(v, 0xFFFF)); };
+    range = {clamp(std::min(r1, r2)), clamp(std::max(r1, r2)), clamp(std::min(c1, c2)), clamp(std::max(c1, c2))};
+    return true;
+}
+
+std::string cellName(std::uint32_t row, std::uint32_t col)
+{
+    std::string letters;
+    for (std::uint32_t c = col + 1; c; c = (c - 1) / 26)
+        letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
+    return letters + std::to_string(row + 1);
+}
+
+int intOf(const pugi::xml_attribute a, int otherwise = 0)
+{
+    return a ? a.as_int(otherwise) : otherwise;
+}
+
+// The rows of sheetData and each row's cells, with the row and column of each: a writer may leave
+// out "r" where it follows on from the one before, so it is put in.
+template <typename F>
+void eachCell(pugi::xml_node sheetData, F&& f)
+{
+    std::uint32_t row = 0;
+    for (pugi::xml_node r : sheetData.children()) {
+        if (local(r) != "row")
+            continue;
+        row = r.attribute("r") ? r.attribute("r").as_uint() - 1 : row + (r.previous_sibling() ? 1 : 0);
+        std::uint32_t col = 0;
+        bool first = true;
+        for (pugi::xml_node c : r.children()) {
+            if (local(c) != "c")
+                continue;
+            std::uint32_t rr, cc;
+            if (c.attribute("r") && cellRef(c.attribute("r").value(), rr, cc))
+                col = cc;
+            else if (!first)
+                ++col;
+            first = false;
+            f(row, col, c);
+        }
+    }
+}
+
+SheetIndex indexSheet(const std::string& xml, const std::string& part)
+{
+    SheetIndex index;
+    const pugi::xml_document doc = parse(xml, part);
+    const pugi::xml_node ws = doc.document_element();
+    for (const pugi::xml_node col : child(ws, "cols").children())
+        if (local(col) == "col" && col.attribute("style"))
+            index.columns.push_back({col.attribute("min").as_uint() - 1, col.attribute("max").as_uint() - 1,
+                                     intOf(col.attribute("style"))});
+    const pugi::xml_node data = child(ws, "sheetData");
+    std::uint32_t row = 0;
+    for (const pugi::xml_node r : data.children()) {
+        if (local(r) != "row")
+            continue;
+        row = r.attribute("r") ? r.attribute("r").as_uint() - 1 : row + (r.previous_sibling() ? 1 : 0);
+        if (r.attribute("customFormat").as_bool() && r.attribute("s"))
+            index.rowStyles[row] = intOf(r.attribute("s"));
+    }
+    eachCell(data, [&](std::uint32_t rr, std::uint32_t cc, const pugi::xml_node c) {
+        SheetIndex::Cell cell;
+        cell.style = intOf(c.attribute("s"));
+        if (const pugi::xml_node f = child(c, "f")) {
+            cell.formula = true;
+            const std::string_view t = f.attribute("t").value();
+            xls::CellRange range;
+            if (t == "array" && rangeRef(f.attribute("ref").value(), range))
+                index.arrays.push_back(range);
+            cell.sharedMaster = t == "shared" && f.attribute("ref");
+        }
+        index.cells[key(rr, cc)] = cell;
+    });
+    for (const pugi::xml_node m : child(ws, "mergeCells").children()) {
+        xls::CellRange range;
+        if (local(m) == "mergeCell" && rangeRef(m.attribute("ref").value(), range))
+            index.merged.push_back(range);
+    }
+    return index;
+}
+
+Styles readStyles(const std::string* xml)
+{
+    Styles styles;
+    if (!xml)
+        return styles;
+    const pugi::xml_document doc = parse(*xml, "xl/styles.xml");
+    const pugi::xml_node root = doc.document_element();
+    for (const pugi::xml_node f : child(root, "numFmts").children())
+        if (local(f) == "numFmt")
+            styles.formats[intOf(f.attribute("numFmtId"))] = xls::fromUtf8(f.attribute("formatCode").value());
+    for (const pugi::xml_node xf : child(root, "cellXfs").children())
+        if (local(xf) == "xf")
+            styles.cellFormats.push_back(intOf(xf.attribute("numFmtId")));
+    return styles;
+}
+
+std::vector<std::u16string> readSharedStrings(const std::string* xml)
+{
+    std::vector<std::u16string> strings;
+    if (!xml)
+        return strings;
+    const pugi::xml_document doc = parse(*xml, "xl/sharedStrings.xml");
+    for (const pugi::xml_node si : doc.document_element().children())
+        if (local(si) == "si")
+            strings.push_back(itemText(si));
+    return strings;
+}
+
+// What a cell element reads as; shared strings from the workbook's table.
+CellRead readCell(const pugi::xml_node c, const std::vector<std::u16string>& shared)
+{
+    CellRead read;
+    read.style = intOf(c.attribute("s"));
+    const std::string_view t = c.attribute("t").value();
+    const pugi::xml_node v = child(c, "v");
+    if (child(c, "f")) {
+        read.kind = CellRead::Kind::Formula;
+    } else if (t == "inlineStr") {
+        read.kind = CellRead::Kind::Text;
+        read.text = itemText(child(c, "is"));
+    } else if (!v) {
+        read.kind = CellRead::Kind::Blank;
+    } else if (t == "s") {
+        const std::size_t at = v.text().as_ullong(~0ull);
+        read.kind = at < shared.size() ? CellRead::Kind::Text : CellRead::Kind::Other;
+        if (at < shared.size())
+            read.text = shared[at];
+    } else if (t.empty() || t == "n") {
+        read.kind = CellRead::Kind::Number;
+        const std::string_view text = v.text().get();
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), read.number);
+        if (ec != std::errc() || end != text.data() + text.size())
+            read.kind = CellRead::Kind::Other;
+    } else if (t == "str") {
+        read.kind = CellRead::Kind::Text;
+        read.text = xls::fromUtf8(v.text().get());
+    } else {
+        read.kind = CellRead::Kind::Other;
+        read.text = xls::fromUtf8(v.text().get());
+    }
+    return read;
+}
+
+std::string describe(const CellRead& r)
+{
+    switch (r.kind) {
+    case CellRead::Kind::Missing: return "no cell";
+    case CellRead::Kind::Blank: return "a blank cell (style " + std::to_string(r.style) + ")";
+    case CellRead::Kind::Number: {
+        char buffer[32];
+        const auto end = std::to_chars(buffer, buffer + sizeof buffer, r.number).ptr;
+        return "the number " + std::string(buffer, end) + " (style " + std::to_string(r.style) + ")";
+    }
+    case CellRead::Kind::Text: return "the text \"" + xls::utf8(r.text) + "\" (style " + std::to_string(r.style) + ")";
+    case CellRead::Kind::Formula: return "a formula (style " + std::to_string(r.style) + ")";
+    case CellRead::Kind::Other: return "another value (style " + std::to_string(r.style) + ")";
+    }
+    return {};
+}
+
+std::map<std::uint32_t, CellRead> readCells(const std::string& xml, const std::string& part,
+                                            const std::vector<std::u16string>& shared)
+{
+    std::map<std::uint32_t, CellRead> cells;
+    const pugi::xml_document doc = parse(xml, part);
+    eachCell(child(doc.document_element(), "sheetData"),
+             [&](std::uint32_t r, std::uint32_t c, const pugi::xml_node cell) {
+                 cells[key(r, c)] = readCell(cell, shared);
+             });
+    return cells;
+}
+
+// Relationships whose targets a copied part shares with its source rather than copying.
+bool sharedTarget(const std::string& kind)
+{
+    return kind == "image" || kind == "hyperlink" || kind == "video" || kind == "audio" || kind == "media" ||
+           kind == "hdphoto";
+}
+
+bool sameName(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+}  // namespace
+
+// -- opening ---------------------------------------------------------------------------------
+
+Workbook Workbook::fromBytes(xls::ByteView bytes)
+{
+    if (bytes.size() >= 8 && bytes[0] == 0xD0 && bytes[1] == 0xCF && bytes[2] == 0x11 && bytes[3] == 0xE0)
+        throw xls::Error(xls::ErrorCode::Encrypted,
+                         "the workbook is protected by a password: open it in the spreadsheet program and save it "
+                         "without one");
+    if (!looksLikeZip(bytes))
+        throw xls::Error(xls::ErrorCode::DamagedPackage, "not a zip package");
+    Workbook book;
+    for (ZipEntry& e : readZip(bytes)) {
+        if (e.name.empty() || e.name.back() == '/')
+            continue;
+        if (book.parts_.count(e.name))
+            throw xls::Error(xls::ErrorCode::DamagedPackage, "the part " + e.name + " is there twice");
+        book.order_.push_back(e.name);
+        book.parts_[e.name] = std::make_shared<const std::string>(std::move(e.data));
+    }
+    const std::string* types = book.part("[Content_Types].xml");
+    const std::string* packageRels = book.part("_rels/.rels");
+    if (!types || !packageRels)
+        throw xls::Error(xls::ErrorCode::DamagedPackage, "no content types or no package relationships");
+    book.types_ = ContentTypes::parse(*types);
+    const Relationships top = Relationships::parse(*packageRels);
+    const Relationship* main = top.firstOfKind("officeDocument");
+    if (!main)
+        throw xls::Error(xls::ErrorCode::DamagedPackage, "no workbook part");
+    if (main->type.starts_with("http://purl.oclc.org/ooxml/"))
+        throw xls::Error(xls::ErrorCode::Unsupported,
+                         "the workbook is saved as Strict Open XML: save it as an ordinary Excel workbook (.xlsx)");
+    book.workbookPart_ = resolveTarget("", main->target);
+    const std::string* workbookXml = book.part(book.workbookPart_);
+    if (!workbookXml)
+        throw xls::Error(xls::ErrorCode::DamagedPackage, "the workbook part " + book.workbookPart_ + " is missing");
+    if (const std::string* rels = book.part(relsPartOf(book.workbookPart_)))
+        book.workbookRels_ = Relationships::parse(*rels);
+
+    const pugi::xml_document doc = parse(*workbookXml, book.workbookPart_);
+    const pugi::xml_node root = doc.document_element();
+    book.date1904_ = child(root, "workbookPr").attribute("date1904").as_bool();
+    for (const pugi::xml_node s : child(root, "sheets").children()) {
+        if (local(s) != "sheet")
+            continue;
+        Sheet sheet;
+        sheet.name = xls::fromUtf8(s.attribute("name").value());
+        sheet.relId = prefixed(s, "id").value();
+        book.nextSheetId_ = std::max(book.nextSheetId_, intOf(s.attribute("sheetId")) + 1);
+        const Relationship* rel = book.workbookRels_.byId(sheet.relId);
+        if (!rel || rel->external)
+            throw xls::Error(xls::ErrorCode::DamagedPackage, "the sheet \"" + xls::utf8(sheet.name) + "\" has no part");
+        sheet.part = resolveTarget(book.workbookPart_, rel->target);
+        sheet.kind = kindOf(rel->type);
+        if (!book.part(sheet.part))
+            throw xls::Error(xls::ErrorCode::DamagedPackage, "the sheet part " + sheet.part + " is missing");
+        sheet.origin = static_cast<int>(book.sheets_.size());
+        book.templateNames_.push_back(sheet.name);
+        book.sheets_.push_back(std::move(sheet));
+    }
+    if (book.sheets_.empty())
+        throw xls::Error(xls::ErrorCode::DamagedPackage, "the workbook has no sheets");
+
+    const Relationship* styles = book.workbookRels_.firstOfKind("styles");
+    book.styles_ = std::make_shared<const Styles>(
+        readStyles(styles ? book.part(resolveTarget(book.workbookPart_, styles->target)) : nullptr));
+    if (const Relationship* sst = book.workbookRels_.firstOfKind("sharedStrings"))
+        book.sharedStrings_ = readSharedStrings(book.part(resolveTarget(book.workbookPart_, sst->target)));
+
+    // What the saved workbook leaves out: the calculation chain, which would name cells whose
+    // formulas changed, and a VBA project.
+    for (const Relationship& r : book.workbookRels_.list) {
+        const std::string kind = kindOf(r.type);
+        if (kind != "calcChain" && kind != "vbaProject")
+            continue;
+        const std::string target = resolveTarget(book.workbookPart_, r.target);
+        book.removed_.push_back(target);
+        book.removed_.push_back(relsPartOf(target));
+        if (kind == "vbaProject") {
+            book.macrosLeftOut_ = true;
+            if (const std::string* rels = book.part(relsPartOf(target)))
+                for (const Relationship& signature : Relationships::parse(*rels).list)
+                    book.removed_.push_back(resolveTarget(target, signature.target));
+        }
+    }
+    std::erase_if(book.workbookRels_.list, [](const Relationship& r) {
+        return kindOf(r.type) == "calcChain" || kindOf(r.type) == "vbaProject";
+    });
+    for (const std::string& gone : book.removed_)
+        book.types_.removeOverride(gone);
+    book.types_.setOverride(book.workbookPart_, kMainType);
+
+    for (const auto& [name, data] : book.parts_)
+        if (book.types_.of(name).find("pivotCacheDefinition") != std::string::npos) {
+            const pugi::xml_document doc = parse(*data, name);
+            const pugi::xml_node source = child(child(doc.document_element(), "cacheSource"), "worksheetSource");
+            if (source.attribute("sheet"))
+                book.pivotSources_.push_back(xls::fromUtf8(source.attribute("sheet").value()));
+        }
+
+    for (Sheet& sheet : book.sheets_) {
+        if (sheet.kind != "worksheet")
+            continue;
+        auto index = std::make_shared<SheetIndex>(indexSheet(*book.part(sheet.part), sheet.part));
+        if (const std::string* rels = book.part(relsPartOf(sheet.part))) {
+            for (const Relationship& r : Relationships::parse(*rels).list) {
+                if (kindOf(r.type) == "pivotTable")
+                    index->pivotTables = true;
+                if (kindOf(r.type) != "drawing" || r.external)
+                    continue;
+                const std::string drawing = resolveTarget(sheet.part, r.target);
+                if (const std::string* drawingRels = book.part(relsPartOf(drawing)))
+                    for (const Relationship& c : Relationships::parse(*drawingRels).list)
+                        if (kindOf(c.type) == "chart")
+                            book.chartOwner_[resolveTarget(drawing, c.target)] = sheet.origin;
+            }
+        }
+        sheet.index = std::move(index);
+    }
+    return book;
+}
+
+// -- sheets ----------------------------------------------------------------------------------
+
+Workbook::Sheet& Workbook::sheetAt(int position)
+{
+    if (position < 1 || position > sheetCount())
+        throw xls::Error(xls::ErrorCode::SheetNotFound, "position " + std::to_string(position));
+    return sheets_[static_cast<std::size_t>(position - 1)];
+}
+
+const Workbook::Sheet& Workbook::sheetAt(int position) const
+{
+    return const_cast<Workbook*>(this)->sheetAt(position);
+}
+
+const Workbook::Sheet& Workbook::worksheetAt(int position) const
+{
+    const Sheet& sheet = sheetAt(position);
+    if (sheet.kind != "worksheet")
+        throw xls::Error(xls::ErrorCode::Unsupported, "the sheet \"" + xls::utf8(sheet.name) + "\" is a " + sheet.kind +
+                                                          ", not a worksheet: the form must be on worksheets");
+    return sheet;
+}
+
+const std::u16string& Workbook::sheetName(int position) const
+{
+    return sheetAt(position).name;
+}
+
+int Workbook::sheetPosition(const std::u16string& name) const
+{
+    for (std::size_t k = 0; k < sheets_.size(); ++k)
+        if (xls::sameText(sheets_[k].name, name))
+            return static_cast<int>(k) + 1;
+    throw xls::Error(xls::ErrorCode::SheetNotFound, "\"" + xls::utf8(name) + "\"");
+}
+
+void Workbook::validateName(const std::u16string& name, int except) const
+{
+    if (name.empty() || name.size() > 31 || name.find_first_of(u":\\/?*[]") != std::u16string::npos ||
+        name.front() == u'\'' || name.back() == u'\'')
+        throw xls::Error(xls::ErrorCode::InvalidSheetName, "\"" + xls::utf8(name) + "\"");
+    for (int k = 1; k <= sheetCount(); ++k)
+        if (k != except && xls::sameText(sheets_[static_cast<std::size_t>(k - 1)].name, name))
+            throw xls::Error(xls::ErrorCode::DuplicateSheetName, "\"" + xls::utf8(name) + "\"");
+}
+
+void Workbook::renameSheet(int position, const std::u16string& name)
+{
+    validateName(name, position);
+    for (const std::u16string& source : pivotSources_)
+        if (xls::sameText(source, sheetAt(position).name) && !sheetAt(position).copy)
+            throw xls::Error(xls::ErrorCode::Unsupported,
+                             "a pivot table reads the sheet \"" + xls::utf8(source) +
+                                 "\" by its name, which the form changes: base the pivot table on a sheet of its own");
+    sheetAt(position).name = name;
+}
+
+const std::string* Workbook::part(const std::string& name) const
+{
+    if (auto it = parts_.find(name); it != parts_.end())
+        return it->second.get();
+    for (const auto& [n, data] : parts_)
+        if (sameName(n, name))
+            return data.get();
+    return nullptr;
+}
+
+void Workbook::putPart(const std::string& name, std::string data)
+{
+    if (!parts_.count(name))
+        order_.push_back(name);
+    parts_[name] = std::make_shared<const std::string>(std::move(data));
+}
+
+std::string Workbook::newPartName(const std::string& like) const
+{
+    const std::size_t slash = like.rfind('/') + 1;
+    std::size_t dot = like.rfind('.');
+    if (dot == std::string::npos || dot < slash)
+        dot = like.size();
+    std::size_t stemEnd = dot;
+    while (stemEnd > slash && std::isdigit(static_cast<unsigned char>(like[stemEnd - 1])))
+        --stemEnd;
+    const std::string stem = like.substr(0, stemEnd), extension = like.substr(dot);
+    for (int n = 1;; ++n) {
+        const std::string name = stem + std::to_string(n) + extension;
+        if (!part(name))
+            return name;
+    }
+}
+
+// Copies a part and, through its relationships, the parts it owns; images and the like are shared.
+// `copied` maps each source part to its copy, so that a part reached twice is copied once.
+std::string Workbook::copyPartTree(const std::string& source, int owner, std::map<std::string, std::string>& copied)
+{
+    if (auto it = copied.find(source); it != copied.end())
+        return it->second;
+    const std::string* data = part(source);
+    if (!data)
+        throw xls::Error(xls::ErrorCode::DamagedPackage, "the part " + source + " is missing");
+    const std::string target = newPartName(source);
+    copied[source] = target;
+    putPart(target, *data);
+    if (types_.hasOverride(source))
+        types_.setOverride(target, types_.of(source));
+    if (const std::string* rels = part(relsPartOf(source))) {
+        Relationships copiedRels = Relationships::parse(*rels);
+        for (Relationship& r : copiedRels.list) {
+            if (r.external)
+                continue;
+            const std::string kind = kindOf(r.type);
+            const std::string from = resolveTarget(source, r.target);
+            if (kind == "pivotTable")
+                throw xls::Error(xls::ErrorCode::Unsupported,
+                                 "a pivot table on a form sheet cannot be copied: move it to a sheet of its own");
+            if (sharedTarget(kind) || !part(from)) {
+                r.target = relativeTarget(target, from);
+                continue;
+            }
+            const std::string to = copyPartTree(from, owner, copied);
+            r.target = relativeTarget(target, to);
+            if (kind == "chart")
+                chartOwner_[to] = owner;
+            if (kind == "table")
+                renameTableCopy(to);
+        }
+        putPart(relsPartOf(target), copiedRels.serialize());
+    }
+    return target;
+}
+
+// A copied table takes an id and a name no other table has.
+void Workbook::renameTableCopy(const std::string& tablePart)
+{
+    int highest = 0;
+    std::set<std::string> names;
+    for (const auto& [name, data] : parts_) {
+        if (name == tablePart || types_.of(name).find("spreadsheetml.table+xml") == std::string::npos)
+            continue;
+        const pugi::xml_document doc = parse(*data, name);
+        highest = std::max(highest, intOf(doc.document_element().attribute("id")));
+        names.insert(doc.document_element().attribute("name").value());
+    }
+    pugi::xml_document doc = parse(*part(tablePart), tablePart);
+    pugi::xml_node table = doc.document_element();
+    const std::string base = table.attribute("name").value();
+    std::string name = base;
+    for (int n = 2; names.count(name); ++n)
+        name = base + "_" + std::to_string(n);
+    table.attribute("id").set_value(highest + 1);
+    table.attribute("name").set_value(name.c_str());
+    if (table.attribute("displayName"))
+        table.attribute("displayName").set_value(name.c_str());
+    putPart(tablePart, serialize(doc));
+}
+
+std::vector<int> Workbook::copySheetsToEnd(const std::vector<int>& positions)
+{
+    // All checked before anything changes.
+    for (const int p : positions) {
+        const Sheet& s = worksheetAt(p);
+        if (s.index && s.index->pivotTables)
+            throw xls::Error(xls::ErrorCode::Unsupported,
+                             "the sheet \"" + xls::utf8(s.name) +
+                                 "\" holds a pivot table, which cannot be copied: move it to a sheet of its own");
+    }
+    const Workbook before = *this;
+    try {
+        std::map<int, int> group;  // each source sheet -> its copy
+        const int first = sheetCount();
+        for (std::size_t k = 0; k < positions.size(); ++k)
+            group[positions[k] - 1] = first + static_cast<int>(k);
+        std::vector<int> made;
+        for (const int p : positions) {
+            Sheet copy = sheetAt(p);
+            const int index = static_cast<int>(sheets_.size());
+            // What the source's references meant, the copy's mean through the group.
+            std::map<int, int> redirect;
+            for (std::size_t t = 0; t < templateNames_.size(); ++t) {
+                const auto r = copy.redirect.find(static_cast<int>(t));
+                const int meant = r == copy.redirect.end() ? static_cast<int>(t) : r->second;
+                const auto g = group.find(meant);
+                redirect[static_cast<int>(t)] = g == group.end() ? meant : g->second;
+            }
+            copy.redirect = std::move(redirect);
+            copy.copy = true;
+            copy.written.clear();
+            copy.name = u"";
+            std::map<std::string, std::string> copied;
+            copy.part = copyPartTree(sheetAt(p).part, index, copied);
+            copy.relId =
+                workbookRels_.add("http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet",
+                                  relativeTarget(workbookPart_, copy.part));
+            if (!types_.hasOverride(copy.part))
+                types_.setOverride(copy.part, kWorksheetType);
+            sheets_.push_back(std::move(copy));
+            made.push_back(index + 1);
+        }
+        // Names as the spreadsheet application gives them: "Name (2)", then (3)...
+        for (std::size_t k = 0; k < positions.size(); ++k) {
+            const std::u16string& base = sheetAt(positions[k]).name;
+            for (int n = 2;; ++n) {
+                const std::u16string suffix = u" (" + xls::fromUtf8(std::to_string(n)) + u")";
+                const std::u16string name = base.substr(0, 31 - suffix.size()) + suffix;
+                bool used = false;
+                for (const Sheet& s : sheets_)
+                    used = used || xls::sameText(s.name, name);
+                if (!used) {
+                    sheets_[static_cast<std::size_t>(made[k] - 1)].name = name;
+                    break;
+                }
+            }
+        }
+        return made;
+    } catch (...) {
+        *this = before;
+        throw;
+    }
+}
+
+// -- cells -----------------------------------------------------------------------------------
+
+bool Workbook::isDateStyle(int style) const
+{
+    if (style < 0 || static_cast<std::size_t>(style) >= styles_->cellFormats.size())
+        return false;
+    const int format = styles_->cellFormats[static_cast<std::size_t>(style)];
+    if (const auto it = styles_->formats.find(format); it != styles_->formats.end())
+        return xls::formatShowsDate(it->second);
+    return format >= 0 && format < 0x10000 && xls::isBuiltInDate(static_cast<std::uint16_t>(format));
+}
+
+bool Workbook::isTextStyle(int style) const
+{
+    if (style < 0 || static_cast<std::size_t>(style) >= styles_->cellFormats.size())
+        return false;
+    const int format = styles_->cellFormats[static_cast<std::size_t>(style)];
+    if (const auto it = styles_->formats.find(format); it != styles_->formats.end())
+        return it->second == u"@";
+    return format == 49;
+}
+
+namespace {
+
+// The style a value written at the cell takes: the cell's own, else its row's, else its column's.
+int styleAt(const SheetIndex& index, std::uint32_t row, std::uint32_t col)
+{
+    if (const auto it = index.cells.find(key(row, col)); it != index.cells.end())
+        return it->second.style;
+    if (const auto it = index.rowStyles.find(row); it != index.rowStyles.end())
+        return it->second;
+    for (const SheetIndex::Column& c : index.columns)
+        if (col >= c.first && col <= c.last)
+            return c.style;
+    return 0;
+}
+
+}  // namespace
+
+bool Workbook::cellShowsDates(int position, const std::string& address) const
+{
+    const xls::CellAddress a = xls::CellAddress::parse(address);
+    return isDateStyle(styleAt(*worksheetAt(position).index, a.row, a.col));
+}
+
+std::vector<xls::CellRange> Workbook::mergedRanges(int position) const
+{
+    return worksheetAt(position).index->merged;
+}
+
+bool Workbook::cellHoldsFormula(int position, const std::string& address) const
+{
+    const xls::CellAddress a = xls::CellAddress::parse(address);
+    const SheetIndex& index = *worksheetAt(position).index;
+    const auto it = index.cells.find(key(a.row, a.col));
+    return it != index.cells.end() && it->second.formula;
+}
+
+CellRead Workbook::cellAsOpened(int position, const std::string& address) const
+{
+    const xls::CellAddress a = xls::CellAddress::parse(address);
+    const Sheet& sheet = worksheetAt(position);
+    const auto cells = readCells(*part(sheet.part), sheet.part, sharedStrings_);
+    const auto it = cells.find(key(a.row, a.col));
+    return it == cells.end() ? CellRead{} : it->second;
+}
+
+void Workbook::setCell(int position, const std::string& address, const xls::CellValue& value)
+{
+    worksheetAt(position);
+    Sheet& sheet = sheetAt(position);
+    const xls::CellAddress a = xls::CellAddress::parse(address);
+    const SheetIndex& index = *sheet.index;
+    const auto held = index.cells.find(key(a.row, a.col));
+    const bool exists = held != index.cells.end();
+    if (exists && held->second.sharedMaster)
+        throw xls::Error(xls::ErrorCode::FormulaCell,
+                         address + " starts a shared formula: write the formula into each cell of its own");
+    for (const xls::CellRange& r : index.arrays)
+        if (r.contains(a.row, a.col))
+            throw xls::Error(xls::ErrorCode::FormulaCell, address + " lies in an array formula");
+    const int style = styleAt(index, a.row, a.col);
+
+    CellRead reading;
+    reading.style = style;
+    auto number = [&](double v) {
+        if (!std::isfinite(v))
+            throw xls::Error(xls::ErrorCode::InvalidValue, "a number that is not finite");
+        reading.kind = CellRead::Kind::Number;
+        reading.number = v;
+    };
+    auto text = [&](std::u16string t) {
+        if (t.size() > 32767)
+            throw xls::Error(xls::ErrorCode::InvalidValue, "text longer than 32 767 characters");
+        reading.kind = CellRead::Kind::Text;
+        reading.text = std::move(t);
+    };
+    switch (value.kind) {
+    case xls::CellValue::Kind::Empty: reading.kind = CellRead::Kind::Blank; break;
+    case xls::CellValue::Kind::Number: number(value.number); break;
+    case xls::CellValue::Kind::Date:
+        if (isDateStyle(style)) {
+            number(xls::dateSerial(value.year, value.month, value.day, date1904_));
+        } else {
+            text(xls::dateText(value.year, value.month, value.day));
+        }
+        break;
+    case xls::CellValue::Kind::Text:
+        if (value.text.empty()) {
+            reading.kind = CellRead::Kind::Blank;
+        } else if (xls::isPlainDecimal(value.text) && !isTextStyle(style)) {
+            number(xls::plainDecimalValue(value.text));
+        } else {
+            text(cellTextRoundTrip(xls::withLineFeeds(value.text)));
+        }
+        break;
+    }
+    // An empty value leaves a cell that is not there as it is.
+    if (reading.kind == CellRead::Kind::Blank && !exists) {
+        sheet.written.erase(key(a.row, a.col));
+        return;
+    }
+    sheet.written[key(a.row, a.col)] = {reading};
+}
+
+// -- saving ----------------------------------------------------------------------------------
+
+// The name a reference written in a part that `owner` keeps must carry now; empty when unchanged.
+std::string Workbook::renamedFor(int owner, const std::string& written) const
+{
+    const std::u16string name = xls::fromUtf8(written);
+    for (std::size_t t = 0; t < templateNames_.size(); ++t) {
+        if (!xls::sameText(templateNames_[t], name))
+            continue;
+        int meant = static_cast<int>(t);
+        if (owner >= 0) {
+            const auto& redirect = sheets_[static_cast<std::size_t>(owner)].redirect;
+            if (const auto it = redirect.find(meant); it != redirect.end())
+                meant = it->second;
+        }
+        const std::string now = xls::utf8(sheets_[static_cast<std::size_t>(meant)].name);
+        return now == written ? std::string() : now;
+    }
+    return {};
+}
+
+namespace {
+
+void renameIn(pugi::xml_node text, const std::function<std::string(const std::string&)>& rename)
+{
+    const std::string before = text.text().get();
+    const std::string after = renameSheetReferences(before, rename);
+    if (after != before)
+        text.text().set(after.c_str());
+}
+
+// Every formula of a worksheet or chart part: cells, validations, conditional formats, links.
+void renameFormulas(pugi::xml_node node, const std::function<std::string(const std::string&)>& rename)
+{
+    for (pugi::xml_node n : node.children()) {
+        if (n.type() != pugi::node_element)
+            continue;
+        const std::string_view name = local(n);
+        if (name == "f" || name == "formula" || name == "formula1" || name == "formula2")
+            renameIn(n, rename);
+        else
+            renameFormulas(n, rename);
+        if (name == "hyperlink" && n.attribute("location")) {
+            const std::string after = renameSheetReferences(n.attribute("location").value(), rename);
+            n.attribute("location").set_value(after.c_str());
+        }
+    }
+}
+
+// A number as the shortest text that reads back as the same double.
+std::string numberText(double v)
+{
+    char buffer[32];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, v).ptr;
+    return std::string(buffer, end);
+}
+
+// The row element of that row, made in its place when there is none.
+pugi::xml_node rowFor(pugi::xml_node sheetData, std::uint32_t row)
+{
+    std::uint32_t r = 0;
+    for (pugi::xml_node n : sheetData.children()) {
+        if (local(n) != "row")
+            continue;
+        r = n.attribute("r") ? n.attribute("r").as_uint() - 1 : r + (n.previous_sibling() ? 1 : 0);
+        if (!n.attribute("r"))
+            n.append_attribute("r").set_value(r + 1);
+        if (r == row)
+            return n;
+        if (r > row) {
+            pugi::xml_node made = sheetData.insert_child_before("row", n);
+            made.append_attribute("r").set_value(row + 1);
+            return made;
+        }
+    }
+    pugi::xml_node made = sheetData.append_child("row");
+    made.append_attribute("r").set_value(row + 1);
+    return made;
+}
+
+pugi::xml_node cellFor(pugi::xml_node rowNode, std::uint32_t row, std::uint32_t col)
+{
+    std::uint32_t c = 0;
+    bool first = true;
+    // Cells added to a row may fall outside the columns its "spans" hint names.
+    rowNode.remove_attribute("spans");
+    for (pugi::xml_node n : rowNode.children()) {
+        if (local(n) != "c")
+            continue;
+        std::uint32_t rr, cc;
+        if (n.attribute("r") && cellRef(n.attribute("r").value(), rr, cc))
+            c = cc;
+        else if (!first)
+            ++c;
+        first = false;
+        if (!n.attribute("r"))
+            n.append_attribute("r").set_value(cellName(row, c).c_str());
+        if (c == col)
+            return n;
+        if (c > col) {
+            pugi::xml_node made = rowNode.insert_child_before("c", n);
+            made.append_attribute("r").set_value(cellName(row, col).c_str());
+            return made;
+        }
+    }
+    pugi::xml_node ext = child(rowNode, "extLst");
+    pugi::xml_node made = ext ? rowNode.insert_child_before("c", ext) : rowNode.append_child("c");
+    made.append_attribute("r").set_value(cellName(row, col).c_str());
+    return made;
+}
+
+void writeCell(pugi::xml_node c, const CellRead& value)
+{
+    // The cell keeps its place, style and other attributes; its value and formula go.
+    for (pugi::xml_node n = c.first_child(); n;) {
+        const pugi::xml_node next = n.next_sibling();
+        if (local(n) != "extLst")
+            c.remove_child(n);
+        n = next;
+    }
+    c.remove_attribute("t");
+    c.remove_attribute("cm");
+    c.remove_attribute("vm");
+    if (value.style != 0 && !c.attribute("s"))
+        c.append_attribute("s").set_value(value.style);
+    const pugi::xml_node ext = child(c, "extLst");
+    auto add = [&](const char* name) { return ext ? c.insert_child_before(name, ext) : c.append_child(name); };
+    if (value.kind == CellRead::Kind::Number) {
+        add("v").text().set(numberText(value.number).c_str());
+    } else if (value.kind == CellRead::Kind::Text) {
+        c.append_attribute("t").set_value("inlineStr");
+        pugi::xml_node t = add("is").append_child("t");
+        const std::string text = cellTextEscaped(value.text);
+        if (!text.empty() &&
+            (text.front() == ' ' || text.back() == ' ' || text.find_first_of("\n\t") != std::string::npos))
+            t.append_attribute("xml:space").set_value("preserve");
+        t.text().set(text.c_str());
+    }
+}
+
+// The dimension's range grown to take in the cells written.
+void growDimension(pugi::xml_node worksheet, const std::vector<std::uint32_t>& keys)
+{
+    pugi::xml_node dimension = child(worksheet, "dimension");
+    if (!dimension || keys.empty())
+        return;
+    xls::CellRange range{};
+    bool known = rangeRef(dimension.attribute("ref").value(), range);
+    std::uint32_t r1 = known ? range.firstRow : 0xFFFFFFFF, r2 = known ? range.lastRow : 0;
+    std::uint32_t c1 = known ? range.firstCol : 0xFFFFFFFF, c2 = known ? range.lastCol : 0;
+    for (const std::uint32_t k : keys) {
+        const std::uint32_t r = k >> 14, c = k & 0x3FFF;
+        r1 = std::min(r1, r);
+        r2 = std::max(r2, r);
+        c1 = std::min(c1, c);
+        c2 = std::max(c2, c);
+    }
+    const std::string ref = cellName(r1, c1) + (r1 == r2 && c1 == c2 ? "" : ":" + cellName(r2, c2));
+    dimension.attribute("ref").set_value(ref.c_str());
+}
+
+}  // namespace
+
+std::string Workbook::savedSheetXml(const Sheet& sheet) const
+{
+    pugi::xml_document doc = parse(*part(sheet.part), sheet.part);
+    pugi::xml_node ws = doc.document_element();
+    pugi::xml_node data = child(ws, "sheetData");
+    if (!data && !sheet.written.empty())
+        throw xls::Error(xls::ErrorCode::DamagedPackage, "the sheet part " + sheet.part + " has no sheetData");
+    std::vector<std::uint32_t> keys;
+    for (const auto& [k, w] : sheet.written) {
+        writeCell(cellFor(rowFor(data, k >> 14), k >> 14, k & 0x3FFF), w.reading);
+        keys.push_back(k);
+    }
+    growDimension(ws, keys);
+    // Formulas are worked out again on loading: a value kept from the template could be stale.
+    if (data)
+        eachCell(data, [](std::uint32_t, std::uint32_t, pugi::xml_node c) {
+            if (!child(c, "f"))
+                return;
+            if (const pugi::xml_node v = child(c, "v"))
+                c.remove_child(v);
+            c.remove_attribute("t");
+        });
+    if (sheet.copy)
+        for (pugi::xml_node view : child(ws, "sheetViews").children())
+            view.remove_attribute("tabSelected");
+    const int owner = static_cast<int>(&sheet - sheets_.data());
+    renameFormulas(ws, [&](const std::string& name) { return renamedFor(owner, name); });
+    return serialize(doc);
+}
+
+std::string Workbook::savedChartXml(const std::string& xml, int owner) const
+{
+    pugi::xml_document doc = parse(xml, "a chart");
+    renameFormulas(doc.document_element(), [&](const std::string& name) { return renamedFor(owner, name); });
+    return serialize(doc);
+}
+
+std::string Workbook::savedWorkbookXml(Relationships& rels) const
+{
+    pugi::xml_document doc = parse(*part(workbookPart_), workbookPart_);
+    pugi::xml_node root = doc.document_element();
+    pugi::xml_node sheetsNode = child(root, "sheets");
+    std::vector<pugi::xml_node> originals;
+    for (pugi::xml_node s : sheetsNode.children())
+        if (local(s) == "sheet")
+            originals.push_back(s);
+    int sheetId = nextSheetId_;
+    for (const Sheet& sheet : sheets_) {
+        pugi::xml_node node = sheet.copy ? sheetsNode.append_copy(originals[static_cast<std::size_t>(sheet.origin)])
+                                         : originals[static_cast<std::size_t>(sheet.origin)];
+        node.attribute("name").set_value(xls::utf8(sheet.name).c_str());
+        if (sheet.copy) {
+            node.attribute("sheetId").set_value(sheetId++);
+            prefixed(node, "id").set_value(sheet.relId.c_str());
+        }
+    }
+
+    // Defined names follow the sheets' names; a copy gets its own copies of its source's local names.
+    if (pugi::xml_node names = child(root, "definedNames")) {
+        std::vector<pugi::xml_node> originalsOfNames;
+        for (pugi::xml_node n : names.children())
+            if (local(n) == "definedName")
+                originalsOfNames.push_back(n);
+        for (pugi::xml_node n : originalsOfNames) {
+            const int owner = n.attribute("localSheetId") ? n.attribute("localSheetId").as_int() : -1;
+            const bool local = owner >= 0 && owner < static_cast<int>(templateNames_.size());
+            for (std::size_t k = 0; local && k < sheets_.size(); ++k) {
+                if (!sheets_[k].copy || sheets_[k].origin != owner)
+                    continue;
+                pugi::xml_node made = names.append_copy(n);
+                made.attribute("localSheetId").set_value(static_cast<int>(k));
+                renameIn(made, [&](const std::string& name) { return renamedFor(static_cast<int>(k), name); });
+            }
+            renameIn(n, [&](const std::string& name) { return renamedFor(local ? owner : -1, name); });
+        }
+    }
+
+    pugi::xml_node calc = child(root, "calcPr");
+    if (!calc) {
+        pugi::xml_node after;
+        for (const char* name : {"sheets", "functionGroups", "externalReferences", "definedNames"})
+            if (pugi::xml_node n = child(root, name))
+                after = n;
+        calc = root.insert_child_after("calcPr", after);
+    }
+    calc.remove_attribute("fullCalcOnLoad");
+    calc.append_attribute("fullCalcOnLoad").set_value("1");
+    (void)rels;
+    return serialize(doc);
+}
+
+// The document's properties name the sheets: the names as saved, when the list is the one the
+// spreadsheet application writes; otherwise the list goes, rather than name sheets that are not.
+std::string Workbook::savedAppXml(const std::string& xml) const
+{
+    pugi::xml_document doc = parse(xml, "docProps/app.xml");
+    pugi::xml_node root = doc.document_element();
+    pugi::xml_node pairs = child(root, "HeadingPairs"), titles = child(root, "TitlesOfParts");
+    if (!pairs && !titles)
+        return xml;
+    bool rewritten = false;
+    pugi::xml_node pairVector = child(pairs, "vector"), titleVector = child(titles, "vector");
+    std::vector<pugi::xml_node> variants, titleItems;
+    for (pugi::xml_node v : pairVector.children())
+        if (local(v) == "variant")
+            variants.push_back(v);
+    for (pugi::xml_node t : titleVector.children())
+        if (local(t) == "lpstr")
+            titleItems.push_back(t);
+    if (variants.size() >= 2) {
+        pugi::xml_node count = child(variants[1], "i4");
+        const std::size_t listed = count ? count.text().as_uint() : 0;
+        bool matches = listed == templateNames_.size() && titleItems.size() >= listed;
+        for (std::size_t k = 0; matches && k < listed; ++k)
+            matches = xls::fromUtf8(titleItems[k].text().get()) == templateNames_[k];
+        if (matches && !titleItems.empty()) {
+            const std::string itemName = titleItems[0].name();
+            for (std::size_t k = 0; k < listed; ++k)
+                titleVector.remove_child(titleItems[k]);
+            pugi::xml_node before = listed < titleItems.size() ? titleItems[listed] : pugi::xml_node();
+            for (const Sheet& s : sheets_) {
+                pugi::xml_node item = before ? titleVector.insert_child_before(itemName.c_str(), before)
+                                             : titleVector.append_child(itemName.c_str());
+                item.text().set(xls::utf8(s.name).c_str());
+            }
+            count.text().set(static_cast<unsigned>(sheets_.size()));
+            titleVector.attribute("size").set_value(static_cast<unsigned>(titleItems.size() - listed + sheets_.size()));
+            rewritten = true;
+        }
+    }
+    if (!rewritten) {
+        root.remove_child(pairs);
+        root.remove_child(titles);
+    }
+    return serialize(doc);
+}
+
+xls::Bytes Workbook::saveToBytes() const
+{
+    std::map<std::string, std::string> changed;
+    Relationships rels = workbookRels_;
+    changed[workbookPart_] = savedWorkbookXml(rels);
+    changed[relsPartOf(workbookPart_)] = rels.serialize();
+    for (const Sheet& sheet : sheets_)
+        if (sheet.kind == "worksheet")
+            changed[sheet.part] = savedSheetXml(sheet);
+    for (const auto& [chart, owner] : chartOwner_)
+        if (const std::string* xml = part(chart))
+            changed[chart] = savedChartXml(*xml, owner);
+    if (const std::string* app = part("docProps/app.xml"))
+        changed["docProps/app.xml"] = savedAppXml(*app);
+
+    std::vector<ZipEntry> entries;
+    entries.push_back({"[Content_Types].xml", types_.serialize()});
+    const std::set<std::string> gone(removed_.begin(), removed_.end());
+    for (const std::string& name : order_) {
+        if (name == "[Content_Types].xml" || gone.count(name))
+            continue;
+        const auto it = changed.find(name);
+        entries.push_back({name, it != changed.end() ? it->second : *parts_.at(name)});
+    }
+    return writeZip(entries);
+}
+
+// -- verifying -------------------------------------------------------------------------------
+
+std::vector<std::string> Workbook::verify(xls::ByteView saved) const
+{
+    std::vector<std::string> differences = checkPackage(saved);
+    if (!differences.empty())
+        return differences;
+    const Workbook back = fromBytes(saved);
+    if (back.sheetCount() != sheetCount()) {
+        differences.push_back("the saved workbook has " + std::to_string(back.sheetCount()) + " sheets, not " +
+                              std::to_string(sheetCount()));
+        return differences;
+    }
+    std::map<int, std::map<std::uint32_t, CellRead>> templateCells;
+    for (std::size_t k = 0; k < sheets_.size(); ++k) {
+        const Sheet& sheet = sheets_[k];
+        const std::string name = xls::utf8(sheet.name);
+        if (back.sheets_[k].name != sheet.name) {
+            differences.push_back("sheet " + std::to_string(k + 1) + " is named \"" + xls::utf8(back.sheets_[k].name) +
+                                  "\", not \"" + name + "\"");
+            continue;
+        }
+        if (sheet.kind != "worksheet")
+            continue;
+        if (!templateCells.count(sheet.origin)) {
+            const Sheet& original = sheets_[static_cast<std::size_t>(sheet.origin)];
+            templateCells[sheet.origin] = readCells(*part(original.part), original.part, sharedStrings_);
+        }
+        const auto& before = templateCells[sheet.origin];
+        const auto after = readCells(*back.part(back.sheets_[k].part), back.sheets_[k].part, back.sharedStrings_);
+        auto differ = [&](std::uint32_t k2, const CellRead& expected, const CellRead* found) {
+            differences.push_back("sheet \"" + name + "\" cell " + cellName(k2 >> 14, k2 & 0x3FFF) + " holds " +
+                                  (found ? describe(*found) : "no cell") + ", not " + describe(expected));
+        };
+        for (const auto& [k2, w] : sheet.written) {
+            const auto it = after.find(k2);
+            if (it == after.end() || !(it->second == w.reading))
+                differ(k2, w.reading, it == after.end() ? nullptr : &it->second);
+        }
+        for (const auto& [k2, cell] : before) {
+            if (sheet.written.count(k2))
+                continue;
+            const auto it = after.find(k2);
+            const bool same = it != after.end() && (cell.kind == CellRead::Kind::Formula
+                                                        ? it->second.kind == cell.kind && it->second.style == cell.style
+                                                        : it->second == cell);
+            if (!same)
+                differ(k2, cell, it == after.end() ? nullptr : &it->second);
+        }
+        for (const auto& [k2, cell] : after)
+            if (!before.count(k2) && !sheet.written.count(k2))
+                differences.push_back("sheet \"" + name + "\" cell " + cellName(k2 >> 14, k2 & 0x3FFF) + " holds " +
+                                      describe(cell) + ", which nothing wrote");
+    }
+    return differences;
+}
+
+}  // namespace ooxml

@@ -1,0 +1,198 @@
+#include "ooxml/Zip.h"
+
+#include "xls/Error.h"
+
+#include <minizip/unzip.h>
+#include <minizip/zip.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace ooxml {
+
+namespace {
+
+// Far above any form a person keeps, far below what would exhaust the machine.
+constexpr std::size_t kMaxEntries = 10000;
+constexpr std::uint64_t kMaxEntrySize = 256u << 20;
+constexpr std::uint64_t kMaxTotalSize = 1024u << 20;
+
+// A file in memory for minizip's file functions: read from the bytes given, or grown by writing.
+struct MemoryFile {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    xls::Bytes* out = nullptr;
+    std::size_t position = 0;
+    bool failed = false;
+};
+
+voidpf ZCALLBACK openMemory(voidpf opaque, const void*, int)
+{
+    return opaque;
+}
+
+uLong ZCALLBACK readMemory(voidpf, voidpf stream, void* buffer, uLong size)
+{
+    auto* file = static_cast<MemoryFile*>(stream);
+    const std::size_t length = file->out ? file->out->size() : file->size;
+    const std::uint8_t* data = file->out ? file->out->data() : file->data;
+    const std::size_t n = file->position >= length ? 0 : std::min<std::size_t>(size, length - file->position);
+    if (n)
+        std::memcpy(buffer, data + file->position, n);
+    file->position += n;
+    return static_cast<uLong>(n);
+}
+
+uLong ZCALLBACK writeMemory(voidpf, voidpf stream, const void* buffer, uLong size)
+{
+    auto* file = static_cast<MemoryFile*>(stream);
+    if (!file->out) {
+        file->failed = true;
+        return 0;
+    }
+    xls::Bytes& out = *file->out;
+    if (out.size() < file->position + size)
+        out.resize(file->position + size);
+    std::memcpy(out.data() + file->position, buffer, size);
+    file->position += size;
+    return size;
+}
+
+ZPOS64_T ZCALLBACK tellMemory(voidpf, voidpf stream)
+{
+    return static_cast<MemoryFile*>(stream)->position;
+}
+
+long ZCALLBACK seekMemory(voidpf, voidpf stream, ZPOS64_T offset, int origin)
+{
+    auto* file = static_cast<MemoryFile*>(stream);
+    const std::size_t length = file->out ? file->out->size() : file->size;
+    std::uint64_t base = 0;
+    if (origin == ZLIB_FILEFUNC_SEEK_CUR)
+        base = file->position;
+    else if (origin == ZLIB_FILEFUNC_SEEK_END)
+        base = length;
+    if (base + offset > length)
+        return -1;
+    file->position = static_cast<std::size_t>(base + offset);
+    return 0;
+}
+
+int ZCALLBACK closeMemory(voidpf, voidpf)
+{
+    return 0;
+}
+
+int ZCALLBACK errorMemory(voidpf, voidpf stream)
+{
+    return static_cast<MemoryFile*>(stream)->failed ? 1 : 0;
+}
+
+zlib_filefunc64_def functionsFor(MemoryFile& file)
+{
+    zlib_filefunc64_def f{};
+    f.zopen64_file = openMemory;
+    f.zread_file = readMemory;
+    f.zwrite_file = writeMemory;
+    f.ztell64_file = tellMemory;
+    f.zseek64_file = seekMemory;
+    f.zclose_file = closeMemory;
+    f.zerror_file = errorMemory;
+    f.opaque = &file;
+    return f;
+}
+
+[[noreturn]] void damaged(const std::string& detail)
+{
+    throw xls::Error(xls::ErrorCode::DamagedPackage, detail);
+}
+
+struct UnzipCloser {
+    void operator()(void* z) const { unzClose(z); }
+};
+struct ZipCloser {
+    void operator()(void* z) const { zipClose(z, nullptr); }
+};
+
+}  // namespace
+
+bool looksLikeZip(xls::ByteView bytes)
+{
+    return bytes.size() >= 4 && bytes[0] == 'P' && bytes[1] == 'K' && bytes[2] == 3 && bytes[3] == 4;
+}
+
+std::vector<ZipEntry> readZip(xls::ByteView bytes)
+{
+    MemoryFile file;
+    file.data = bytes.data();
+    file.size = bytes.size();
+    zlib_filefunc64_def functions = functionsFor(file);
+    const std::unique_ptr<void, UnzipCloser> zip(unzOpen2_64("", &functions));
+    if (!zip)
+        damaged("no zip directory");
+    unz_global_info64 global{};
+    if (unzGetGlobalInfo64(zip.get(), &global) != UNZ_OK)
+        damaged("no zip directory");
+    if (global.number_entry > kMaxEntries)
+        damaged("more than " + std::to_string(kMaxEntries) + " entries");
+
+    std::vector<ZipEntry> entries;
+    std::uint64_t total = 0;
+    for (int at = unzGoToFirstFile(zip.get()); at == UNZ_OK; at = unzGoToNextFile(zip.get())) {
+        unz_file_info64 info{};
+        char name[1024];
+        if (unzGetCurrentFileInfo64(zip.get(), &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK ||
+            info.size_filename >= sizeof name)
+            damaged("an entry's name");
+        if (info.flag & 1)
+            throw xls::Error(xls::ErrorCode::Encrypted, std::string("the entry ") + name + " is encrypted");
+        if (info.uncompressed_size > kMaxEntrySize || (total += info.uncompressed_size) > kMaxTotalSize)
+            damaged(std::string("the entry ") + name + " unpacks too large");
+        if (unzOpenCurrentFile(zip.get()) != UNZ_OK)
+            damaged(std::string("the entry ") + name);
+        ZipEntry entry{name, std::string(static_cast<std::size_t>(info.uncompressed_size), '\0')};
+        // The size the directory gives is what may be unpacked: one byte more would be damage.
+        const int n = entry.data.empty()
+                          ? 0
+                          : unzReadCurrentFile(zip.get(), entry.data.data(), static_cast<unsigned>(entry.data.size()));
+        char extra;
+        const int more = unzReadCurrentFile(zip.get(), &extra, 1);
+        const int closed = unzCloseCurrentFile(zip.get());  // checks the CRC of what was read
+        if (n != static_cast<int>(entry.data.size()) || more != 0 || closed != UNZ_OK)
+            damaged(std::string("the entry ") + name + " does not unpack as its directory says");
+        entries.push_back(std::move(entry));
+        if (entries.size() > kMaxEntries)
+            damaged("more than " + std::to_string(kMaxEntries) + " entries");
+    }
+    return entries;
+}
+
+xls::Bytes writeZip(const std::vector<ZipEntry>& entries)
+{
+    xls::Bytes out;
+    MemoryFile file;
+    file.out = &out;
+    zlib_filefunc64_def functions = functionsFor(file);
+    std::unique_ptr<void, ZipCloser> zip(zipOpen2_64("", APPEND_STATUS_CREATE, nullptr, &functions));
+    if (!zip)
+        throw xls::Error(xls::ErrorCode::FileError, "the package could not be started");
+    zip_fileinfo info{};
+    info.tmz_date.tm_year = 1980;
+    info.tmz_date.tm_mday = 1;
+    for (const ZipEntry& e : entries) {
+        if (e.name.empty() || e.name.size() >= 0xFFFF)
+            throw xls::Error(xls::ErrorCode::FileError, "an entry name of " + std::to_string(e.name.size()) + " bytes");
+        if (zipOpenNewFileInZip64(zip.get(), e.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 6,
+                                  0) != ZIP_OK ||
+            (!e.data.empty() &&
+             zipWriteInFileInZip(zip.get(), e.data.data(), static_cast<unsigned>(e.data.size())) != ZIP_OK) ||
+            zipCloseFileInZip(zip.get()) != ZIP_OK)
+            throw xls::Error(xls::ErrorCode::FileError, "the entry " + e.name + " could not be packed");
+    }
+    if (zipClose(zip.release(), nullptr) != ZIP_OK || file.failed)
+        throw xls::Error(xls::ErrorCode::FileError, "the package could not be finished");
+    return out;
+}
+
+}  // namespace ooxml

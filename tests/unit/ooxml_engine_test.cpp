@@ -1,0 +1,180 @@
+// The .xlsx engine on a workbook made here part by part: sheet names in formulas, the package's
+// container, copies with their own local names and references, cells keeping their styles, and
+// what it refuses.
+#include "ooxml/PackageCheck.h"
+#include "ooxml/SheetReferences.h"
+#include "ooxml/Workbook.h"
+#include "ooxml/Zip.h"
+#include "pofile/TemplateCheck.h"
+#include "xls/Error.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+xls::ErrorCode errorOf(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const xls::Error& e) {
+        return e.code();
+    }
+    return xls::ErrorCode{};
+}
+
+const char* const kTypes =
+    R"(<?xml version="1.0"?><Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
+    R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
+    R"(<Default Extension="xml" ContentType="application/xml"/>)"
+    R"(<Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/>)"
+    R"(<Override PartName="/xl/worksheets/sheet1.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml"/>)"
+    R"(<Override PartName="/xl/worksheets/sheet2.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml"/>)"
+    R"(<Override PartName="/xl/styles.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml"/>)"
+    R"(</Types>)";
+const char* const kRels =
+    R"(<?xml version="1.0"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+    R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="xl/workbook.xml"/>)"
+    R"(</Relationships>)";
+const char* const kWorkbookRels =
+    R"(<?xml version="1.0"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+    R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet1.xml"/>)"
+    R"(<Relationship Id="rId2" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="/xl/worksheets/sheet2.xml"/>)"
+    R"(<Relationship Id="rId3" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles" Target="styles.xml"/>)"
+    R"(</Relationships>)";
+const char* const kWorkbook =
+    R"(<?xml version="1.0"?><workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" )"
+    R"(xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets>)"
+    R"(<sheet name="Form A" sheetId="1" r:id="rId1"/><sheet name="B" sheetId="2" r:id="rId2"/></sheets>)"
+    R"(<definedNames><definedName name="_xlnm.Print_Area" localSheetId="0">'Form A'!$A$1:$C$9</definedName>)"
+    R"(</definedNames></workbook>)";
+// A1 text in style 1, B2 a number in the date style 2, row 5 formatted with style 1, C3 a formula
+// on the other sheet, D4 the start of a shared formula.
+const char* const kSheet1 =
+    R"(<?xml version="1.0"?><worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)"
+    R"(<dimension ref="A1:D4"/><sheetViews><sheetView tabSelected="1" workbookViewId="0"/></sheetViews>)"
+    R"(<sheetData><row r="1" spans="1:1"><c r="A1" s="1"><v>0</v></c></row><row r="2"><c r="B2" s="2"><v>1</v></c></row>)"
+    R"(<row r="3"><c r="C3"><f>B!A1+'Form A'!B2</f><v>7</v></c></row>)"
+    R"(<row r="4"><c r="D4"><f t="shared" ref="D4:D5" si="0">A1</f><v>0</v></c></row>)"
+    R"(<row r="5" s="1" customFormat="1"/></sheetData>)"
+    R"(<mergeCells count="1"><mergeCell ref="E1:F2"/></mergeCells></worksheet>)";
+const char* const kSheet2 =
+    R"(<?xml version="1.0"?><worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)"
+    R"(<sheetData><row r="1"><c r="A1" t="s"><v>0</v></c></row></sheetData></worksheet>)";
+const char* const kStyles =
+    R"(<?xml version="1.0"?><styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)"
+    R"(<numFmts count="1"><numFmt numFmtId="164" formatCode="yyyy&quot;年&quot;m&quot;月&quot;d&quot;日&quot;"/></numFmts>)"
+    R"(<cellXfs count="3"><xf numFmtId="0"/><xf numFmtId="49"/><xf numFmtId="164"/></cellXfs></styleSheet>)";
+
+xls::Bytes package(const char* sheet1 = kSheet1)
+{
+    return ooxml::writeZip({{"[Content_Types].xml", kTypes},
+                            {"_rels/.rels", kRels},
+                            {"xl/workbook.xml", kWorkbook},
+                            {"xl/_rels/workbook.xml.rels", kWorkbookRels},
+                            {"xl/worksheets/sheet1.xml", sheet1},
+                            {"xl/worksheets/sheet2.xml", kSheet2},
+                            {"xl/styles.xml", kStyles}});
+}
+
+std::string partOf(const xls::Bytes& saved, const std::string& name)
+{
+    for (const ooxml::ZipEntry& e : ooxml::readZip(saved))
+        if (e.name == name)
+            return e.data;
+    return {};
+}
+
+}  // namespace
+
+TEST(ooxml, sheet_names_in_formulas_follow_renames_and_nothing_else)
+{
+    const auto rename = [](const std::string& name) -> std::string {
+        return name == "Form A" ? "納品情報1" : name == "B" ? "It's" : "";
+    };
+    EXPECT_EQ(ooxml::renameSheetReferences("'Form A'!A1+B!$C$3+SUM(B:B)", rename),
+              "'納品情報1'!A1+'It''s'!$C$3+SUM(B:B)");
+    EXPECT_EQ(ooxml::renameSheetReferences("\"B!A1\"&[1]B!A1&'[1]B'!A2&C!A1", rename),
+              "\"B!A1\"&[1]B!A1&'[1]B'!A2&C!A1");
+    EXPECT_EQ(ooxml::renameSheetReferences("SUM('Form A:B'!A1)", rename), "SUM('納品情報1:It''s'!A1)");
+}
+
+TEST(ooxml, a_damaged_or_foreign_container_is_refused_before_anything_is_unpacked)
+{
+    const xls::Bytes good = package();
+    const xls::Bytes truncated(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(good.size() / 2));
+    EXPECT_EQ(errorOf([&] { ooxml::Workbook::fromBytes(truncated); }), xls::ErrorCode::DamagedPackage);
+    const xls::Bytes text = {'P', 'K', 3, 4, 'x'};
+    EXPECT_EQ(errorOf([&] { ooxml::Workbook::fromBytes(text); }), xls::ErrorCode::DamagedPackage);
+    // A package without its workbook part, and one whose sheet has no part.
+    const xls::Bytes noWorkbook = ooxml::writeZip({{"[Content_Types].xml", kTypes}, {"_rels/.rels", kRels}});
+    EXPECT_EQ(errorOf([&] { ooxml::Workbook::fromBytes(noWorkbook); }), xls::ErrorCode::DamagedPackage);
+}
+
+TEST(ooxml, copies_keep_styles_take_local_names_and_point_at_each_other)
+{
+    ooxml::Workbook book = ooxml::Workbook::fromBytes(package());
+    EXPECT_TRUE(book.cellShowsDates(1, "B2"));
+    EXPECT_FALSE(book.cellShowsDates(1, "A1"));
+    EXPECT_EQ(book.copySheetsToEnd({1, 2}), (std::vector<int>{3, 4}));
+    EXPECT_EQ(book.sheetName(3), u"Form A (2)");
+    book.renameSheet(1, u"納品情報1");
+    book.renameSheet(3, u"納品情報2");
+    book.renameSheet(4, u"PO2");
+    EXPECT_EQ(errorOf([&] { book.renameSheet(4, u"po2"); }), xls::ErrorCode{});
+    EXPECT_EQ(errorOf([&] { book.renameSheet(2, u"納品情報2"); }), xls::ErrorCode::DuplicateSheetName);
+
+    book.setCell(3, "A1", xls::CellValue::fromText(u"00123"));         // text style: stays text
+    book.setCell(3, "B2", xls::CellValue::fromDate(2026, 1, 15));      // date style: a serial
+    book.setCell(3, "B3", xls::CellValue::fromText(u"12.5"));          // a new cell before one held
+    book.setCell(3, "A5", xls::CellValue::fromText(u"a\x01_x0041_"));  // a new cell in a formatted row
+    book.setCell(3, "Z9", xls::CellValue::fromNumber(-3.25));          // a new row
+    book.setCell(3, "C1", xls::CellValue::empty());                    // no cell: stays none
+    EXPECT_EQ(errorOf([&] { book.setCell(3, "D4", xls::CellValue::fromNumber(1)); }), xls::ErrorCode::FormulaCell);
+
+    const xls::Bytes saved = book.saveToBytes();
+    EXPECT_EQ(book.verify(saved), std::vector<std::string>{});
+    EXPECT_EQ(ooxml::checkPackage(saved), std::vector<std::string>{});
+
+    const ooxml::Workbook back = ooxml::Workbook::fromBytes(saved);
+    ASSERT_EQ(back.sheetCount(), 4);
+    EXPECT_EQ(back.cellAsOpened(3, "A1").text, u"00123");
+    EXPECT_EQ(back.cellAsOpened(3, "A1").style, 1);
+    EXPECT_EQ(back.cellAsOpened(3, "B2").number, 46037);
+    EXPECT_EQ(back.cellAsOpened(3, "A5").text, u"a\x01_x0041_");
+    EXPECT_EQ(back.cellAsOpened(3, "A5").style, 1);
+    EXPECT_EQ(back.cellAsOpened(3, "Z9").number, -3.25);
+    EXPECT_EQ(back.cellAsOpened(1, "A1").kind, ooxml::CellRead::Kind::Number);  // the source untouched
+
+    // The copy's references to the sheets copied with it point at their copies; the original's
+    // follow the renames; only the first sheet is selected; each copy has its own print area.
+    const std::string copy = partOf(saved, "xl/worksheets/sheet3.xml");
+    EXPECT_NE(copy.find("<f>'po2'!A1+'納品情報2'!B2</f>"), std::string::npos) << copy;
+    EXPECT_EQ(copy.find("tabSelected"), std::string::npos);
+    const std::string original = partOf(saved, "xl/worksheets/sheet1.xml");
+    EXPECT_NE(original.find("<f>B!A1+'納品情報1'!B2</f>"), std::string::npos) << original;
+    const std::string workbook = partOf(saved, "xl/workbook.xml");
+    EXPECT_NE(workbook.find(R"(localSheetId="2">'納品情報2'!$A$1:$C$9<)"), std::string::npos) << workbook;
+    EXPECT_NE(workbook.find(R"(fullCalcOnLoad="1")"), std::string::npos);
+}
+
+TEST(ooxml, what_cannot_be_kept_right_is_refused_with_what_to_do)
+{
+    // A workbook saved under a password is a compound file holding the encrypted package.
+    xls::Bytes compound = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    EXPECT_EQ(errorOf([&] { ooxml::Workbook::fromBytes(compound); }), xls::ErrorCode::Encrypted);
+
+    std::string strictRels = kRels;
+    strictRels.replace(strictRels.find("http://schemas.openxmlformats.org/officeDocument/2006/relationships"), 66,
+                       "http://purl.oclc.org/ooxml/officeDocument/relationships");
+    const xls::Bytes strict = ooxml::writeZip({{"[Content_Types].xml", kTypes}, {"_rels/.rels", strictRels}});
+    EXPECT_EQ(errorOf([&] { ooxml::Workbook::fromBytes(strict); }), xls::ErrorCode::Unsupported);
+
+    // A form cell inside an array formula.
+    std::string array = kSheet1;
+    array.replace(array.find("<f>B!A1"), 7, R"(<f t="array" ref="C3:C4">B!A1)");
+    ooxml::Workbook book = ooxml::Workbook::fromBytes(package(array.c_str()));
+    EXPECT_EQ(errorOf([&] { book.setCell(1, "C4", xls::CellValue::fromNumber(1)); }), xls::ErrorCode::FormulaCell);
+    EXPECT_EQ(tolvar::form::templateFormat(package()), tolvar::form::TemplateFormat::OfficeOpenXml);
+}
