@@ -108,6 +108,9 @@ test)
   stage "install"
   install_missing "${program_packages[@]}" "${test_packages[@]}" "${windows_packages[@]}" "${windows_test_packages[@]}" \
     "${deb_packages[@]}" "${deb_test_packages[@]}"
+  # Node.js and npm for ExcelJS, a reader and writer of .xlsx from the npm registry (the template
+  # test installs it into the cache): Debian's where the machine has none of its own.
+  command -v npm >/dev/null || install_missing nodejs npm
   stage "T-SQL test server (Babelfish from the cache, or built first)"
   tests/tds/build-babelfish.sh >/dev/null
   stage "build"

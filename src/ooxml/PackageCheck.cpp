@@ -138,7 +138,7 @@ std::vector<std::string> checkPackage(xls::ByteView bytes)
     }
     std::map<std::string, const std::string*> parts;
     for (const ZipEntry& e : entries)
-        if (!parts.emplace(e.name, &e.data).second)
+        if (!e.name.empty() && e.name.back() != '/' && !parts.emplace(e.name, &e.data).second)
             problems.push_back("the part " + e.name + " is there twice");
     if (!parts.count("[Content_Types].xml")) {
         problems.push_back("no [Content_Types].xml");

@@ -34,6 +34,7 @@ struct SheetIndex {
     std::vector<xls::CellRange> arrays;  // the ranges of array formulas
     std::vector<xls::CellRange> merged;
     bool pivotTables = false;
+    std::map<std::uint32_t, CellRead> opened;  // what each cell reads as
 };
 
 struct Styles {
@@ -173,7 +174,9 @@ void eachCell(pugi::xml_node sheetData, F&& f)
     }
 }
 
-SheetIndex indexSheet(const std::string& xml, const std::string& part)
+CellRead readCell(const pugi::xml_node c, const std::vector<std::u16string>& shared);
+
+SheetIndex indexSheet(const std::string& xml, const std::string& part, const std::vector<std::u16string>& shared)
 {
     SheetIndex index;
     const pugi::xml_document doc = parse(xml, part);
@@ -203,6 +206,7 @@ SheetIndex indexSheet(const std::string& xml, const std::string& part)
             cell.sharedMaster = t == "shared" && f.attribute("ref");
         }
         index.cells[key(rr, cc)] = cell;
+        index.opened[key(rr, cc)] = readCell(c, shared);
     });
     for (const pugi::xml_node m : child(ws, "mergeCells").children()) {
         xls::CellRange range;
@@ -358,6 +362,13 @@ Workbook Workbook::fromBytes(xls::ByteView bytes)
     if (const std::string* rels = book.part(relsPartOf(book.workbookPart_)))
         book.workbookRels_ = Relationships::parse(*rels);
 
+    // A relationship of the workbook's to a part that is not there, which nothing in the workbook
+    // names (a writer's slip: a theme it never wrote), is left out rather than saved dangling.
+    std::erase_if(book.workbookRels_.list, [&](const Relationship& r) {
+        return !r.external && !book.part(resolveTarget(book.workbookPart_, r.target)) &&
+               workbookXml->find("\"" + r.id + "\"") == std::string::npos;
+    });
+
     const pugi::xml_document doc = parse(*workbookXml, book.workbookPart_);
     const pugi::xml_node root = doc.document_element();
     book.date1904_ = child(root, "workbookPr").attribute("date1904").as_bool();
@@ -422,7 +433,7 @@ Workbook Workbook::fromBytes(xls::ByteView bytes)
     for (Sheet& sheet : book.sheets_) {
         if (sheet.kind != "worksheet")
             continue;
-        auto index = std::make_shared<SheetIndex>(indexSheet(*book.part(sheet.part), sheet.part));
+        auto index = std::make_shared<SheetIndex>(indexSheet(*book.part(sheet.part), sheet.part, book.sharedStrings_));
         if (const std::string* rels = book.part(relsPartOf(sheet.part))) {
             for (const Relationship& r : Relationships::parse(*rels).list) {
                 if (kindOf(r.type) == "pivotTable")
@@ -1126,7 +1137,6 @@ std::vector<std::string> Workbook::verify(xls::ByteView saved) const
                               std::to_string(sheetCount()));
         return differences;
     }
-    std::map<int, std::map<std::uint32_t, CellRead>> templateCells;
     for (std::size_t k = 0; k < sheets_.size(); ++k) {
         const Sheet& sheet = sheets_[k];
         const std::string name = xls::utf8(sheet.name);
@@ -1137,12 +1147,8 @@ std::vector<std::string> Workbook::verify(xls::ByteView saved) const
         }
         if (sheet.kind != "worksheet")
             continue;
-        if (!templateCells.count(sheet.origin)) {
-            const Sheet& original = sheets_[static_cast<std::size_t>(sheet.origin)];
-            templateCells[sheet.origin] = readCells(*part(original.part), original.part, sharedStrings_);
-        }
-        const auto& before = templateCells[sheet.origin];
-        const auto after = readCells(*back.part(back.sheets_[k].part), back.sheets_[k].part, back.sharedStrings_);
+        const auto& before = sheets_[static_cast<std::size_t>(sheet.origin)].index->opened;
+        const auto& after = back.sheets_[k].index->opened;
         auto differ = [&](std::uint32_t k2, const CellRead& expected, const CellRead* found) {
             differences.push_back("sheet \"" + name + "\" cell " + cellName(k2 >> 14, k2 & 0x3FFF) + " holds " +
                                   (found ? describe(*found) : "no cell") + ", not " + describe(expected));

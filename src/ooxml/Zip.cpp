@@ -183,7 +183,7 @@ xls::Bytes writeZip(const std::vector<ZipEntry>& entries)
     for (const ZipEntry& e : entries) {
         if (e.name.empty() || e.name.size() >= 0xFFFF)
             throw xls::Error(xls::ErrorCode::FileError, "an entry name of " + std::to_string(e.name.size()) + " bytes");
-        if (zipOpenNewFileInZip64(zip.get(), e.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 6,
+        if (zipOpenNewFileInZip64(zip.get(), e.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 1,
                                   0) != ZIP_OK ||
             (!e.data.empty() &&
              zipWriteInFileInZip(zip.get(), e.data.data(), static_cast<unsigned>(e.data.size())) != ZIP_OK) ||

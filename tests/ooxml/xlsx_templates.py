@@ -4,12 +4,14 @@
     xlsx_templates.py XLSX_TOOL TOLVAR_PO WORK_DIR TEMPLATE
 
 The project's template is saved as Office Open XML by LibreOffice (also with three charts on the
-forms, through its own API), gnumeric and openpyxl (reading LibreOffice's), and laid out anew by
+forms, through its own API), gnumeric, and openpyxl and ExcelJS (from the npm registry, both
+reading LibreOffice's), and laid out anew by
 XlsxWriter from the cells, formats, merges and widths xlrd reads in it; a copy of LibreOffice's is
 turned into an .xlsm holding a VBA project. With each, --check-template must call it usable and
 tolvar-po makes the workbooks of POs of 1, 21 and 45 lines from a fixed demo database as .xlsx.
-Judged: the package checker; openpyxl reads every cell of every page as xlrd reads it in the .xls
-workbook made from the project's own template (text as text, numbers as numbers, dates as dates);
+Judged: the package checker; openpyxl and ExcelJS read every cell of every page as xlrd reads it in
+the .xls workbook made from the project's own template (text as text, numbers as numbers, dates as
+dates);
 LibreOffice and gnumeric show every cell of every page as in that workbook; the charts of each
 page plot that page's sheets; a workbook from an .xlsm holds no VBA project. Then the templates it
 must refuse, each with a sentence on what to do: encrypted, Strict Open XML, a pivot table or a
@@ -17,6 +19,7 @@ chart sheet as a form, a form cell that starts a shared formula. Last, the defau
 no MST_PO.xls beside the program, its MST_PO.xlsx.
 """
 import csv
+import datetime
 import glob
 import json
 import os
@@ -38,6 +41,8 @@ PY = "/usr/bin/python3"
 POS = ["P26-0002", "P26-0005", "P26-0007"]  # 1, 21 and 45 lines in the demo data of 2026-01-15
 LO_CSV = "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1"
 CHARTS_UNO = os.path.join(TOP, "tests", "xls", "charts_uno.py")
+EXCELJS_JUDGE = os.path.join(HERE, "exceljs_judge.js")
+EXCELJS = "exceljs@4.4.0"
 
 # openpyxl warns of what it makes up for in files other programs wrote; the judges say what matters.
 warnings.filterwarnings("ignore", module="openpyxl")
@@ -45,6 +50,23 @@ warnings.filterwarnings("ignore", module="openpyxl")
 
 def run(args, **kw):
     return subprocess.run(args, capture_output=True, text=True, timeout=600, **kw)
+
+
+def exceljs_modules():
+    """ExcelJS from the npm registry, installed once into the cache beside the project's other builds."""
+    cache = os.environ.get("TOLVAR_CACHE_DIR") or os.path.join(
+        os.environ.get("XDG_CACHE_HOME") or os.path.expanduser("~/.cache"), "tolvar")
+    prefix = os.path.join(cache, "npm-" + EXCELJS.replace("@", "-"))
+    modules = os.path.join(prefix, "node_modules")
+    if not os.path.isfile(os.path.join(modules, "exceljs", "package.json")):
+        r = run(["npm", "install", "--prefix", prefix, "--no-audit", "--no-fund", EXCELJS])
+        if r.returncode != 0:
+            raise SystemExit(f"npm could not install {EXCELJS}: {r.stderr.strip()[-400:]}")
+    return modules
+
+
+def exceljs(*args):
+    return run(["node", EXCELJS_JUDGE, *args], env=dict(os.environ, NODE_PATH=exceljs_modules()))
 
 
 def office_env(work):
@@ -71,6 +93,8 @@ def writers(template, work):
         raise SystemExit(f"LibreOffice could not add the charts: {r.stderr.strip()[-300:]}")
     made["libreoffice-charts"] = charts
     made["xlsm-with-vba"] = with_vba(made["libreoffice"], os.path.join(folder, "vba.xlsm"))
+    made["exceljs"] = os.path.join(folder, "exceljs.xlsx")
+    r = exceljs("write", made["libreoffice"], made["exceljs"])
     missing = [name for name, path in made.items() if not os.path.isfile(path)]
     if missing:
         raise SystemExit(f"these writers made no template: {missing} {r.stderr[-300:]}")
@@ -323,6 +347,26 @@ def judge_values(name, out, reference, tool, problems):
             break
 
 
+def judge_exceljs(path, sheets, expected, problems):
+    got = {}
+    for sheet in sheets:
+        for ref, cell in sheet["cells"].items():
+            col = 0
+            letters = re.match(r"[A-Z]+", ref).group(0)
+            for ch in letters:
+                col = col * 26 + ord(ch) - 64
+            got[(sheet["name"], int(ref[len(letters):]) - 1, col - 1)] = cell
+    for key in sorted(set(got) | set(expected)):
+        cell, want = got.get(key), expected.get(key)
+        if cell and cell["t"] == "f":
+            continue
+        value = None if cell is None else datetime.datetime.fromisoformat(cell["v"]) if cell["t"] == "d" else cell["v"]
+        if not same_value(want, value) or (isinstance(want, str) != (cell is not None and cell["t"] == "s")):
+            problems.append(f"ExcelJS {path} {key[0]} row {key[1] + 1} column {key[2] + 1}: {cell}, the .xls holds "
+                            f"{want!r}")
+            return
+
+
 def judge_shown(reader, name, stem, got, want, problems):
     if sorted(got) != sorted(want):
         problems.append(f"{name} {stem}: {reader} shows the sheets {sorted(got)}, not {sorted(want)}")
@@ -386,6 +430,14 @@ def main():
             judge_shown("LibreOffice", name, po, got_lo.get(po, {}), want_lo.get(po, {}), problems)
             judge_shown("gnumeric", name, po, gnumeric_shown(path_out, os.path.join(shown, "gnumeric", name, po)),
                         want_gnumeric[po], problems)
+
+    # ExcelJS reads every workbook: each cell as xlrd reads the .xls workbook's.
+    r = exceljs("read", *[p for name, made in outputs.items() if name != "xlsxwriter" for p in made])
+    if r.returncode != 0:
+        problems.append(f"ExcelJS cannot read the workbooks: {r.stderr.strip()[-400:]}")
+    for path, sheets in (json.loads(r.stdout) if r.returncode == 0 else {}).items():
+        po = os.path.splitext(os.path.basename(path))[0]
+        judge_exceljs(path, sheets, xlrd_cells(os.path.join(reference, po + ".xls")), problems)
 
     # Each page's charts plot that page's sheets, as the template's plot its forms.
     r = run([PY, CHARTS_UNO, "read", os.path.join(work, "charts")] + outputs.get("libreoffice-charts", []))
