@@ -21,6 +21,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <array>
 #include <cstdio>
 #include <vector>
 
@@ -89,22 +90,34 @@ void wholeProcess()
         median(times[0]), median(times[1]), median(times[2]));
 }
 
-// Median milliseconds of po_file_make for 45 lines from each template, the two alternated.
-void chartsAndMacrosRatio()
+PoFileOptions optionsFor(const QString& templatePath)
 {
-    const QString templates[] = {QStringLiteral(TOLVAR_SOURCE_DIR "/assets/MST_PO.xls"),
-                                 QStringLiteral(TOLVAR_SOURCE_DIR "/bench/MST_PO-charts-macros.xls")};
+    PoFileOptions options;
+    options.templatePath = templatePath;
+    return options;
+}
+
+// Median milliseconds of po_file_make for 45 lines from each of two templates, the two alternated
+// (the first run of each reads its template and is not counted).
+std::array<double, 2> alternatedMedians(const std::array<QString, 2>& templates)
+{
     std::vector<double> times[2];
     for (int round = 0; round < 41; ++round) {
         for (int k = 0; k < 2; ++k) {
             QElapsedTimer t;
             t.start();
-            po_file_make(QStringLiteral("B45"), PoFileOptions{templates[k], QString()});
-            if (round > 0)  // the first of each reads its template
+            po_file_make(QStringLiteral("B45"), optionsFor(templates[k]));
+            if (round > 0)
                 times[k].push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
         }
     }
-    const double medians[2] = {median(times[0]), median(times[1])};
+    return {median(times[0]), median(times[1])};
+}
+
+void chartsAndMacrosRatio()
+{
+    const auto medians = alternatedMedians({QStringLiteral(TOLVAR_SOURCE_DIR "/assets/MST_PO.xls"),
+                                            QStringLiteral(TOLVAR_SOURCE_DIR "/bench/MST_PO-charts-macros.xls")});
     std::printf("45 lines, plain template %.2f ms, with charts and macros %.2f ms: ratio %.2f\n", medians[0],
                 medians[1], medians[1] / medians[0]);
 }
@@ -113,28 +126,19 @@ void chartsAndMacrosRatio()
 // time of 100 such POs in a row (a batch: the template read once and copied for each).
 void xlsxRatio()
 {
-    const QString templates[] = {QStringLiteral(TOLVAR_SOURCE_DIR "/assets/MST_PO.xls"),
-                                 QStringLiteral(TOLVAR_SOURCE_DIR "/bench/MST_PO.xlsx")};
-    std::vector<double> times[2];
-    for (int round = 0; round < 41; ++round) {
-        for (int k = 0; k < 2; ++k) {
-            QElapsedTimer t;
-            t.start();
-            po_file_make(QStringLiteral("B45"), PoFileOptions{templates[k], QString()});
-            if (round > 0)
-                times[k].push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
-        }
-    }
+    const std::array<QString, 2> templates = {QStringLiteral(TOLVAR_SOURCE_DIR "/assets/MST_PO.xls"),
+                                              QStringLiteral(TOLVAR_SOURCE_DIR "/bench/MST_PO.xlsx")};
+    const auto medians = alternatedMedians(templates);
     double batch[2] = {0, 0};
     for (int k = 0; k < 2; ++k) {
         QElapsedTimer t;
         t.start();
         for (int n = 0; n < 100; ++n)
-            po_file_make(QStringLiteral("B45"), PoFileOptions{templates[k], QString()});
+            po_file_make(QStringLiteral("B45"), optionsFor(templates[k]));
         batch[k] = static_cast<double>(t.nsecsElapsed()) / 1e6;
     }
-    std::printf("45 lines, .xls template %.2f ms, .xlsx template %.2f ms: ratio %.2f\n", median(times[0]),
-                median(times[1]), median(times[1]) / median(times[0]));
+    std::printf("45 lines, .xls template %.2f ms, .xlsx template %.2f ms: ratio %.2f\n", medians[0], medians[1],
+                medians[1] / medians[0]);
     std::printf("100 POs of 45 lines, .xls template %.0f ms, .xlsx template %.0f ms: ratio %.2f\n", batch[0], batch[1],
                 batch[1] / batch[0]);
 }

@@ -296,18 +296,6 @@ std::string describe(const CellRead& r)
     return {};
 }
 
-std::map<std::uint32_t, CellRead> readCells(const std::string& xml, const std::string& part,
-                                            const std::vector<std::u16string>& shared)
-{
-    std::map<std::uint32_t, CellRead> cells;
-    const pugi::xml_document doc = parse(xml, part);
-    eachCell(child(doc.document_element(), "sheetData"),
-             [&](std::uint32_t r, std::uint32_t c, const pugi::xml_node cell) {
-                 cells[key(r, c)] = readCell(cell, shared);
-             });
-    return cells;
-}
-
 // Relationships whose targets a copied part shares with its source rather than copying.
 bool sharedTarget(const std::string& kind)
 {
@@ -733,8 +721,7 @@ bool Workbook::cellHoldsFormula(int position, const std::string& address) const
 CellRead Workbook::cellAsOpened(int position, const std::string& address) const
 {
     const xls::CellAddress a = xls::CellAddress::parse(address);
-    const Sheet& sheet = worksheetAt(position);
-    const auto cells = readCells(*part(sheet.part), sheet.part, sharedStrings_);
+    const auto& cells = worksheetAt(position).index->opened;
     const auto it = cells.find(key(a.row, a.col));
     return it == cells.end() ? CellRead{} : it->second;
 }
@@ -997,7 +984,7 @@ std::string Workbook::savedChartXml(const std::string& xml, int owner) const
     return serialize(doc);
 }
 
-std::string Workbook::savedWorkbookXml(Relationships& rels) const
+std::string Workbook::savedWorkbookXml() const
 {
     pugi::xml_document doc = parse(*part(workbookPart_), workbookPart_);
     pugi::xml_node root = doc.document_element();
@@ -1047,7 +1034,6 @@ std::string Workbook::savedWorkbookXml(Relationships& rels) const
     }
     calc.remove_attribute("fullCalcOnLoad");
     calc.append_attribute("fullCalcOnLoad").set_value("1");
-    (void)rels;
     return serialize(doc);
 }
 
@@ -1100,9 +1086,8 @@ std::string Workbook::savedAppXml(const std::string& xml) const
 xls::Bytes Workbook::saveToBytes() const
 {
     std::map<std::string, std::string> changed;
-    Relationships rels = workbookRels_;
-    changed[workbookPart_] = savedWorkbookXml(rels);
-    changed[relsPartOf(workbookPart_)] = rels.serialize();
+    changed[workbookPart_] = savedWorkbookXml();
+    changed[relsPartOf(workbookPart_)] = workbookRels_.serialize();
     for (const Sheet& sheet : sheets_)
         if (sheet.kind == "worksheet")
             changed[sheet.part] = savedSheetXml(sheet);

@@ -95,7 +95,7 @@ private:
     std::string copyPartTree(const std::string& source, int owner, std::map<std::string, std::string>& copied);
     void renameTableCopy(const std::string& part);
     std::string renamedFor(int owner, const std::string& written) const;
-    std::string savedWorkbookXml(Relationships& rels) const;
+    std::string savedWorkbookXml() const;
     std::string savedSheetXml(const Sheet& sheet) const;
     std::string savedChartXml(const std::string& xml, int owner) const;
     std::string savedAppXml(const std::string& xml) const;
