@@ -6,6 +6,7 @@
 // template, as a ratio of medians over alternated runs; and the same for the template saved as .xlsx
 // by LibreOffice (MST_PO.xlsx), for one PO of 45 lines and for a batch of 100 of them.
 #include "db/dbOpen.h"
+#include "platform/KeepFreedMemory.h"
 #include "pofile/bas_po_file_make.h"
 #include "settings/LoadSettings.h"
 #include "util/Messages.h"
@@ -151,6 +152,8 @@ BENCHMARK(BM_tolvar_po_process)->Arg(1)->Arg(45)->Arg(1000)->Unit(benchmark::kMi
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    // As the two programs set up their memory.
+    keepFreedMemory();
     QTemporaryDir dir;
     folder = &dir;
     const QString db = dir.filePath(QStringLiteral("bench.db"));

@@ -1,7 +1,7 @@
 #include "ooxml/PackageCheck.h"
 
-#include "ooxml/PartNames.h"
-#include "ooxml/Zip.h"
+#include "ooxml/PackageParts.h"
+#include "ooxml/XmlParts.h"
 #include "xls/Error.h"
 #include "xls/Text.h"
 
@@ -14,13 +14,6 @@
 namespace ooxml {
 
 namespace {
-
-std::string_view local(const pugi::xml_node n)
-{
-    const std::string_view name = n.name();
-    const std::size_t colon = name.find(':');
-    return colon == std::string_view::npos ? name : name.substr(colon + 1);
-}
 
 // A worksheet's children in the order of the schema.
 const std::vector<std::string_view>& worksheetOrder()
@@ -126,17 +119,29 @@ bool isXmlType(const std::string& type)
 
 }  // namespace
 
+const pugi::xml_document* PackageParts::document(const std::string& name) const
+{
+    const auto it = xml.find(name);
+    return it == xml.end() ? nullptr : &it->second;
+}
+
 std::vector<std::string> checkPackage(xls::ByteView bytes)
 {
+    PackageParts parts;
+    return readAndCheckPackage(bytes, parts);
+}
+
+std::vector<std::string> readAndCheckPackage(xls::ByteView bytes, PackageParts& package)
+{
     std::vector<std::string> problems;
-    std::vector<ZipEntry> entries;
+    std::vector<ZipEntry>& entries = package.entries;
     try {
         entries = readZip(bytes);
     } catch (const xls::Error& e) {
         problems.push_back(e.what());
         return problems;
     }
-    std::map<std::string, const std::string*> parts;
+    std::map<std::string, const std::string*>& parts = package.data;
     for (const ZipEntry& e : entries)
         if (!e.name.empty() && e.name.back() != '/' && !parts.emplace(e.name, &e.data).second)
             problems.push_back("the part " + e.name + " is there twice");
@@ -144,7 +149,7 @@ std::vector<std::string> checkPackage(xls::ByteView bytes)
         problems.push_back("no [Content_Types].xml");
         return problems;
     }
-    ContentTypes types;
+    ContentTypes& types = package.types;
     try {
         types = ContentTypes::parse(*parts["[Content_Types].xml"]);
     } catch (const xls::Error& e) {
@@ -153,7 +158,7 @@ std::vector<std::string> checkPackage(xls::ByteView bytes)
     }
 
     std::map<std::string, int> references;
-    std::map<std::string, pugi::xml_document> xml;
+    std::map<std::string, pugi::xml_document>& xml = package.xml;
     for (const auto& [name, data] : parts) {
         if (name == "[Content_Types].xml")
             continue;
@@ -166,8 +171,11 @@ std::vector<std::string> checkPackage(xls::ByteView bytes)
         if (!isXmlType(type) && !rels)
             continue;
         pugi::xml_document& doc = xml[name];
-        if (!doc.load_buffer(data->data(), data->size(), pugi::parse_default, pugi::encoding_utf8)) {
-            problems.push_back("the part " + name + " is not well-formed XML");
+        try {
+            parseInto(doc, *data, name);
+        } catch (const xls::Error& e) {
+            xml.erase(name);
+            problems.push_back(e.what());
             continue;
         }
         if (!rels)

@@ -1,8 +1,10 @@
 #include "ooxml/Workbook.h"
 
 #include "ooxml/CellText.h"
-#include "ooxml/PackageCheck.h"
+#include "ooxml/PackageParts.h"
 #include "ooxml/SheetReferences.h"
+#include "ooxml/SheetText.h"
+#include "ooxml/XmlParts.h"
 #include "ooxml/Zip.h"
 #include "xls/Error.h"
 #include "xls/NumberFormat.h"
@@ -24,7 +26,8 @@ struct SheetIndex {
         bool formula = false;
         bool sharedMaster = false;  // the first cell of a shared formula, which others build on
     };
-    std::map<std::uint32_t, Cell> cells;
+    // Both in the order of their keys, one entry a key.
+    std::vector<std::pair<CellKey, Cell>> cells;
     std::map<std::uint32_t, int> rowStyles;  // rows with their own format
     struct Column {
         std::uint32_t first, last;
@@ -34,7 +37,7 @@ struct SheetIndex {
     std::vector<xls::CellRange> arrays;  // the ranges of array formulas
     std::vector<xls::CellRange> merged;
     bool pivotTables = false;
-    std::map<std::uint32_t, CellRead> opened;  // what each cell reads as
+    std::vector<std::pair<CellKey, CellRead>> opened;  // what each cell reads as
 };
 
 struct Styles {
@@ -44,103 +47,36 @@ struct Styles {
 
 namespace {
 
-constexpr unsigned kXmlParse = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_eol | pugi::parse_declaration |
-                               pugi::parse_ws_pcdata | pugi::parse_pi | pugi::parse_comments | pugi::parse_doctype;
 const char* const kMainType = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml";
 const char* const kWorksheetType = "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
 
-std::uint32_t key(std::uint32_t row, std::uint32_t col)
+CellKey key(std::uint32_t row, std::uint32_t col)
 {
-    return row << 14 | col;
+    return CellKey{row} << 14 | col;
 }
 
-pugi::xml_document parse(const std::string& xml, const std::string& part)
+// The entry of that key in a list in the order of keys; nullptr when there is none.
+template <typename T>
+const T* entryAt(const std::vector<std::pair<CellKey, T>>& list, CellKey k)
 {
-    pugi::xml_document doc;
-    if (!doc.load_buffer(xml.data(), xml.size(), kXmlParse, pugi::encoding_utf8))
-        throw xls::Error(xls::ErrorCode::DamagedPackage, "the part " + part + " is not well-formed XML");
-    return doc;
+    const auto it = std::lower_bound(list.begin(), list.end(), k, [](const auto& e, CellKey x) { return e.first < x; });
+    return it != list.end() && it->first == k ? &it->second : nullptr;
 }
 
-std::string serialize(const pugi::xml_document& doc)
+// A list read in the document's order put in the order of keys; of a key given twice, the last.
+template <typename T>
+void inKeyOrder(std::vector<std::pair<CellKey, T>>& list)
 {
-    struct Writer : pugi::xml_writer {
-        std::string out;
-        void write(const void* data, size_t size) override { out.append(static_cast<const char*>(data), size); }
-    } writer;
-    doc.save(writer, "", pugi::format_raw, pugi::encoding_utf8);
-    return std::move(writer.out);
-}
-
-// The element's name without its namespace prefix.
-std::string_view local(const pugi::xml_node n)
-{
-    const std::string_view name = n.name();
-    const std::size_t colon = name.find(':');
-    return colon == std::string_view::npos ? name : name.substr(colon + 1);
-}
-
-pugi::xml_node child(const pugi::xml_node n, std::string_view name)
-{
-    for (const pugi::xml_node c : n.children())
-        if (local(c) == name)
-            return c;
-    return {};
-}
-
-// The attribute of that local name whatever its prefix ("r:id").
-pugi::xml_attribute prefixed(const pugi::xml_node n, std::string_view name)
-{
-    for (const pugi::xml_attribute a : n.attributes()) {
-        const std::string_view full = a.name();
-        const std::size_t colon = full.find(':');
-        if (colon != std::string_view::npos && full.substr(colon + 1) == name)
-            return a;
-    }
-    return {};
-}
-
-// "B12" to a 0-based row and column; false when it is not a cell address.
-bool cellRef(std::string_view ref, std::uint32_t& row, std::uint32_t& col)
-{
-    std::size_t i = 0;
-    std::uint32_t c = 0;
-    while (i < ref.size() && ref[i] >= 'A' && ref[i] <= 'Z' && i < 3)
-        c = c * 26 + static_cast<std::uint32_t>(ref[i++] - 'A' + 1);
-    std::uint32_t r = 0;
-    const std::size_t digits = i;
-    while (i < ref.size() && ref[i] >= '0' && ref[i] <= '9' && r < 10000000)
-        r = r * 10 + static_cast<std::uint32_t>(ref[i++] - '0');
-    if (c == 0 || c > 16384 || i == digits || i != ref.size() || r == 0 || r > 1048576)
-        return false;
-    row = r - 1;
-    col = c - 1;
-    return true;
-}
-
-bool rangeRef(std::string_view ref, xls::CellRange& range)
-{
-    std::uint32_t r1, c1, r2, c2;
-    const std::size_t colon = ref.find(':');
-    if (!cellRef(ref.substr(0, colon), r1, c1))
-        return false;
-    if (colon == std::string_view::npos) {
-        r2 = r1;
-        c2 = c1;
-    } else if (!cellRef(ref.substr(colon + 1), r2, c2)) {
-        return false;
-    }
-    auto clamp = [](std::uint32_t v) { return static_cast<std::uint16_t>(std::min<std::uint32_t>(v, 0xFFFF)); };
-    range = {clamp(std::min(r1, r2)), clamp(std::max(r1, r2)), clamp(std::min(c1, c2)), clamp(std::max(c1, c2))};
-    return true;
-}
-
-std::string cellName(std::uint32_t row, std::uint32_t col)
-{
-    std::string letters;
-    for (std::uint32_t c = col + 1; c; c = (c - 1) / 26)
-        letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
-    return letters + std::to_string(row + 1);
+    const auto before = [](const auto& x, const auto& y) { return x.first < y.first; };
+    if (std::adjacent_find(list.begin(), list.end(), [](const auto& x, const auto& y) { return x.first >= y.first; }) ==
+        list.end())
+        return;
+    std::stable_sort(list.begin(), list.end(), before);
+    std::vector<std::pair<CellKey, T>> kept;
+    for (std::size_t k = 0; k < list.size(); ++k)
+        if (k + 1 == list.size() || list[k + 1].first != list[k].first)
+            kept.push_back(std::move(list[k]));
+    list = std::move(kept);
 }
 
 int intOf(const pugi::xml_attribute a, int otherwise = 0)
@@ -148,52 +84,21 @@ int intOf(const pugi::xml_attribute a, int otherwise = 0)
     return a ? a.as_int(otherwise) : otherwise;
 }
 
-// The rows of sheetData and each row's cells, with the row and column of each: a writer may leave
-// out "r" where it follows on from the one before, so it is put in.
-template <typename F>
-void eachCell(pugi::xml_node sheetData, F&& f)
-{
-    std::uint32_t row = 0;
-    for (pugi::xml_node r : sheetData.children()) {
-        if (local(r) != "row")
-            continue;
-        row = r.attribute("r") ? r.attribute("r").as_uint() - 1 : row + (r.previous_sibling() ? 1 : 0);
-        std::uint32_t col = 0;
-        bool first = true;
-        for (pugi::xml_node c : r.children()) {
-            if (local(c) != "c")
-                continue;
-            std::uint32_t rr, cc;
-            if (c.attribute("r") && cellRef(c.attribute("r").value(), rr, cc))
-                col = cc;
-            else if (!first)
-                ++col;
-            first = false;
-            f(row, col, c);
-        }
-    }
-}
-
 CellRead readCell(const pugi::xml_node c, const std::vector<std::u16string>& shared);
 
-SheetIndex indexSheet(const std::string& xml, const std::string& part, const std::vector<std::u16string>& shared)
+SheetIndex indexSheet(const pugi::xml_document& doc, const std::vector<std::u16string>& shared)
 {
     SheetIndex index;
-    const pugi::xml_document doc = parse(xml, part);
     const pugi::xml_node ws = doc.document_element();
     for (const pugi::xml_node col : child(ws, "cols").children())
         if (local(col) == "col" && col.attribute("style"))
             index.columns.push_back({col.attribute("min").as_uint() - 1, col.attribute("max").as_uint() - 1,
                                      intOf(col.attribute("style"))});
     const pugi::xml_node data = child(ws, "sheetData");
-    std::uint32_t row = 0;
-    for (const pugi::xml_node r : data.children()) {
-        if (local(r) != "row")
-            continue;
-        row = r.attribute("r") ? r.attribute("r").as_uint() - 1 : row + (r.previous_sibling() ? 1 : 0);
+    eachRow(data, [&](std::uint32_t row, const pugi::xml_node r) {
         if (r.attribute("customFormat").as_bool() && r.attribute("s"))
             index.rowStyles[row] = intOf(r.attribute("s"));
-    }
+    });
     eachCell(data, [&](std::uint32_t rr, std::uint32_t cc, const pugi::xml_node c) {
         SheetIndex::Cell cell;
         cell.style = intOf(c.attribute("s"));
@@ -205,9 +110,11 @@ SheetIndex indexSheet(const std::string& xml, const std::string& part, const std
                 index.arrays.push_back(range);
             cell.sharedMaster = t == "shared" && f.attribute("ref");
         }
-        index.cells[key(rr, cc)] = cell;
-        index.opened[key(rr, cc)] = readCell(c, shared);
+        index.cells.emplace_back(key(rr, cc), cell);
+        index.opened.emplace_back(key(rr, cc), readCell(c, shared));
     });
+    inKeyOrder(index.cells);
+    inKeyOrder(index.opened);
     for (const pugi::xml_node m : child(ws, "mergeCells").children()) {
         xls::CellRange range;
         if (local(m) == "mergeCell" && rangeRef(m.attribute("ref").value(), range))
@@ -232,12 +139,9 @@ Styles readStyles(const std::string* xml)
     return styles;
 }
 
-std::vector<std::u16string> readSharedStrings(const std::string* xml)
+std::vector<std::u16string> sharedStringsOf(const pugi::xml_document& doc)
 {
     std::vector<std::u16string> strings;
-    if (!xml)
-        return strings;
-    const pugi::xml_document doc = parse(*xml, "xl/sharedStrings.xml");
     for (const pugi::xml_node si : doc.document_element().children())
         if (local(si) == "si")
             strings.push_back(itemText(si));
@@ -248,14 +152,29 @@ std::vector<std::u16string> readSharedStrings(const std::string* xml)
 CellRead readCell(const pugi::xml_node c, const std::vector<std::u16string>& shared)
 {
     CellRead read;
-    read.style = intOf(c.attribute("s"));
-    const std::string_view t = c.attribute("t").value();
-    const pugi::xml_node v = child(c, "v");
-    if (child(c, "f")) {
+    std::string_view t;
+    for (const pugi::xml_attribute a : c.attributes()) {
+        const std::string_view name = a.name();
+        if (name == "s")
+            read.style = a.as_int();
+        else if (name == "t")
+            t = a.value();
+    }
+    pugi::xml_node v, f, is;
+    for (const pugi::xml_node n : c.children()) {
+        const std::string_view name = local(n);
+        if (name == "v")
+            v = v ? v : n;
+        else if (name == "f")
+            f = f ? f : n;
+        else if (name == "is")
+            is = is ? is : n;
+    }
+    if (f) {
         read.kind = CellRead::Kind::Formula;
     } else if (t == "inlineStr") {
         read.kind = CellRead::Kind::Text;
-        read.text = itemText(child(c, "is"));
+        read.text = itemText(is);
     } else if (!v) {
         read.kind = CellRead::Kind::Blank;
     } else if (t == "s") {
@@ -385,7 +304,8 @@ Workbook Workbook::fromBytes(xls::ByteView bytes)
     book.styles_ = std::make_shared<const Styles>(
         readStyles(styles ? book.part(resolveTarget(book.workbookPart_, styles->target)) : nullptr));
     if (const Relationship* sst = book.workbookRels_.firstOfKind("sharedStrings"))
-        book.sharedStrings_ = readSharedStrings(book.part(resolveTarget(book.workbookPart_, sst->target)));
+        if (const std::string* xml = book.part(resolveTarget(book.workbookPart_, sst->target)))
+            book.sharedStrings_ = sharedStringsOf(parse(*xml, "the shared strings"));
 
     // What the saved workbook leaves out: the calculation chain, which would name cells whose
     // formulas changed, and a VBA project.
@@ -421,7 +341,10 @@ Workbook Workbook::fromBytes(xls::ByteView bytes)
     for (Sheet& sheet : book.sheets_) {
         if (sheet.kind != "worksheet")
             continue;
-        auto index = std::make_shared<SheetIndex>(indexSheet(*book.part(sheet.part), sheet.part, book.sharedStrings_));
+        auto doc = std::make_unique<pugi::xml_document>();
+        parseInto(*doc, *book.part(sheet.part), sheet.part);
+        auto index = std::make_shared<SheetIndex>(indexSheet(*doc, book.sharedStrings_));
+        sheet.text = std::make_shared<const SheetText>(std::move(doc));
         if (const std::string* rels = book.part(relsPartOf(sheet.part))) {
             for (const Relationship& r : Relationships::parse(*rels).list) {
                 if (kindOf(r.type) == "pivotTable")
@@ -497,14 +420,20 @@ void Workbook::renameSheet(int position, const std::u16string& name)
     sheetAt(position).name = name;
 }
 
-const std::string* Workbook::part(const std::string& name) const
+const Workbook::Part* Workbook::partEntry(const std::string& name) const
 {
     if (auto it = parts_.find(name); it != parts_.end())
-        return it->second.get();
+        return &it->second;
     for (const auto& [n, data] : parts_)
         if (sameName(n, name))
-            return data.get();
+            return &data;
     return nullptr;
+}
+
+const std::string* Workbook::part(const std::string& name) const
+{
+    const Part* entry = partEntry(name);
+    return entry ? entry->get() : nullptr;
 }
 
 void Workbook::putPart(const std::string& name, std::string data)
@@ -537,12 +466,14 @@ std::string Workbook::copyPartTree(const std::string& source, int owner, std::ma
 {
     if (auto it = copied.find(source); it != copied.end())
         return it->second;
-    const std::string* data = part(source);
+    const Part* data = partEntry(source);
     if (!data)
         throw xls::Error(xls::ErrorCode::DamagedPackage, "the part " + source + " is missing");
     const std::string target = newPartName(source);
     copied[source] = target;
-    putPart(target, *data);
+    // The copy's bytes are its source's until it is saved: shared, not copied.
+    order_.push_back(target);
+    parts_[target] = *data;
     if (types_.hasOverride(source))
         types_.setOverride(target, types_.of(source));
     if (const std::string* rels = part(relsPartOf(source))) {
@@ -687,8 +618,8 @@ namespace {
 // The style a value written at the cell takes: the cell's own, else its row's, else its column's.
 int styleAt(const SheetIndex& index, std::uint32_t row, std::uint32_t col)
 {
-    if (const auto it = index.cells.find(key(row, col)); it != index.cells.end())
-        return it->second.style;
+    if (const SheetIndex::Cell* cell = entryAt(index.cells, key(row, col)))
+        return cell->style;
     if (const auto it = index.rowStyles.find(row); it != index.rowStyles.end())
         return it->second;
     for (const SheetIndex::Column& c : index.columns)
@@ -714,16 +645,15 @@ bool Workbook::cellHoldsFormula(int position, const std::string& address) const
 {
     const xls::CellAddress a = xls::CellAddress::parse(address);
     const SheetIndex& index = *worksheetAt(position).index;
-    const auto it = index.cells.find(key(a.row, a.col));
-    return it != index.cells.end() && it->second.formula;
+    const SheetIndex::Cell* cell = entryAt(index.cells, key(a.row, a.col));
+    return cell && cell->formula;
 }
 
 CellRead Workbook::cellAsOpened(int position, const std::string& address) const
 {
     const xls::CellAddress a = xls::CellAddress::parse(address);
-    const auto& cells = worksheetAt(position).index->opened;
-    const auto it = cells.find(key(a.row, a.col));
-    return it == cells.end() ? CellRead{} : it->second;
+    const CellRead* cell = entryAt(worksheetAt(position).index->opened, key(a.row, a.col));
+    return cell ? *cell : CellRead{};
 }
 
 void Workbook::setCell(int position, const std::string& address, const xls::CellValue& value)
@@ -732,9 +662,9 @@ void Workbook::setCell(int position, const std::string& address, const xls::Cell
     Sheet& sheet = sheetAt(position);
     const xls::CellAddress a = xls::CellAddress::parse(address);
     const SheetIndex& index = *sheet.index;
-    const auto held = index.cells.find(key(a.row, a.col));
-    const bool exists = held != index.cells.end();
-    if (exists && held->second.sharedMaster)
+    const SheetIndex::Cell* held = entryAt(index.cells, key(a.row, a.col));
+    const bool exists = held != nullptr;
+    if (exists && held->sharedMaster)
         throw xls::Error(xls::ErrorCode::FormulaCell,
                          address + " starts a shared formula: write the formula into each cell of its own");
     for (const xls::CellRange& r : index.arrays)
@@ -781,7 +711,7 @@ void Workbook::setCell(int position, const std::string& address, const xls::Cell
         sheet.written.erase(key(a.row, a.col));
         return;
     }
-    sheet.written[key(a.row, a.col)] = {reading};
+    sheet.written[key(a.row, a.col)] = reading;
 }
 
 // -- saving ----------------------------------------------------------------------------------
@@ -805,176 +735,11 @@ std::string Workbook::renamedFor(int owner, const std::string& written) const
     return {};
 }
 
-namespace {
-
-void renameIn(pugi::xml_node text, const std::function<std::string(const std::string&)>& rename)
-{
-    const std::string before = text.text().get();
-    const std::string after = renameSheetReferences(before, rename);
-    if (after != before)
-        text.text().set(after.c_str());
-}
-
-// Every formula of a worksheet or chart part: cells, validations, conditional formats, links.
-void renameFormulas(pugi::xml_node node, const std::function<std::string(const std::string&)>& rename)
-{
-    for (pugi::xml_node n : node.children()) {
-        if (n.type() != pugi::node_element)
-            continue;
-        const std::string_view name = local(n);
-        if (name == "f" || name == "formula" || name == "formula1" || name == "formula2")
-            renameIn(n, rename);
-        else
-            renameFormulas(n, rename);
-        if (name == "hyperlink" && n.attribute("location")) {
-            const std::string after = renameSheetReferences(n.attribute("location").value(), rename);
-            n.attribute("location").set_value(after.c_str());
-        }
-    }
-}
-
-// A number as the shortest text that reads back as the same double.
-std::string numberText(double v)
-{
-    char buffer[32];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, v).ptr;
-    return std::string(buffer, end);
-}
-
-// The row element of that row, made in its place when there is none.
-pugi::xml_node rowFor(pugi::xml_node sheetData, std::uint32_t row)
-{
-    std::uint32_t r = 0;
-    for (pugi::xml_node n : sheetData.children()) {
-        if (local(n) != "row")
-            continue;
-        r = n.attribute("r") ? n.attribute("r").as_uint() - 1 : r + (n.previous_sibling() ? 1 : 0);
-        if (!n.attribute("r"))
-            n.append_attribute("r").set_value(r + 1);
-        if (r == row)
-            return n;
-        if (r > row) {
-            pugi::xml_node made = sheetData.insert_child_before("row", n);
-            made.append_attribute("r").set_value(row + 1);
-            return made;
-        }
-    }
-    pugi::xml_node made = sheetData.append_child("row");
-    made.append_attribute("r").set_value(row + 1);
-    return made;
-}
-
-pugi::xml_node cellFor(pugi::xml_node rowNode, std::uint32_t row, std::uint32_t col)
-{
-    std::uint32_t c = 0;
-    bool first = true;
-    // Cells added to a row may fall outside the columns its "spans" hint names.
-    rowNode.remove_attribute("spans");
-    for (pugi::xml_node n : rowNode.children()) {
-        if (local(n) != "c")
-            continue;
-        std::uint32_t rr, cc;
-        if (n.attribute("r") && cellRef(n.attribute("r").value(), rr, cc))
-            c = cc;
-        else if (!first)
-            ++c;
-        first = false;
-        if (!n.attribute("r"))
-            n.append_attribute("r").set_value(cellName(row, c).c_str());
-        if (c == col)
-            return n;
-        if (c > col) {
-            pugi::xml_node made = rowNode.insert_child_before("c", n);
-            made.append_attribute("r").set_value(cellName(row, col).c_str());
-            return made;
-        }
-    }
-    pugi::xml_node ext = child(rowNode, "extLst");
-    pugi::xml_node made = ext ? rowNode.insert_child_before("c", ext) : rowNode.append_child("c");
-    made.append_attribute("r").set_value(cellName(row, col).c_str());
-    return made;
-}
-
-void writeCell(pugi::xml_node c, const CellRead& value)
-{
-    // The cell keeps its place, style and other attributes; its value and formula go.
-    for (pugi::xml_node n = c.first_child(); n;) {
-        const pugi::xml_node next = n.next_sibling();
-        if (local(n) != "extLst")
-            c.remove_child(n);
-        n = next;
-    }
-    c.remove_attribute("t");
-    c.remove_attribute("cm");
-    c.remove_attribute("vm");
-    if (value.style != 0 && !c.attribute("s"))
-        c.append_attribute("s").set_value(value.style);
-    const pugi::xml_node ext = child(c, "extLst");
-    auto add = [&](const char* name) { return ext ? c.insert_child_before(name, ext) : c.append_child(name); };
-    if (value.kind == CellRead::Kind::Number) {
-        add("v").text().set(numberText(value.number).c_str());
-    } else if (value.kind == CellRead::Kind::Text) {
-        c.append_attribute("t").set_value("inlineStr");
-        pugi::xml_node t = add("is").append_child("t");
-        const std::string text = cellTextEscaped(value.text);
-        if (!text.empty() &&
-            (text.front() == ' ' || text.back() == ' ' || text.find_first_of("\n\t") != std::string::npos))
-            t.append_attribute("xml:space").set_value("preserve");
-        t.text().set(text.c_str());
-    }
-}
-
-// The dimension's range grown to take in the cells written.
-void growDimension(pugi::xml_node worksheet, const std::vector<std::uint32_t>& keys)
-{
-    pugi::xml_node dimension = child(worksheet, "dimension");
-    if (!dimension || keys.empty())
-        return;
-    xls::CellRange range{};
-    bool known = rangeRef(dimension.attribute("ref").value(), range);
-    std::uint32_t r1 = known ? range.firstRow : 0xFFFFFFFF, r2 = known ? range.lastRow : 0;
-    std::uint32_t c1 = known ? range.firstCol : 0xFFFFFFFF, c2 = known ? range.lastCol : 0;
-    for (const std::uint32_t k : keys) {
-        const std::uint32_t r = k >> 14, c = k & 0x3FFF;
-        r1 = std::min(r1, r);
-        r2 = std::max(r2, r);
-        c1 = std::min(c1, c);
-        c2 = std::max(c2, c);
-    }
-    const std::string ref = cellName(r1, c1) + (r1 == r2 && c1 == c2 ? "" : ":" + cellName(r2, c2));
-    dimension.attribute("ref").set_value(ref.c_str());
-}
-
-}  // namespace
-
 std::string Workbook::savedSheetXml(const Sheet& sheet) const
 {
-    pugi::xml_document doc = parse(*part(sheet.part), sheet.part);
-    pugi::xml_node ws = doc.document_element();
-    pugi::xml_node data = child(ws, "sheetData");
-    if (!data && !sheet.written.empty())
-        throw xls::Error(xls::ErrorCode::DamagedPackage, "the sheet part " + sheet.part + " has no sheetData");
-    std::vector<std::uint32_t> keys;
-    for (const auto& [k, w] : sheet.written) {
-        writeCell(cellFor(rowFor(data, k >> 14), k >> 14, k & 0x3FFF), w.reading);
-        keys.push_back(k);
-    }
-    growDimension(ws, keys);
-    // Formulas are worked out again on loading: a value kept from the template could be stale.
-    if (data)
-        eachCell(data, [](std::uint32_t, std::uint32_t, pugi::xml_node c) {
-            if (!child(c, "f"))
-                return;
-            if (const pugi::xml_node v = child(c, "v"))
-                c.remove_child(v);
-            c.remove_attribute("t");
-        });
-    if (sheet.copy)
-        for (pugi::xml_node view : child(ws, "sheetViews").children())
-            view.remove_attribute("tabSelected");
     const int owner = static_cast<int>(&sheet - sheets_.data());
-    renameFormulas(ws, [&](const std::string& name) { return renamedFor(owner, name); });
-    return serialize(doc);
+    return sheet.text->render(sheet.written, sheet.copy,
+                              [&](const std::string& name) { return renamedFor(owner, name); });
 }
 
 std::string Workbook::savedChartXml(const std::string& xml, int owner) const
@@ -1113,52 +878,125 @@ xls::Bytes Workbook::saveToBytes() const
 
 std::vector<std::string> Workbook::verify(xls::ByteView saved) const
 {
-    std::vector<std::string> differences = checkPackage(saved);
+    PackageParts back;
+    std::vector<std::string> differences = readAndCheckPackage(saved, back);
     if (!differences.empty())
         return differences;
-    const Workbook back = fromBytes(saved);
-    if (back.sheetCount() != sheetCount()) {
-        differences.push_back("the saved workbook has " + std::to_string(back.sheetCount()) + " sheets, not " +
-                              std::to_string(sheetCount()));
-        return differences;
+    try {
+        compareSaved(back, differences);
+    } catch (const xls::Error& e) {
+        differences.push_back(e.what());
+    }
+    return differences;
+}
+
+// The saved package found whole, read as a reader reads it: the workbook its relationships name,
+// the sheets the workbook lists, and each worksheet's cells.
+void Workbook::compareSaved(const PackageParts& back, std::vector<std::string>& differences) const
+{
+    auto text = [&](const std::string& name) -> const std::string& {
+        const auto it = back.data.find(name);
+        if (it == back.data.end())
+            throw xls::Error(xls::ErrorCode::DamagedPackage, "the saved workbook has no part " + name);
+        return *it->second;
+    };
+    const Relationships top = Relationships::parse(text("_rels/.rels"));
+    const Relationship* main = top.firstOfKind("officeDocument");
+    if (!main)
+        throw xls::Error(xls::ErrorCode::DamagedPackage, "the saved workbook has no workbook part");
+    const std::string workbookPart = resolveTarget("", main->target);
+    const pugi::xml_document* workbook = back.document(workbookPart);
+    if (!workbook)
+        throw xls::Error(xls::ErrorCode::DamagedPackage, "the saved workbook has no workbook part");
+    const Relationships rels = Relationships::parse(text(relsPartOf(workbookPart)));
+    std::vector<std::u16string> shared;
+    if (const Relationship* sst = rels.firstOfKind("sharedStrings"))
+        if (const pugi::xml_document* doc = back.document(resolveTarget(workbookPart, sst->target)))
+            shared = sharedStringsOf(*doc);
+
+    std::vector<std::pair<std::u16string, std::string>> listed;  // each sheet's name and part
+    for (const pugi::xml_node s : child(workbook->document_element(), "sheets").children()) {
+        if (local(s) != "sheet")
+            continue;
+        const Relationship* rel = rels.byId(prefixed(s, "id").value());
+        listed.emplace_back(xls::fromUtf8(s.attribute("name").value()),
+                            rel && !rel->external ? resolveTarget(workbookPart, rel->target) : std::string());
+    }
+    if (listed.size() != sheets_.size()) {
+        differences.push_back("the saved workbook has " + std::to_string(listed.size()) + " sheets, not " +
+                              std::to_string(sheets_.size()));
+        return;
     }
     for (std::size_t k = 0; k < sheets_.size(); ++k) {
         const Sheet& sheet = sheets_[k];
         const std::string name = xls::utf8(sheet.name);
-        if (back.sheets_[k].name != sheet.name) {
-            differences.push_back("sheet " + std::to_string(k + 1) + " is named \"" + xls::utf8(back.sheets_[k].name) +
+        if (listed[k].first != sheet.name) {
+            differences.push_back("sheet " + std::to_string(k + 1) + " is named \"" + xls::utf8(listed[k].first) +
                                   "\", not \"" + name + "\"");
             continue;
         }
         if (sheet.kind != "worksheet")
             continue;
-        const auto& before = sheets_[static_cast<std::size_t>(sheet.origin)].index->opened;
-        const auto& after = back.sheets_[k].index->opened;
-        auto differ = [&](std::uint32_t k2, const CellRead& expected, const CellRead* found) {
-            differences.push_back("sheet \"" + name + "\" cell " + cellName(k2 >> 14, k2 & 0x3FFF) + " holds " +
-                                  (found ? describe(*found) : "no cell") + ", not " + describe(expected));
-        };
-        for (const auto& [k2, w] : sheet.written) {
-            const auto it = after.find(k2);
-            if (it == after.end() || !(it->second == w.reading))
-                differ(k2, w.reading, it == after.end() ? nullptr : &it->second);
+        const pugi::xml_document* doc = back.document(listed[k].second);
+        if (!doc) {
+            differences.push_back("sheet \"" + name + "\" has no worksheet part");
+            continue;
         }
-        for (const auto& [k2, cell] : before) {
-            if (sheet.written.count(k2))
-                continue;
-            const auto it = after.find(k2);
-            const bool same = it != after.end() && (cell.kind == CellRead::Kind::Formula
-                                                        ? it->second.kind == cell.kind && it->second.style == cell.style
-                                                        : it->second == cell);
-            if (!same)
-                differ(k2, cell, it == after.end() ? nullptr : &it->second);
-        }
-        for (const auto& [k2, cell] : after)
-            if (!before.count(k2) && !sheet.written.count(k2))
-                differences.push_back("sheet \"" + name + "\" cell " + cellName(k2 >> 14, k2 & 0x3FFF) + " holds " +
-                                      describe(cell) + ", which nothing wrote");
+        std::vector<std::pair<CellKey, CellRead>> after;
+        eachCell(child(doc->document_element(), "sheetData"), [&](std::uint32_t r, std::uint32_t c, pugi::xml_node n) {
+            after.emplace_back(key(r, c), readCell(n, shared));
+        });
+        // A cell given twice is kept twice, and found as a cell nothing wrote.
+        const auto byKey = [](const auto& x, const auto& y) { return x.first < y.first; };
+        if (!std::is_sorted(after.begin(), after.end(), byKey))
+            std::stable_sort(after.begin(), after.end(), byKey);
+        compareCells(name, sheets_[static_cast<std::size_t>(sheet.origin)].index->opened, sheet.written, after,
+                     differences);
     }
-    return differences;
+}
+
+// Every cell of a saved sheet against what was meant: the cells written, and the template's other
+// cells as they were (a formula's result goes, so a formula is only a formula of the same style).
+// The three lists are in the order of their keys; one pass goes through them together.
+void Workbook::compareCells(const std::string& name, const std::vector<std::pair<CellKey, CellRead>>& before,
+                            const std::map<CellKey, CellRead>& written,
+                            const std::vector<std::pair<CellKey, CellRead>>& after,
+                            std::vector<std::string>& differences)
+{
+    auto differ = [&](CellKey k, const CellRead* expected, const CellRead* found) {
+        differences.push_back("sheet \"" + name + "\" cell " +
+                              cellName(static_cast<std::uint32_t>(k >> 14), static_cast<std::uint32_t>(k & 0x3FFF)) +
+                              " holds " + (found ? describe(*found) : "no cell") +
+                              (expected ? ", not " + describe(*expected) : ", which nothing wrote"));
+    };
+    constexpr CellKey kNone = ~CellKey{0};
+    auto b = before.begin();
+    auto w = written.begin();
+    auto a = after.begin();
+    for (;;) {
+        const CellKey k = std::min({b == before.end() ? kNone : b->first, w == written.end() ? kNone : w->first,
+                                    a == after.end() ? kNone : a->first});
+        if (k == kNone)
+            break;
+        const CellRead* found = a != after.end() && a->first == k ? &(a++)->second : nullptr;
+        if (w != written.end() && w->first == k) {
+            if (!found || !(*found == w->second))
+                differ(k, &w->second, found);
+            ++w;
+            if (b != before.end() && b->first == k)
+                ++b;
+        } else if (b != before.end() && b->first == k) {
+            const CellRead& cell = b->second;
+            const bool same =
+                found && (cell.kind == CellRead::Kind::Formula ? found->kind == cell.kind && found->style == cell.style
+                                                               : *found == cell);
+            if (!same)
+                differ(k, &cell, found);
+            ++b;
+        } else {
+            differ(k, nullptr, found);
+        }
+    }
 }
 
 }  // namespace ooxml

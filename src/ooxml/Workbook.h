@@ -23,8 +23,13 @@
 
 namespace ooxml {
 
+struct PackageParts;
 struct SheetIndex;
 struct Styles;
+class SheetText;
+
+// A cell's place in a sheet: row << 14 | column, from 0, in the order of rows, then columns.
+using CellKey = std::uint64_t;
 
 // What one cell of a saved workbook reads as.
 struct CellRead {
@@ -70,9 +75,6 @@ public:
 
 private:
     using Part = std::shared_ptr<const std::string>;
-    struct Written {
-        CellRead reading;  // what the cell must read as: Blank, Number or Text, and its style
-    };
     struct Sheet {
         std::u16string name;
         std::string part;   // the sheet's part, e.g. "xl/worksheets/sheet1.xml"
@@ -80,15 +82,17 @@ private:
         std::string kind;   // "worksheet", "chartsheet", "dialogsheet", "macrosheet"
         int origin = -1;    // the sheet of the template this one is or copies (index from 0)
         bool copy = false;
-        std::map<int, int> redirect;  // template sheet -> the sheet a copy's references mean
-        std::map<std::uint32_t, Written> written;
+        std::map<int, int> redirect;          // template sheet -> the sheet a copy's references mean
+        std::map<CellKey, CellRead> written;  // what each cell written must read as
         std::shared_ptr<const SheetIndex> index;
+        std::shared_ptr<const SheetText> text;
     };
 
     Sheet& sheetAt(int position);
     const Sheet& sheetAt(int position) const;
     const Sheet& worksheetAt(int position) const;
     void validateName(const std::u16string& name, int except) const;
+    const Part* partEntry(const std::string& name) const;
     const std::string* part(const std::string& name) const;
     void putPart(const std::string& name, std::string data);
     std::string newPartName(const std::string& like) const;
@@ -99,6 +103,11 @@ private:
     std::string savedSheetXml(const Sheet& sheet) const;
     std::string savedChartXml(const std::string& xml, int owner) const;
     std::string savedAppXml(const std::string& xml) const;
+    void compareSaved(const PackageParts& back, std::vector<std::string>& differences) const;
+    static void compareCells(const std::string& name, const std::vector<std::pair<CellKey, CellRead>>& before,
+                             const std::map<CellKey, CellRead>& written,
+                             const std::vector<std::pair<CellKey, CellRead>>& after,
+                             std::vector<std::string>& differences);
     bool isDateStyle(int style) const;
     bool isTextStyle(int style) const;
 

@@ -159,6 +159,37 @@ TEST(ooxml, copies_keep_styles_take_local_names_and_point_at_each_other)
     EXPECT_NE(workbook.find(R"(fullCalcOnLoad="1")"), std::string::npos);
 }
 
+// A writer that prefixes its elements, indents them and leaves out references: cells written keep
+// the writer's prefix, what a cell holds besides its value, and the rest of the text as it was.
+TEST(ooxml, a_sheet_in_another_writers_dialect_is_written_in_that_dialect)
+{
+    const char* const sheet =
+        "<?xml version=\"1.0\"?>\n<x:worksheet xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">\n"
+        "  <x:dimension ref=\"A1:B2\"/>\n  <x:sheetData>\n"
+        "    <x:row><x:c s=\"1\"><x:v>0</x:v><x:extLst><x:ext "
+        "uri=\"u\"/></x:extLst></x:c><x:c><x:f>1+1</x:f><x:v>2</x:v></x:c></x:row>\n"
+        "    <x:row spans=\"1:2\"><x:c r=\"B2\" s=\"2\"/></x:row>\n"
+        "  </x:sheetData>\n</x:worksheet>\n";
+    ooxml::Workbook book = ooxml::Workbook::fromBytes(package(sheet));
+    book.setCell(1, "A1", xls::CellValue::fromText(u" a<b "));
+    book.setCell(1, "A2", xls::CellValue::fromNumber(5));
+    book.setCell(1, "C4", xls::CellValue::fromNumber(6));
+    const xls::Bytes saved = book.saveToBytes();
+    EXPECT_EQ(book.verify(saved), std::vector<std::string>{});
+
+    const std::string text = partOf(saved, "xl/worksheets/sheet1.xml");
+    EXPECT_NE(text.find("<x:c s=\"1\" r=\"A1\" t=\"inlineStr\"><x:is><x:t xml:space=\"preserve\"> a&lt;b </x:t></x:is>"
+                        "<x:extLst><x:ext uri=\"u\"/></x:extLst></x:c><x:c r=\"B1\"><x:f>1+1</x:f></x:c>"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("<x:row r=\"2\"><x:c r=\"A2\"><x:v>5</x:v></x:c><x:c r=\"B2\" s=\"2\"/></x:row>\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("<x:row r=\"4\"><x:c r=\"C4\"><x:v>6</x:v></x:c></x:row></x:sheetData>"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("<x:dimension ref=\"A1:C4\"/>"), std::string::npos) << text;
+}
+
 TEST(ooxml, what_cannot_be_kept_right_is_refused_with_what_to_do)
 {
     // A workbook saved under a password is a compound file holding the encrypted package.

@@ -1,0 +1,30 @@
+// PackageParts: a package as the checker read it, its entries unpacked and its XML parts parsed the
+// way the engine parses (white space and every node kept), so that reading a saved workbook back
+// after checking it unpacks and parses nothing twice.
+#pragma once
+
+#include "ooxml/PartNames.h"
+#include "ooxml/Zip.h"
+
+#include <pugixml.hpp>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace ooxml {
+
+struct PackageParts {
+    std::vector<ZipEntry> entries;
+    std::map<std::string, const std::string*> data;  // each part's bytes by its name
+    ContentTypes types;
+    std::map<std::string, pugi::xml_document> xml;  // the parts whose type is XML, parsed
+
+    // The part parsed; nullptr when it is not there or not XML.
+    const pugi::xml_document* document(const std::string& name) const;
+};
+
+// Reads the package into `parts` and checks it as checkPackage does; the problems found.
+std::vector<std::string> readAndCheckPackage(xls::ByteView bytes, PackageParts& parts);
+
+}  // namespace ooxml

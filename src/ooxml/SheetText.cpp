@@ -1,0 +1,365 @@
+#include "ooxml/SheetText.h"
+
+#include "ooxml/CellText.h"
+#include "xls/Error.h"
+#include "xls/Worksheet.h"
+
+#include <algorithm>
+#include <initializer_list>
+
+namespace ooxml {
+
+namespace {
+
+// The element alone, as its opening tag: "<row r="3">".
+std::string openingTag(const pugi::xml_node n)
+{
+    pugi::xml_document scratch;
+    pugi::xml_node e = scratch.append_child(n.name());
+    for (const pugi::xml_attribute a : n.attributes())
+        e.append_copy(a);
+    std::string tag = printed(e);  // "<row r="3"/>"
+    tag.resize(tag.size() - 2);
+    return tag + ">";
+}
+
+// Where the opening tag of an element's printed text ends: its '>', which a quoted value may hold.
+std::size_t tagEnd(std::string_view text)
+{
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '"')
+            quoted = !quoted;
+        else if (text[i] == '>' && !quoted)
+            return i;
+    }
+    return text.size();
+}
+
+// Printed attributes (' r="A1" s="3"': double quotes, a quote in a value escaped) without those named.
+std::string attributesWithout(std::string_view attributes, std::initializer_list<std::string_view> names)
+{
+    std::string out;
+    std::size_t i = 0;
+    while (i < attributes.size()) {
+        const std::size_t equals = attributes.find('=', i);
+        const std::size_t close = equals == std::string_view::npos ? equals : attributes.find('"', equals + 2);
+        if (close == std::string_view::npos) {
+            out.append(attributes.substr(i));
+            break;
+        }
+        std::string_view name = attributes.substr(i, equals - i);
+        name.remove_prefix(std::min(name.find_first_not_of(" \t\r\n"), name.size()));
+        if (std::find(names.begin(), names.end(), name) == names.end())
+            out.append(attributes.substr(i, close + 1 - i));
+        i = close + 1;
+    }
+    return out;
+}
+
+// An opening tag ("<row r="3" spans="1:9">") without the attributes named.
+std::string tagWithout(const std::string& tag, std::string_view name, std::initializer_list<std::string_view> names)
+{
+    const std::size_t start = 1 + name.size();
+    return tag.substr(0, start) +
+           attributesWithout(std::string_view(tag).substr(start, tag.size() - 1 - start), names) + ">";
+}
+
+void appendEscaped(std::string& out, std::string_view text)
+{
+    for (const char ch : text) {
+        switch (ch) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        default:
+            if (static_cast<unsigned char>(ch) < 0x20 && ch != '\t' && ch != '\n' && ch != '\r')
+                out += "&#" + std::to_string(static_cast<int>(ch)) + ";";
+            else
+                out += ch;
+        }
+    }
+}
+
+// A cell written: its name and attributes (its type left out), its value, and what else it held
+// that is not a value (an extension list).
+void appendCell(std::string& out, std::string_view name, std::string_view attributes, std::string_view ext,
+                const std::string& ns, const CellRead& value)
+{
+    out += '<';
+    out += name;
+    out += attributes;
+    if (value.style != 0 && attributes.find(" s=\"") == std::string_view::npos)
+        out += " s=\"" + std::to_string(value.style) + "\"";
+    if (value.kind == CellRead::Kind::Text)
+        out += " t=\"inlineStr\"";
+    if (value.kind != CellRead::Kind::Number && value.kind != CellRead::Kind::Text && ext.empty()) {
+        out += "/>";
+        return;
+    }
+    out += '>';
+    if (value.kind == CellRead::Kind::Number) {
+        out += "<" + ns + "v>" + numberText(value.number) + "</" + ns + "v>";
+    } else if (value.kind == CellRead::Kind::Text) {
+        const std::string text = cellTextEscaped(value.text);
+        out += "<" + ns + "is><" + ns + "t";
+        if (!text.empty() &&
+            (text.front() == ' ' || text.back() == ' ' || text.find_first_of("\n\t") != std::string::npos))
+            out += " xml:space=\"preserve\"";
+        out += '>';
+        appendEscaped(out, text);
+        out += "</" + ns + "t></" + ns + "is>";
+    }
+    out += ext;
+    out += "</";
+    out += name;
+    out += '>';
+}
+
+}  // namespace
+
+SheetText::SheetText(std::unique_ptr<pugi::xml_document> sheet) : doc_(std::move(sheet))
+{
+    const pugi::xml_node ws = doc_->document_element();
+    const pugi::xml_node data = child(ws, "sheetData");
+    if (data) {
+        eachRow(data, [](std::uint32_t row, pugi::xml_node r) {
+            if (!r.attribute("r"))
+                r.append_attribute("r").set_value(row + 1);
+        });
+        // Formulas are worked out again on loading: a value kept from the template could be stale.
+        eachCell(data, [](std::uint32_t row, std::uint32_t col, pugi::xml_node c) {
+            if (!c.attribute("r"))
+                c.append_attribute("r").set_value(cellName(row, col).c_str());
+            if (!child(c, "f"))
+                return;
+            if (const pugi::xml_node v = child(c, "v"))
+                c.remove_child(v);
+            c.remove_attribute("t");
+        });
+    }
+
+    bool declared = false;
+    bool after = false;
+    for (const pugi::xml_node n : doc_->children()) {
+        if (n == ws) {
+            after = true;
+            continue;
+        }
+        declared = declared || n.type() == pugi::node_declaration;
+        (after ? suffix_ : prefix_) += printed(n);
+    }
+    if (!declared)
+        prefix_ = "<?xml version=\"1.0\"?>" + prefix_;
+    prefix_ += openingTag(ws);
+    suffix_ = "</" + std::string(ws.name()) + ">" + suffix_;
+
+    std::vector<Piece>* side = &head_;
+    for (const pugi::xml_node n : ws.children()) {
+        if (n == data) {
+            side = &tail_;
+            continue;
+        }
+        Piece piece;
+        piece.node = n;
+        piece.text = printed(n);
+        piece.element = n.type() == pugi::node_element;
+        piece.namesSheets = piece.element && namesSheets(n);
+        if (side == &head_ && piece.element && local(n) == "dimension")
+            dimension_ = static_cast<int>(head_.size());
+        if (side == &head_ && piece.element && local(n) == "sheetViews") {
+            views_ = static_cast<int>(head_.size());
+            for (pugi::xml_node view : n.children())
+                view.remove_attribute("tabSelected");
+            viewsOfCopy_ = printed(n);
+        }
+        size_ += piece.text.size();
+        side->push_back(std::move(piece));
+    }
+
+    if (!data)
+        return;
+    hasData_ = true;
+    ns_ = prefixOf(data);
+    dataOpen_ = openingTag(data);
+    dataClose_ = "</" + std::string(data.name()) + ">";
+    std::uint32_t rowNumber = 0;
+    for (const pugi::xml_node n : data.children()) {
+        Row row;
+        if (n.type() != pugi::node_element || local(n) != "row") {
+            row.row = rowNumber;
+            row.whole = printed(n);
+            size_ += row.whole.size();
+            rows_.push_back(std::move(row));
+            continue;
+        }
+        row.isRow = true;
+        row.row = rowNumber = n.attribute("r").as_uint() - 1;
+        row.open = openingTag(n);
+        row.close = "</" + std::string(n.name()) + ">";
+        std::uint32_t col = 0;
+        bool first = true;
+        for (const pugi::xml_node c : n.children()) {
+            Piece piece;
+            piece.node = c;
+            piece.text = printed(c);
+            piece.element = c.type() == pugi::node_element;
+            piece.cell = piece.element && local(c) == "c";
+            piece.namesSheets = piece.element && namesSheets(c);
+            if (piece.cell) {
+                std::uint32_t rr, cc;
+                if (cellRef(c.attribute("r").value(), rr, cc))
+                    col = cc;
+                else if (!first)
+                    ++col;
+                first = false;
+                piece.col = col;
+            }
+            row.namesSheets = row.namesSheets || piece.namesSheets;
+            row.children.push_back(std::move(piece));
+        }
+        if (row.children.empty()) {
+            row.whole = printed(n);
+        } else {
+            row.whole = row.open;
+            for (const Piece& p : row.children)
+                row.whole += p.text;
+            row.whole += row.close;
+        }
+        size_ += row.whole.size();
+        rows_.push_back(std::move(row));
+    }
+}
+
+void SheetText::emitPiece(std::string& out, const Piece& piece, const SheetRename& rename) const
+{
+    if (!piece.namesSheets) {
+        out += piece.text;
+        return;
+    }
+    pugi::xml_document scratch;
+    renameFormulas(scratch.append_copy(piece.node).parent(), rename);
+    out += printed(scratch.first_child());
+}
+
+void SheetText::emitRow(std::string& out, const Row& row, Written& w, const Written end,
+                        const SheetRename& rename) const
+{
+    auto inRow = [&] { return w != end && (w->first >> 14) == row.row; };
+    auto col = [&] { return static_cast<std::uint32_t>(w->first & 0x3FFF); };
+    bool added = false;
+    auto addNew = [&](std::string& body) {
+        appendCell(body, ns_ + "c", " r=\"" + cellName(row.row, col()) + "\"", {}, ns_, w->second);
+        added = true;
+        ++w;
+    };
+    std::string body;
+    for (const Piece& p : row.children) {
+        if (p.cell) {
+            while (inRow() && col() < p.col)
+                addNew(body);
+            if (inRow() && col() == p.col) {
+                // The template's cell keeps its place, style and other attributes; its value goes.
+                const std::string_view name = p.node.name();
+                const std::size_t end = tagEnd(p.text);
+                const bool empty = end > 0 && p.text[end - 1] == '/';
+                const std::string_view attributes =
+                    std::string_view(p.text).substr(1 + name.size(), (empty ? end - 1 : end) - 1 - name.size());
+                const pugi::xml_node ext = child(p.node, "extLst");
+                appendCell(body, name, attributesWithout(attributes, {"t", "cm", "vm"}), ext ? printed(ext) : "", ns_,
+                           w->second);
+                ++w;
+                continue;
+            }
+        } else if (p.element) {
+            // Cells come before a row's extension list.
+            while (inRow())
+                addNew(body);
+        }
+        emitPiece(body, p, rename);
+    }
+    while (inRow())
+        addNew(body);
+    // Cells added may fall outside the columns the row's "spans" hint names.
+    out +=
+        added ? tagWithout(row.open, std::string_view(row.close).substr(2, row.close.size() - 3), {"spans"}) : row.open;
+    out += body;
+    out += row.close;
+}
+
+void SheetText::emitNewRow(std::string& out, Written& w, const Written end) const
+{
+    const auto row = static_cast<std::uint32_t>(w->first >> 14);
+    out += "<" + ns_ + "row r=\"" + std::to_string(row + 1) + "\">";
+    for (; w != end && (w->first >> 14) == row; ++w)
+        appendCell(out, ns_ + "c", " r=\"" + cellName(row, static_cast<std::uint32_t>(w->first & 0x3FFF)) + "\"", {},
+                   ns_, w->second);
+    out += "</" + ns_ + "row>";
+}
+
+// The used range grown to take in the cells written.
+std::string SheetText::grownDimension(const std::map<CellKey, CellRead>& written) const
+{
+    const Piece& piece = head_[static_cast<std::size_t>(dimension_)];
+    const pugi::xml_attribute ref = piece.node.attribute("ref");
+    const std::size_t at = piece.text.find(" ref=\"");
+    if (!ref || at == std::string::npos)
+        return piece.text;
+    xls::CellRange range{};
+    const bool known = rangeRef(ref.value(), range);
+    std::uint32_t r1 = known ? range.firstRow : 0xFFFFFFFF, r2 = known ? range.lastRow : 0;
+    std::uint32_t c1 = known ? range.firstCol : 0xFFFFFFFF, c2 = known ? range.lastCol : 0;
+    for (const auto& [k, value] : written) {
+        const auto r = static_cast<std::uint32_t>(k >> 14), c = static_cast<std::uint32_t>(k & 0x3FFF);
+        r1 = std::min(r1, r);
+        r2 = std::max(r2, r);
+        c1 = std::min(c1, c);
+        c2 = std::max(c2, c);
+    }
+    const std::string grown = cellName(r1, c1) + (r1 == r2 && c1 == c2 ? "" : ":" + cellName(r2, c2));
+    const std::size_t close = piece.text.find('"', at + 6);
+    return piece.text.substr(0, at + 6) + grown + piece.text.substr(close);
+}
+
+std::string SheetText::render(const std::map<CellKey, CellRead>& written, bool copy, const SheetRename& rename) const
+{
+    if (!hasData_ && !written.empty())
+        throw xls::Error(xls::ErrorCode::DamagedPackage, "a sheet written to has no sheetData");
+    std::string out;
+    out.reserve(size_ + prefix_.size() + written.size() * 64 + 256);
+    out += prefix_;
+    for (std::size_t k = 0; k < head_.size(); ++k) {
+        if (static_cast<int>(k) == dimension_ && !written.empty())
+            out += grownDimension(written);
+        else if (static_cast<int>(k) == views_ && copy)
+            out += viewsOfCopy_;
+        else
+            emitPiece(out, head_[k], rename);
+    }
+    if (hasData_) {
+        out += dataOpen_;
+        Written w = written.begin();
+        const Written end = written.end();
+        for (const Row& row : rows_) {
+            if (row.isRow) {
+                // A row written that the template does not have goes in before the first row after it.
+                while (w != end && (w->first >> 14) < row.row)
+                    emitNewRow(out, w, end);
+                if ((w != end && (w->first >> 14) == row.row) || row.namesSheets) {
+                    emitRow(out, row, w, end, rename);
+                    continue;
+                }
+            }
+            out += row.whole;
+        }
+        while (w != end)
+            emitNewRow(out, w, end);
+        out += dataClose_;
+    }
+    for (const Piece& piece : tail_)
+        emitPiece(out, piece, rename);
+    out += suffix_;
+    return out;
+}
+
+}  // namespace ooxml

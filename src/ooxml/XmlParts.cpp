@@ -1,0 +1,202 @@
+#include "ooxml/XmlParts.h"
+
+#include "ooxml/SheetReferences.h"
+#include "xls/Error.h"
+#include "xls/Worksheet.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace ooxml {
+
+namespace {
+
+constexpr unsigned kXmlParse = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_eol | pugi::parse_declaration |
+                               pugi::parse_ws_pcdata | pugi::parse_pi | pugi::parse_comments | pugi::parse_doctype;
+
+struct StringWriter : pugi::xml_writer {
+    std::string out;
+    void write(const void* data, size_t size) override { out.append(static_cast<const char*>(data), size); }
+};
+
+}  // namespace
+
+void parseInto(pugi::xml_document& doc, const std::string& xml, const std::string& part)
+{
+    if (!doc.load_buffer(xml.data(), xml.size(), kXmlParse, pugi::encoding_utf8))
+        throw xls::Error(xls::ErrorCode::DamagedPackage, "the part " + part + " is not well-formed XML");
+}
+
+pugi::xml_document parse(const std::string& xml, const std::string& part)
+{
+    pugi::xml_document doc;
+    parseInto(doc, xml, part);
+    return doc;
+}
+
+std::string serialize(const pugi::xml_document& doc)
+{
+    StringWriter writer;
+    doc.save(writer, "", pugi::format_raw, pugi::encoding_utf8);
+    return std::move(writer.out);
+}
+
+std::string printed(const pugi::xml_node node)
+{
+    StringWriter writer;
+    node.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
+    return std::move(writer.out);
+}
+
+std::string_view local(const pugi::xml_node n)
+{
+    const std::string_view name = n.name();
+    const std::size_t colon = name.find(':');
+    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+std::string prefixOf(const pugi::xml_node n)
+{
+    const std::string_view name = n.name();
+    const std::size_t colon = name.find(':');
+    return colon == std::string_view::npos ? std::string() : std::string(name.substr(0, colon + 1));
+}
+
+pugi::xml_node child(const pugi::xml_node n, std::string_view name)
+{
+    for (const pugi::xml_node c : n.children())
+        if (local(c) == name)
+            return c;
+    return {};
+}
+
+pugi::xml_attribute prefixed(const pugi::xml_node n, std::string_view name)
+{
+    for (const pugi::xml_attribute a : n.attributes()) {
+        const std::string_view full = a.name();
+        const std::size_t colon = full.find(':');
+        if (colon != std::string_view::npos && full.substr(colon + 1) == name)
+            return a;
+    }
+    return {};
+}
+
+bool cellRef(std::string_view ref, std::uint32_t& row, std::uint32_t& col)
+{
+    std::size_t i = 0;
+    std::uint32_t c = 0;
+    while (i < ref.size() && ref[i] >= 'A' && ref[i] <= 'Z' && i < 3)
+        c = c * 26 + static_cast<std::uint32_t>(ref[i++] - 'A' + 1);
+    std::uint32_t r = 0;
+    const std::size_t digits = i;
+    while (i < ref.size() && ref[i] >= '0' && ref[i] <= '9' && r < 10000000)
+        r = r * 10 + static_cast<std::uint32_t>(ref[i++] - '0');
+    if (c == 0 || c > 16384 || i == digits || i != ref.size() || r == 0 || r > 1048576)
+        return false;
+    row = r - 1;
+    col = c - 1;
+    return true;
+}
+
+bool rangeRef(std::string_view ref, xls::CellRange& range)
+{
+    std::uint32_t r1, c1, r2, c2;
+    const std::size_t colon = ref.find(':');
+    if (!cellRef(ref.substr(0, colon), r1, c1))
+        return false;
+    if (colon == std::string_view::npos) {
+        r2 = r1;
+        c2 = c1;
+    } else if (!cellRef(ref.substr(colon + 1), r2, c2)) {
+        return false;
+    }
+    auto clamp = [](std::uint32_t v) { return static_cast<std::uint16_t>(std::min<std::uint32_t>(v, 0xFFFF)); };
+    range = {clamp(std::min(r1, r2)), clamp(std::max(r1, r2)), clamp(std::min(c1, c2)), clamp(std::max(c1, c2))};
+    return true;
+}
+
+std::string cellName(std::uint32_t row, std::uint32_t col)
+{
+    std::string letters;
+    for (std::uint32_t c = col + 1; c; c = (c - 1) / 26)
+        letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
+    return letters + std::to_string(row + 1);
+}
+
+std::string numberText(double v)
+{
+    char buffer[32];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, v).ptr;
+    return std::string(buffer, end);
+}
+
+void eachRow(const pugi::xml_node sheetData, const std::function<void(std::uint32_t, pugi::xml_node)>& f)
+{
+    std::uint32_t row = 0;
+    bool first = true;
+    for (const pugi::xml_node r : sheetData.children()) {
+        if (r.type() != pugi::node_element || local(r) != "row")
+            continue;
+        row = r.attribute("r") ? r.attribute("r").as_uint() - 1 : row + (first ? 0 : 1);
+        first = false;
+        f(row, r);
+    }
+}
+
+void eachCell(const pugi::xml_node sheetData,
+              const std::function<void(std::uint32_t, std::uint32_t, pugi::xml_node)>& f)
+{
+    eachRow(sheetData, [&](std::uint32_t row, const pugi::xml_node r) {
+        std::uint32_t col = 0;
+        bool first = true;
+        for (const pugi::xml_node c : r.children()) {
+            if (c.type() != pugi::node_element || local(c) != "c")
+                continue;
+            std::uint32_t rr, cc;
+            if (c.attribute("r") && cellRef(c.attribute("r").value(), rr, cc))
+                col = cc;
+            else if (!first)
+                ++col;
+            first = false;
+            f(row, col, c);
+        }
+    });
+}
+
+void renameIn(const pugi::xml_node formula, const SheetRename& rename)
+{
+    const std::string before = formula.text().get();
+    const std::string after = renameSheetReferences(before, rename);
+    if (after != before)
+        formula.text().set(after.c_str());
+}
+
+void renameFormulas(const pugi::xml_node node, const SheetRename& rename)
+{
+    for (const pugi::xml_node n : node.children()) {
+        if (n.type() != pugi::node_element)
+            continue;
+        const std::string_view name = local(n);
+        if (name == "f" || name == "formula" || name == "formula1" || name == "formula2")
+            renameIn(n, rename);
+        else
+            renameFormulas(n, rename);
+        if (name == "hyperlink" && n.attribute("location")) {
+            const std::string after = renameSheetReferences(n.attribute("location").value(), rename);
+            n.attribute("location").set_value(after.c_str());
+        }
+    }
+}
+
+bool namesSheets(const pugi::xml_node node)
+{
+    bool names = false;
+    // Nothing is renamed: the function only notes that it was asked.
+    renameFormulas(node, [&](const std::string&) {
+        names = true;
+        return std::string();
+    });
+    return names;
+}
+
+}  // namespace ooxml

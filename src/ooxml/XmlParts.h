@@ -1,0 +1,57 @@
+// XmlParts: what the engine's modules share for reading and writing the XML of a package's parts:
+// parsing and printing with pugixml as the engine does it (white space and every node kept),
+// elements and attributes by their local names whatever their prefix, cell references, the cells
+// of a <sheetData> with the row and column each stands at, and the formulas under an element with
+// the sheet names they hold rewritten.
+#pragma once
+
+#include <pugixml.hpp>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace xls {
+struct CellRange;
+}
+
+namespace ooxml {
+
+// Throws xls::Error (DamagedPackage) naming the part when the XML is not well-formed.
+void parseInto(pugi::xml_document& doc, const std::string& xml, const std::string& part);
+pugi::xml_document parse(const std::string& xml, const std::string& part);
+// The whole document, with an XML declaration when it has none.
+std::string serialize(const pugi::xml_document& doc);
+// The node and what it holds, exactly as the document would print it there.
+std::string printed(pugi::xml_node node);
+
+// The element's name without its namespace prefix, and the prefix with its colon ("x:" or "").
+std::string_view local(pugi::xml_node n);
+std::string prefixOf(pugi::xml_node n);
+pugi::xml_node child(pugi::xml_node n, std::string_view name);
+// The attribute of that local name whatever its prefix ("r:id").
+pugi::xml_attribute prefixed(pugi::xml_node n, std::string_view name);
+
+// "B12" to a 0-based row and column; false when it is not a cell address.
+bool cellRef(std::string_view ref, std::uint32_t& row, std::uint32_t& col);
+bool rangeRef(std::string_view ref, xls::CellRange& range);
+std::string cellName(std::uint32_t row, std::uint32_t col);
+// A number as the shortest text that reads back as the same double.
+std::string numberText(double v);
+
+// The rows of sheetData and each row's cells, with the row and column of each: a writer may leave
+// out "r" where it follows on from the one before.
+void eachRow(pugi::xml_node sheetData, const std::function<void(std::uint32_t, pugi::xml_node)>& f);
+void eachCell(pugi::xml_node sheetData, const std::function<void(std::uint32_t, std::uint32_t, pugi::xml_node)>& f);
+
+// From a sheet's name as a formula writes it to the name it must carry now; empty when unchanged.
+using SheetRename = std::function<std::string(const std::string&)>;
+// The formula the element holds as text, renamed.
+void renameIn(pugi::xml_node formula, const SheetRename& rename);
+// Every formula under the node (cells, validations, conditional formats, hyperlink locations).
+void renameFormulas(pugi::xml_node node, const SheetRename& rename);
+// Whether any formula under the node names a sheet.
+bool namesSheets(pugi::xml_node node);
+
+}  // namespace ooxml
