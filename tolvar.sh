@@ -18,7 +18,7 @@ jobs=$(nproc)
 program_packages=(
   cmake g++ ninja-build pkg-config python3 file
   qt6-base-dev qt6-base-dev-tools libsqlite3-dev libpq-dev libqt6sql6-sqlite libqt6sql6-psql libgl-dev
-  unixodbc unixodbc-dev xdg-utils fonts-ipafont-gothic libminizip-dev libpugixml-dev
+  unixodbc unixodbc-dev xdg-utils fonts-ipafont-gothic libminizip-dev libpugixml-dev libdeflate-dev
 )
 # The T-SQL test server, built from its sources (third_party/babelfish), FreeTDS's ODBC driver and
 # its client, and the Python ODBC module that loads the server.

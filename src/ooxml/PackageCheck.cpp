@@ -1,6 +1,7 @@
 #include "ooxml/PackageCheck.h"
 
 #include "ooxml/PackageParts.h"
+#include "ooxml/Parallel.h"
 #include "ooxml/XmlParts.h"
 #include "xls/Error.h"
 #include "xls/Text.h"
@@ -91,22 +92,27 @@ void checkWorksheet(const std::string& name, const pugi::xml_node ws, std::vecto
         last = std::max(last, position);
     }
     std::uint32_t previousRow = 0;
-    for (const pugi::xml_node row : ws.child("sheetData").children("row")) {
-        const std::uint32_t r = row.attribute("r").as_uint();
+    for (pugi::xml_node row = child(ws, "sheetData").first_child(); row; row = row.next_sibling()) {
+        if (!isElement(row, "row"))
+            continue;
+        const std::uint32_t r = refOf(row).as_uint();
         if (r != 0 && r <= previousRow)
             problems.push_back(name + ": row " + std::to_string(r) + " after row " + std::to_string(previousRow));
         if (r != 0)
             previousRow = r;
         std::uint32_t previousCol = 0;
-        for (const pugi::xml_node c : row.children("c")) {
-            std::uint32_t cellRow = 0;
-            const std::uint32_t col = columnOf(c.attribute("r").value(), cellRow);
-            if (!c.attribute("r"))
+        for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
+            if (!isElement(c, "c"))
                 continue;
+            const pugi::xml_attribute ref = refOf(c);
+            if (!ref)
+                continue;
+            std::uint32_t cellRow = 0;
+            const std::uint32_t col = columnOf(ref.value(), cellRow);
             if (col == 0 || (r != 0 && cellRow != r))
-                problems.push_back(name + ": cell " + c.attribute("r").value() + " in row " + std::to_string(r));
+                problems.push_back(name + ": cell " + ref.value() + " in row " + std::to_string(r));
             else if (col <= previousCol)
-                problems.push_back(name + ": cell " + c.attribute("r").value() + " out of order");
+                problems.push_back(name + ": cell " + ref.value() + " out of order");
             previousCol = col;
         }
     }
@@ -159,6 +165,24 @@ std::vector<std::string> readAndCheckPackage(xls::ByteView bytes, PackageParts& 
 
     std::map<std::string, int> references;
     std::map<std::string, pugi::xml_document>& xml = package.xml;
+    // The XML parts are parsed side by side first; what is wrong is told in the parts' order after.
+    std::vector<std::pair<const std::string*, pugi::xml_document*>> toParse;
+    for (const auto& [name, data] : parts) {
+        const std::string type = types.of(name);
+        if (name != "[Content_Types].xml" && (isXmlType(type) || name.ends_with(".rels")) && !type.empty())
+            toParse.emplace_back(&name, &xml[name]);
+    }
+    std::vector<char> malformed(toParse.size(), 0);
+    forEachInParallel(toParse.size(), [&](std::size_t k) {
+        try {
+            parseInto(*toParse[k].second, *parts.at(*toParse[k].first), *toParse[k].first);
+        } catch (const xls::Error&) {
+            malformed[k] = 1;
+        }
+    });
+    for (std::size_t k = 0; k < toParse.size(); ++k)
+        if (malformed[k])
+            xml.erase(*toParse[k].first);
     for (const auto& [name, data] : parts) {
         if (name == "[Content_Types].xml")
             continue;
@@ -170,12 +194,8 @@ std::vector<std::string> readAndCheckPackage(xls::ByteView bytes, PackageParts& 
         }
         if (!isXmlType(type) && !rels)
             continue;
-        pugi::xml_document& doc = xml[name];
-        try {
-            parseInto(doc, *data, name);
-        } catch (const xls::Error& e) {
-            xml.erase(name);
-            problems.push_back(e.what());
+        if (!xml.count(name)) {
+            problems.push_back("the part " + name + " is not well-formed XML");
             continue;
         }
         if (!rels)

@@ -11,6 +11,14 @@ namespace ooxml {
 
 namespace {
 
+bool hasChild(const pugi::xml_node n, std::string_view localName)
+{
+    for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling())
+        if (isElement(c, localName))
+            return true;
+    return false;
+}
+
 // The element alone, as its opening tag: "<row r="3">".
 std::string openingTag(const pugi::xml_node n)
 {
@@ -34,6 +42,79 @@ std::size_t tagEnd(std::string_view text)
             return i;
     }
     return text.size();
+}
+
+// Where the markup that starts at `i` (a tag, a comment, a CDATA section, an instruction) ends:
+// past its last character; npos when it does not end.
+std::size_t markupEnd(std::string_view t, std::size_t i)
+{
+    auto past = [&](std::string_view close, std::size_t from) {
+        const std::size_t at = t.find(close, from);
+        return at == std::string_view::npos ? at : at + close.size();
+    };
+    if (t.substr(i, 4) == "<!--")
+        return past("-->", i + 4);
+    if (t.substr(i, 9) == "<![CDATA[")
+        return past("]]>", i + 9);
+    if (t.substr(i, 2) == "<?")
+        return past("?>", i + 2);
+    const std::size_t end = i + tagEnd(t.substr(i));
+    return end < t.size() ? end + 1 : std::string_view::npos;
+}
+
+// Where the element whose opening tag starts at `i` ends, past its closing tag.
+std::size_t elementEnd(std::string_view t, std::size_t i)
+{
+    std::size_t depth = 0, at = i;
+    do {
+        if (t[at] != '<') {
+            at = t.find('<', at);  // text, in which pugixml always escapes '<'
+            if (at == std::string_view::npos)
+                return at;
+            continue;
+        }
+        const std::size_t end = markupEnd(t, at);
+        if (end == std::string_view::npos)
+            return end;
+        if (t[at + 1] == '/')
+            --depth;
+        else if (t[at + 1] != '!' && t[at + 1] != '?' && t[end - 2] != '/')
+            ++depth;
+        at = end;
+    } while (depth > 0 && at < t.size());
+    return depth == 0 ? at : std::string_view::npos;
+}
+
+// The printed text of each child of an element, cut from the element's own printed text; empty
+// when the text does not fall into as many pieces, each of the child's kind and name, as it has
+// children, and each child is then printed alone.
+std::vector<std::string_view> childTexts(std::string_view text, const pugi::xml_node n)
+{
+    std::size_t at = markupEnd(text, 0);
+    std::vector<std::string_view> pieces;
+    for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
+        if (at == std::string_view::npos || at >= text.size())
+            return {};
+        std::size_t end;
+        if (c.type() == pugi::node_element) {
+            const std::string_view name = c.name();
+            const std::string_view next = text.substr(std::min(text.size(), at + 1 + name.size()), 1);
+            if (text.substr(at + 1, name.size()) != name || next.empty() || (next != " " && next != "/" && next != ">"))
+                return {};
+            end = elementEnd(text, at);
+        } else if (c.type() == pugi::node_pcdata) {
+            end = text[at] == '<' ? std::string_view::npos : text.find('<', at);
+        } else {
+            end = text[at] == '<' ? markupEnd(text, at) : std::string_view::npos;
+        }
+        if (end == std::string_view::npos)
+            return {};
+        pieces.push_back(text.substr(at, end - at));
+        at = end;
+    }
+    if (at == std::string_view::npos || text.substr(at) != "</" + std::string(n.name()) + ">")
+        return {};
+    return pieces;
 }
 
 // Printed attributes (' r="A1" s="3"': double quotes, a quote in a value escaped) without those named.
@@ -124,16 +205,23 @@ SheetText::SheetText(std::unique_ptr<pugi::xml_document> sheet) : doc_(std::move
     const pugi::xml_node data = child(ws, "sheetData");
     if (data) {
         eachRow(data, [](std::uint32_t row, pugi::xml_node r) {
-            if (!r.attribute("r"))
+            if (!refOf(r))
                 r.append_attribute("r").set_value(row + 1);
         });
         // Formulas are worked out again on loading: a value kept from the template could be stale.
         eachCell(data, [](std::uint32_t row, std::uint32_t col, pugi::xml_node c) {
-            if (!c.attribute("r"))
+            if (!refOf(c))
                 c.append_attribute("r").set_value(cellName(row, col).c_str());
-            if (!child(c, "f"))
+            pugi::xml_node f, v;
+            for (pugi::xml_node n = c.first_child(); n; n = n.next_sibling()) {
+                if (!f && isElement(n, "f"))
+                    f = n;
+                else if (!v && isElement(n, "v"))
+                    v = n;
+            }
+            if (!f)
                 return;
-            if (const pugi::xml_node v = child(c, "v"))
+            if (v)
                 c.remove_child(v);
             c.remove_attribute("t");
         });
@@ -162,7 +250,7 @@ SheetText::SheetText(std::unique_ptr<pugi::xml_document> sheet) : doc_(std::move
         }
         Piece piece;
         piece.node = n;
-        piece.text = printed(n);
+        piece.text = keep(printed(n));
         piece.element = n.type() == pugi::node_element;
         piece.namesSheets = piece.element && namesSheets(n);
         if (side == &head_ && piece.element && local(n) == "dimension")
@@ -184,31 +272,53 @@ SheetText::SheetText(std::unique_ptr<pugi::xml_document> sheet) : doc_(std::move
     dataOpen_ = openingTag(data);
     dataClose_ = "</" + std::string(data.name()) + ">";
     std::uint32_t rowNumber = 0;
-    for (const pugi::xml_node n : data.children()) {
+    for (pugi::xml_node n = data.first_child(); n; n = n.next_sibling()) {
         Row row;
-        if (n.type() != pugi::node_element || local(n) != "row") {
-            row.row = rowNumber;
-            row.whole = printed(n);
-            size_ += row.whole.size();
+        row.row = rowNumber;
+        row.whole = keep(printed(n));
+        size_ += row.whole.size();
+        if (!isElement(n, "row") || !n.first_child()) {
+            row.isRow = isElement(n, "row");
+            if (row.isRow)
+                row.row = rowNumber = refOf(n).as_uint() - 1;
+            row.open = row.isRow ? openingTag(n) : std::string();
+            row.close = row.isRow ? "</" + std::string(n.name()) + ">" : std::string();
             rows_.push_back(std::move(row));
             continue;
         }
         row.isRow = true;
-        row.row = rowNumber = n.attribute("r").as_uint() - 1;
+        row.row = rowNumber = refOf(n).as_uint() - 1;
         row.open = openingTag(n);
         row.close = "</" + std::string(n.name()) + ">";
+        // The row printed once and cut into its children, rather than each of them printed; where
+        // that cannot be done, the row is made of its children printed one by one.
+        std::vector<std::string_view> texts = childTexts(row.whole, n);
+        if (texts.empty()) {
+            std::string whole = row.open;
+            std::vector<std::pair<std::size_t, std::size_t>> spans;
+            for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
+                const std::string text = printed(c);
+                spans.emplace_back(whole.size(), text.size());
+                whole += text;
+            }
+            row.whole = keep(whole + row.close);
+            for (const auto& [at, size] : spans)
+                texts.push_back(row.whole.substr(at, size));
+        }
         std::uint32_t col = 0;
         bool first = true;
-        for (const pugi::xml_node c : n.children()) {
+        std::size_t k = 0;
+        for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling(), ++k) {
             Piece piece;
             piece.node = c;
-            piece.text = printed(c);
+            piece.text = texts[k];
             piece.element = c.type() == pugi::node_element;
-            piece.cell = piece.element && local(c) == "c";
-            piece.namesSheets = piece.element && namesSheets(c);
+            piece.cell = isElement(c, "c");
+            // Only a cell's formula can name a sheet.
+            piece.namesSheets = piece.cell ? hasChild(c, "f") && namesSheets(c) : piece.element && namesSheets(c);
             if (piece.cell) {
                 std::uint32_t rr, cc;
-                if (cellRef(c.attribute("r").value(), rr, cc))
+                if (cellRef(refOf(c).value(), rr, cc))
                     col = cc;
                 else if (!first)
                     ++col;
@@ -216,19 +326,15 @@ SheetText::SheetText(std::unique_ptr<pugi::xml_document> sheet) : doc_(std::move
                 piece.col = col;
             }
             row.namesSheets = row.namesSheets || piece.namesSheets;
-            row.children.push_back(std::move(piece));
+            row.children.push_back(piece);
         }
-        if (row.children.empty()) {
-            row.whole = printed(n);
-        } else {
-            row.whole = row.open;
-            for (const Piece& p : row.children)
-                row.whole += p.text;
-            row.whole += row.close;
-        }
-        size_ += row.whole.size();
         rows_.push_back(std::move(row));
     }
+}
+
+std::string_view SheetText::keep(std::string text)
+{
+    return store_.emplace_back(std::move(text));
 }
 
 void SheetText::emitPiece(std::string& out, const Piece& piece, const SheetRename& rename) const
@@ -304,7 +410,7 @@ std::string SheetText::grownDimension(const std::map<CellKey, CellRead>& written
     const pugi::xml_attribute ref = piece.node.attribute("ref");
     const std::size_t at = piece.text.find(" ref=\"");
     if (!ref || at == std::string::npos)
-        return piece.text;
+        return std::string(piece.text);
     xls::CellRange range{};
     const bool known = rangeRef(ref.value(), range);
     std::uint32_t r1 = known ? range.firstRow : 0xFFFFFFFF, r2 = known ? range.lastRow : 0;
@@ -318,7 +424,7 @@ std::string SheetText::grownDimension(const std::map<CellKey, CellRead>& written
     }
     const std::string grown = cellName(r1, c1) + (r1 == r2 && c1 == c2 ? "" : ":" + cellName(r2, c2));
     const std::size_t close = piece.text.find('"', at + 6);
-    return piece.text.substr(0, at + 6) + grown + piece.text.substr(close);
+    return std::string(piece.text.substr(0, at + 6)) + grown + std::string(piece.text.substr(close));
 }
 
 std::string SheetText::render(const std::map<CellKey, CellRead>& written, bool copy, const SheetRename& rename) const

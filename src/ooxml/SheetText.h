@@ -10,6 +10,7 @@
 
 #include <pugixml.hpp>
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -22,6 +23,8 @@ public:
     // Takes the parsed sheet. Formulas lose their cached results (they are worked out again on
     // loading) and every row and cell gets its reference, once, here.
     explicit SheetText(std::unique_ptr<pugi::xml_document> sheet);
+    SheetText(const SheetText&) = delete;
+    SheetText& operator=(const SheetText&) = delete;
 
     // The sheet's XML with the cells written (row << 14 | column -> what each must read as: Blank,
     // Number or Text, and the style to give a cell that is not there). Throws DamagedPackage when
@@ -30,7 +33,7 @@ public:
 
 private:
     struct Piece {
-        std::string text;          // the node as the template holds it, prepared
+        std::string_view text;     // the node as the template holds it, prepared (in store_)
         pugi::xml_node node;       // the same node, to make again when it names sheets
         bool namesSheets = false;  // holds formulas that name sheets
         std::uint32_t col = 0;     // a cell's column
@@ -41,7 +44,7 @@ private:
         std::uint32_t row = 0;
         bool isRow = false;  // false: a node between rows (white space, a comment), kept as it is
         bool namesSheets = false;
-        std::string whole;  // the row as the template holds it, prepared
+        std::string_view whole;  // the row as the template holds it, prepared (in store_)
         std::string open, close;
         std::vector<Piece> children;
     };
@@ -53,10 +56,13 @@ private:
     // A row the template does not have, of the cells written from `w` on that fall in it.
     void emitNewRow(std::string& out, Written& w, Written end) const;
     std::string grownDimension(const std::map<CellKey, CellRead>& written) const;
+    // The text kept for as long as the sheet, where the pieces see it.
+    std::string_view keep(std::string text);
 
     std::unique_ptr<pugi::xml_document> doc_;
-    std::string prefix_;  // the declaration and the worksheet's opening tag
-    std::string suffix_;  // its closing tag
+    std::deque<std::string> store_;  // grows without moving what it holds
+    std::string prefix_;             // the declaration and the worksheet's opening tag
+    std::string suffix_;             // its closing tag
     std::vector<Piece> head_, tail_;
     int dimension_ = -1, views_ = -1;  // their places in head_
     std::string viewsOfCopy_;          // the sheet views with no tab selected

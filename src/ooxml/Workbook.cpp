@@ -2,6 +2,7 @@
 
 #include "ooxml/CellText.h"
 #include "ooxml/PackageParts.h"
+#include "ooxml/Parallel.h"
 #include "ooxml/SheetReferences.h"
 #include "ooxml/SheetText.h"
 #include "ooxml/XmlParts.h"
@@ -84,7 +85,35 @@ int intOf(const pugi::xml_attribute a, int otherwise = 0)
     return a ? a.as_int(otherwise) : otherwise;
 }
 
-CellRead readCell(const pugi::xml_node c, const std::vector<std::u16string>& shared);
+// A cell element's parts, found in one pass: its style, its type and the first child of each kind.
+struct CellParts {
+    int style = 0;
+    std::string_view type;
+    pugi::xml_node v, f, is;
+};
+
+CellParts partsOf(const pugi::xml_node c)
+{
+    CellParts parts;
+    for (pugi::xml_attribute a = c.first_attribute(); a; a = a.next_attribute()) {
+        const char* name = a.name();
+        if (name[0] == 's' && name[1] == '\0')
+            parts.style = a.as_int();
+        else if (name[0] == 't' && name[1] == '\0')
+            parts.type = a.value();
+    }
+    for (pugi::xml_node n = c.first_child(); n; n = n.next_sibling()) {
+        if (!parts.v && isElement(n, "v"))
+            parts.v = n;
+        else if (!parts.f && isElement(n, "f"))
+            parts.f = n;
+        else if (!parts.is && isElement(n, "is"))
+            parts.is = n;
+    }
+    return parts;
+}
+
+CellRead readCell(const CellParts& c, const std::vector<std::u16string>& shared);
 
 SheetIndex indexSheet(const pugi::xml_document& doc, const std::vector<std::u16string>& shared)
 {
@@ -100,9 +129,10 @@ SheetIndex indexSheet(const pugi::xml_document& doc, const std::vector<std::u16s
             index.rowStyles[row] = intOf(r.attribute("s"));
     });
     eachCell(data, [&](std::uint32_t rr, std::uint32_t cc, const pugi::xml_node c) {
+        const CellParts parts = partsOf(c);
         SheetIndex::Cell cell;
-        cell.style = intOf(c.attribute("s"));
-        if (const pugi::xml_node f = child(c, "f")) {
+        cell.style = parts.style;
+        if (const pugi::xml_node f = parts.f) {
             cell.formula = true;
             const std::string_view t = f.attribute("t").value();
             xls::CellRange range;
@@ -111,7 +141,7 @@ SheetIndex indexSheet(const pugi::xml_document& doc, const std::vector<std::u16s
             cell.sharedMaster = t == "shared" && f.attribute("ref");
         }
         index.cells.emplace_back(key(rr, cc), cell);
-        index.opened.emplace_back(key(rr, cc), readCell(c, shared));
+        index.opened.emplace_back(key(rr, cc), readCell(parts, shared));
     });
     inKeyOrder(index.cells);
     inKeyOrder(index.opened);
@@ -149,27 +179,12 @@ std::vector<std::u16string> sharedStringsOf(const pugi::xml_document& doc)
 }
 
 // What a cell element reads as; shared strings from the workbook's table.
-CellRead readCell(const pugi::xml_node c, const std::vector<std::u16string>& shared)
+CellRead readCell(const CellParts& c, const std::vector<std::u16string>& shared)
 {
     CellRead read;
-    std::string_view t;
-    for (const pugi::xml_attribute a : c.attributes()) {
-        const std::string_view name = a.name();
-        if (name == "s")
-            read.style = a.as_int();
-        else if (name == "t")
-            t = a.value();
-    }
-    pugi::xml_node v, f, is;
-    for (const pugi::xml_node n : c.children()) {
-        const std::string_view name = local(n);
-        if (name == "v")
-            v = v ? v : n;
-        else if (name == "f")
-            f = f ? f : n;
-        else if (name == "is")
-            is = is ? is : n;
-    }
+    read.style = c.style;
+    const std::string_view t = c.type;
+    const pugi::xml_node v = c.v, f = c.f, is = c.is;
     if (f) {
         read.kind = CellRead::Kind::Formula;
     } else if (t == "inlineStr") {
@@ -454,8 +469,10 @@ std::string Workbook::newPartName(const std::string& like) const
         --stemEnd;
     const std::string stem = like.substr(0, stemEnd), extension = like.substr(dot);
     for (int n = 1;; ++n) {
+        // A name is free when neither it nor relationships of its (left by a writer for a part
+        // that is gone) are in the package: the copy would take those over.
         const std::string name = stem + std::to_string(n) + extension;
-        if (!part(name))
+        if (!part(name) && !part(relsPartOf(name)))
             return name;
     }
 }
@@ -927,32 +944,37 @@ void Workbook::compareSaved(const PackageParts& back, std::vector<std::string>& 
                               std::to_string(sheets_.size()));
         return;
     }
-    for (std::size_t k = 0; k < sheets_.size(); ++k) {
+    // The sheets side by side, each one's differences kept apart and told in the sheets' order.
+    std::vector<std::vector<std::string>> found(sheets_.size());
+    forEachInParallel(sheets_.size(), [&](std::size_t k) {
         const Sheet& sheet = sheets_[k];
         const std::string name = xls::utf8(sheet.name);
         if (listed[k].first != sheet.name) {
-            differences.push_back("sheet " + std::to_string(k + 1) + " is named \"" + xls::utf8(listed[k].first) +
-                                  "\", not \"" + name + "\"");
-            continue;
+            found[k].push_back("sheet " + std::to_string(k + 1) + " is named \"" + xls::utf8(listed[k].first) +
+                               "\", not \"" + name + "\"");
+            return;
         }
         if (sheet.kind != "worksheet")
-            continue;
+            return;
         const pugi::xml_document* doc = back.document(listed[k].second);
         if (!doc) {
-            differences.push_back("sheet \"" + name + "\" has no worksheet part");
-            continue;
+            found[k].push_back("sheet \"" + name + "\" has no worksheet part");
+            return;
         }
         std::vector<std::pair<CellKey, CellRead>> after;
+        after.reserve(sheets_[static_cast<std::size_t>(sheet.origin)].index->opened.size() + sheet.written.size());
         eachCell(child(doc->document_element(), "sheetData"), [&](std::uint32_t r, std::uint32_t c, pugi::xml_node n) {
-            after.emplace_back(key(r, c), readCell(n, shared));
+            after.emplace_back(key(r, c), readCell(partsOf(n), shared));
         });
         // A cell given twice is kept twice, and found as a cell nothing wrote.
         const auto byKey = [](const auto& x, const auto& y) { return x.first < y.first; };
         if (!std::is_sorted(after.begin(), after.end(), byKey))
             std::stable_sort(after.begin(), after.end(), byKey);
         compareCells(name, sheets_[static_cast<std::size_t>(sheet.origin)].index->opened, sheet.written, after,
-                     differences);
-    }
+                     found[k]);
+    });
+    for (std::vector<std::string>& sheet : found)
+        differences.insert(differences.end(), sheet.begin(), sheet.end());
 }
 
 // Every cell of a saved sheet against what was meant: the cells written, and the template's other

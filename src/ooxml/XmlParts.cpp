@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 
 namespace ooxml {
 
@@ -70,6 +71,26 @@ pugi::xml_node child(const pugi::xml_node n, std::string_view name)
     return {};
 }
 
+bool isElement(const pugi::xml_node n, std::string_view localName)
+{
+    if (n.type() != pugi::node_element)
+        return false;
+    const char* name = n.name();
+    if (const char* colon = std::strchr(name, ':'))
+        name = colon + 1;
+    return std::strncmp(name, localName.data(), localName.size()) == 0 && name[localName.size()] == '\0';
+}
+
+pugi::xml_attribute refOf(const pugi::xml_node n)
+{
+    for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
+        const char* name = a.name();
+        if (name[0] == 'r' && name[1] == '\0')
+            return a;
+    }
+    return {};
+}
+
 pugi::xml_attribute prefixed(const pugi::xml_node n, std::string_view name)
 {
     for (const pugi::xml_attribute a : n.attributes()) {
@@ -128,39 +149,6 @@ std::string numberText(double v)
     char buffer[32];
     const auto end = std::to_chars(buffer, buffer + sizeof buffer, v).ptr;
     return std::string(buffer, end);
-}
-
-void eachRow(const pugi::xml_node sheetData, const std::function<void(std::uint32_t, pugi::xml_node)>& f)
-{
-    std::uint32_t row = 0;
-    bool first = true;
-    for (const pugi::xml_node r : sheetData.children()) {
-        if (r.type() != pugi::node_element || local(r) != "row")
-            continue;
-        row = r.attribute("r") ? r.attribute("r").as_uint() - 1 : row + (first ? 0 : 1);
-        first = false;
-        f(row, r);
-    }
-}
-
-void eachCell(const pugi::xml_node sheetData,
-              const std::function<void(std::uint32_t, std::uint32_t, pugi::xml_node)>& f)
-{
-    eachRow(sheetData, [&](std::uint32_t row, const pugi::xml_node r) {
-        std::uint32_t col = 0;
-        bool first = true;
-        for (const pugi::xml_node c : r.children()) {
-            if (c.type() != pugi::node_element || local(c) != "c")
-                continue;
-            std::uint32_t rr, cc;
-            if (c.attribute("r") && cellRef(c.attribute("r").value(), rr, cc))
-                col = cc;
-            else if (!first)
-                ++col;
-            first = false;
-            f(row, col, c);
-        }
-    });
 }
 
 void renameIn(const pugi::xml_node formula, const SheetRename& rename)

@@ -30,6 +30,11 @@ std::string printed(pugi::xml_node node);
 std::string_view local(pugi::xml_node n);
 std::string prefixOf(pugi::xml_node n);
 pugi::xml_node child(pugi::xml_node n, std::string_view name);
+// Whether the node is an element of that local name. Called for every row and cell, it takes the
+// name as it is, without a copy.
+bool isElement(pugi::xml_node n, std::string_view localName);
+// The reference ("r") of a row or a cell; empty when it has none.
+pugi::xml_attribute refOf(pugi::xml_node n);
 // The attribute of that local name whatever its prefix ("r:id").
 pugi::xml_attribute prefixed(pugi::xml_node n, std::string_view name);
 
@@ -41,9 +46,41 @@ std::string cellName(std::uint32_t row, std::uint32_t col);
 std::string numberText(double v);
 
 // The rows of sheetData and each row's cells, with the row and column of each: a writer may leave
-// out "r" where it follows on from the one before.
-void eachRow(pugi::xml_node sheetData, const std::function<void(std::uint32_t, pugi::xml_node)>& f);
-void eachCell(pugi::xml_node sheetData, const std::function<void(std::uint32_t, std::uint32_t, pugi::xml_node)>& f);
+// out "r" where it follows on from the one before. f(row, node) and f(row, column, node).
+template <typename F>
+void eachRow(pugi::xml_node sheetData, F&& f)
+{
+    std::uint32_t row = 0;
+    bool first = true;
+    for (pugi::xml_node r = sheetData.first_child(); r; r = r.next_sibling()) {
+        if (!isElement(r, "row"))
+            continue;
+        const pugi::xml_attribute ref = refOf(r);
+        row = ref ? ref.as_uint() - 1 : row + (first ? 0 : 1);
+        first = false;
+        f(row, r);
+    }
+}
+
+template <typename F>
+void eachCell(pugi::xml_node sheetData, F&& f)
+{
+    eachRow(sheetData, [&](std::uint32_t row, pugi::xml_node r) {
+        std::uint32_t col = 0;
+        bool first = true;
+        for (pugi::xml_node c = r.first_child(); c; c = c.next_sibling()) {
+            if (!isElement(c, "c"))
+                continue;
+            std::uint32_t rr, cc;
+            if (const pugi::xml_attribute ref = refOf(c); ref && cellRef(ref.value(), rr, cc))
+                col = cc;
+            else if (!first)
+                ++col;
+            first = false;
+            f(row, col, c);
+        }
+    });
+}
 
 // From a sheet's name as a formula writes it to the name it must carry now; empty when unchanged.
 using SheetRename = std::function<std::string(const std::string&)>;

@@ -1,6 +1,7 @@
 // Zip: the container of an Office Open XML package, read from bytes into its entries and written
-// back from them, in memory, through minizip. Reading is bounded (entry count and sizes), so a
-// crafted archive cannot make the program unpack without end.
+// back from them, in memory, through minizip, each entry packed and unpacked whole by libdeflate.
+// Reading is bounded (entry count and sizes), so a crafted archive cannot make the program unpack
+// without end.
 #pragma once
 
 #include "xls/Bytes.h"
@@ -22,9 +23,9 @@ bool looksLikeZip(xls::ByteView bytes);
 // over-large archive, Encrypted on an entry encrypted by the archive itself.
 std::vector<ZipEntry> readZip(xls::ByteView bytes);
 
-// An archive of the entries in that order, deflated at zlib's fastest level (XML packs well even so,
-// and a batch spends its time here otherwise), every time stamp the same: equal entries give
-// equal bytes.
+// An archive of the entries in that order, deflated at libdeflate's fastest level (XML packs well
+// even so, and a batch spends much of its time here), every time stamp the same: equal entries
+// give equal bytes.
 xls::Bytes writeZip(const std::vector<ZipEntry>& entries);
 
 }  // namespace ooxml

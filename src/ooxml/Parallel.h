@@ -1,0 +1,15 @@
+// forEachInParallel: the engine's work on a package's parts (packing, unpacking, parsing, reading
+// cells back) spread over the machine's cores. Each index is taken by one task at a time, in no
+// fixed order; the caller's thread works too, and the call returns when all are done.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+
+namespace ooxml {
+
+// Runs f(0) .. f(count - 1). What a call throws (the first caught, when several do) is thrown again
+// here once every task has stopped; the indexes not yet taken by then are not run.
+void forEachInParallel(std::size_t count, const std::function<void(std::size_t)>& f);
+
+}  // namespace ooxml
