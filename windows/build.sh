@@ -34,7 +34,7 @@ fi
 step "GoogleTest for Windows: $gtest"
 
 ooxml_deps=$("$here/build-ooxml-deps.sh")
-step "pugixml and minizip for Windows: $ooxml_deps"
+step "pugixml, libdeflate and minizip for Windows: $ooxml_deps"
 
 # Compilations kept in ccache's cache, where it is installed (the test command sets where).
 launcher=()
@@ -42,6 +42,7 @@ command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DC
 cmake -S "$top" -B "$build" -G Ninja "${launcher[@]}" -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DTOLVAR_BUILD_TESTS=ON -DTOLVAR_WERROR=ON -DGTest_DIR="$gtest/lib/cmake/GTest" \
   -Dpugixml_DIR="$ooxml_deps/lib/cmake/pugixml" -DTOLVAR_MINIZIP_LIBRARY="$ooxml_deps/lib/libminizip.a" \
+  -DTOLVAR_LIBDEFLATE_LIBRARY="$ooxml_deps/lib/libdeflate.a" \
   -DTOLVAR_MINIZIP_INCLUDE="$ooxml_deps/include" >/dev/null
 cmake --build "$build" -j "$jobs"
 step "tolvar.exe, tolvar-po.exe and the unit tests"

@@ -39,6 +39,12 @@ std::string quotedSheetName(const std::string& name)
 std::string renameSheetReferences(const std::string& formula,
                                   const std::function<std::string(const std::string&)>& rename)
 {
+    return renameReferences(formula, rename, {});
+}
+
+std::string renameReferences(const std::string& formula, const std::function<std::string(const std::string&)>& rename,
+                             const std::function<std::string(const std::string&)>& tables)
+{
     std::string out;
     out.reserve(formula.size());
     std::size_t i = 0;
@@ -72,6 +78,21 @@ std::string renameSheetReferences(const std::string& formula,
             else
                 out.append(formula, i, std::min(j + 1, formula.size()) - i);
             i = j + 1;
+        } else if (c == '[') {
+            // A structured reference's columns or another workbook's number, kept as written: what
+            // is inside names no sheet or table of this workbook. A quote escapes the next character.
+            std::size_t j = i, depth = 0;
+            for (; j < formula.size(); ++j) {
+                if (formula[j] == '\'') {
+                    ++j;
+                    continue;
+                }
+                depth += formula[j] == '[' ? 1 : 0;
+                if (formula[j] == ']' && --depth == 0)
+                    break;
+            }
+            out.append(formula, i, std::min(j + 1, formula.size()) - i);
+            i = j + 1;
         } else if (nameChar(static_cast<unsigned char>(c))) {
             // After "]" the name is another workbook's sheet.
             const bool external = i > 0 && formula[i - 1] == ']';
@@ -81,9 +102,17 @@ std::string renameSheetReferences(const std::string& formula,
                                            nameChar(static_cast<unsigned char>(formula[j + 1])))))
                 ++j;
             const std::string word = formula.substr(i, j - i);
-            const std::string renamed =
-                !external && j < formula.size() && formula[j] == '!' ? renamedRange(word, rename) : std::string();
-            out += renamed.empty() ? word : quotedSheetName(renamed);
+            const char next = j < formula.size() ? formula[j] : '\0';
+            if (!external && next == '!') {
+                const std::string renamed = renamedRange(word, rename);
+                out += renamed.empty() ? word : quotedSheetName(renamed);
+            } else {
+                // A table by its name: before its columns ("Table1[Amount]") or alone; never a
+                // function's name, nor a name after a sheet's.
+                const bool afterSheet = i > 0 && formula[i - 1] == '!';
+                const std::string renamed = tables && !external && !afterSheet && next != '(' ? tables(word) : "";
+                out += renamed.empty() ? word : renamed;
+            }
             i = j;
         } else {
             out += c;

@@ -13,6 +13,11 @@ namespace ooxml {
 std::string renameSheetReferences(const std::string& formula,
                                   const std::function<std::string(const std::string&)>& rename);
 
+// The same, and the tables the formula names ("Table1[Amount]", "ROWS(Table1)") renamed through
+// `tables`, which may be empty.
+std::string renameReferences(const std::string& formula, const std::function<std::string(const std::string&)>& rename,
+                             const std::function<std::string(const std::string&)>& tables);
+
 // The name as a formula writes it, quoted when it must be.
 std::string quotedSheetName(const std::string& name);
 

@@ -199,7 +199,8 @@ void appendCell(std::string& out, std::string_view name, std::string_view attrib
 
 }  // namespace
 
-SheetText::SheetText(std::unique_ptr<pugi::xml_document> sheet) : doc_(std::move(sheet))
+SheetText::SheetText(std::unique_ptr<pugi::xml_document> sheet, const std::vector<std::u16string>& tables)
+    : doc_(std::move(sheet))
 {
     const pugi::xml_node ws = doc_->document_element();
     const pugi::xml_node data = child(ws, "sheetData");
@@ -252,7 +253,7 @@ SheetText::SheetText(std::unique_ptr<pugi::xml_document> sheet) : doc_(std::move
         piece.node = n;
         piece.text = keep(printed(n));
         piece.element = n.type() == pugi::node_element;
-        piece.namesSheets = piece.element && namesSheets(n);
+        piece.names = piece.element && holdsNames(n, tables);
         if (side == &head_ && piece.element && local(n) == "dimension")
             dimension_ = static_cast<int>(head_.size());
         if (side == &head_ && piece.element && local(n) == "sheetViews") {
@@ -315,7 +316,8 @@ SheetText::SheetText(std::unique_ptr<pugi::xml_document> sheet) : doc_(std::move
             piece.element = c.type() == pugi::node_element;
             piece.cell = isElement(c, "c");
             // Only a cell's formula can name a sheet.
-            piece.namesSheets = piece.cell ? hasChild(c, "f") && namesSheets(c) : piece.element && namesSheets(c);
+            piece.names =
+                piece.cell ? hasChild(c, "f") && holdsNames(c, tables) : piece.element && holdsNames(c, tables);
             if (piece.cell) {
                 std::uint32_t rr, cc;
                 if (cellRef(refOf(c).value(), rr, cc))
@@ -325,7 +327,7 @@ SheetText::SheetText(std::unique_ptr<pugi::xml_document> sheet) : doc_(std::move
                 first = false;
                 piece.col = col;
             }
-            row.namesSheets = row.namesSheets || piece.namesSheets;
+            row.names = row.names || piece.names;
             row.children.push_back(piece);
         }
         rows_.push_back(std::move(row));
@@ -337,19 +339,19 @@ std::string_view SheetText::keep(std::string text)
     return store_.emplace_back(std::move(text));
 }
 
-void SheetText::emitPiece(std::string& out, const Piece& piece, const SheetRename& rename) const
+void SheetText::emitPiece(std::string& out, const Piece& piece, const FormulaRenames& renames) const
 {
-    if (!piece.namesSheets) {
+    if (!piece.names) {
         out += piece.text;
         return;
     }
     pugi::xml_document scratch;
-    renameFormulas(scratch.append_copy(piece.node).parent(), rename);
+    renameFormulas(scratch.append_copy(piece.node).parent(), renames);
     out += printed(scratch.first_child());
 }
 
 void SheetText::emitRow(std::string& out, const Row& row, Written& w, const Written end,
-                        const SheetRename& rename) const
+                        const FormulaRenames& renames) const
 {
     auto inRow = [&] { return w != end && (w->first >> 14) == row.row; };
     auto col = [&] { return static_cast<std::uint32_t>(w->first & 0x3FFF); };
@@ -382,7 +384,7 @@ void SheetText::emitRow(std::string& out, const Row& row, Written& w, const Writ
             while (inRow())
                 addNew(body);
         }
-        emitPiece(body, p, rename);
+        emitPiece(body, p, renames);
     }
     while (inRow())
         addNew(body);
@@ -427,7 +429,8 @@ std::string SheetText::grownDimension(const std::map<CellKey, CellRead>& written
     return std::string(piece.text.substr(0, at + 6)) + grown + std::string(piece.text.substr(close));
 }
 
-std::string SheetText::render(const std::map<CellKey, CellRead>& written, bool copy, const SheetRename& rename) const
+std::string SheetText::render(const std::map<CellKey, CellRead>& written, bool copy,
+                              const FormulaRenames& renames) const
 {
     if (!hasData_ && !written.empty())
         throw xls::Error(xls::ErrorCode::DamagedPackage, "a sheet written to has no sheetData");
@@ -440,7 +443,7 @@ std::string SheetText::render(const std::map<CellKey, CellRead>& written, bool c
         else if (static_cast<int>(k) == views_ && copy)
             out += viewsOfCopy_;
         else
-            emitPiece(out, head_[k], rename);
+            emitPiece(out, head_[k], renames);
     }
     if (hasData_) {
         out += dataOpen_;
@@ -451,8 +454,8 @@ std::string SheetText::render(const std::map<CellKey, CellRead>& written, bool c
                 // A row written that the template does not have goes in before the first row after it.
                 while (w != end && (w->first >> 14) < row.row)
                     emitNewRow(out, w, end);
-                if ((w != end && (w->first >> 14) == row.row) || row.namesSheets) {
-                    emitRow(out, row, w, end, rename);
+                if ((w != end && (w->first >> 14) == row.row) || row.names) {
+                    emitRow(out, row, w, end, renames);
                     continue;
                 }
             }
@@ -463,7 +466,7 @@ std::string SheetText::render(const std::map<CellKey, CellRead>& written, bool c
         out += dataClose_;
     }
     for (const Piece& piece : tail_)
-        emitPiece(out, piece, rename);
+        emitPiece(out, piece, renames);
     out += suffix_;
     return out;
 }

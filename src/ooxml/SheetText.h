@@ -2,7 +2,7 @@
 // or any of its copies joins the pieces and splices in the cells written, instead of parsing and
 // serializing the whole sheet again for every page of every workbook. What else a save changes is
 // made again each time from the piece's element: the used range (<dimension>), the selected tab
-// (never a copy's), and the formulas that name sheets, whose names change with the pages.
+// (never a copy's), and the formulas that name sheets or tables, whose names change with the pages.
 #pragma once
 
 #include "ooxml/Workbook.h"
@@ -20,39 +20,40 @@ namespace ooxml {
 
 class SheetText {
 public:
-    // Takes the parsed sheet. Formulas lose their cached results (they are worked out again on
-    // loading) and every row and cell gets its reference, once, here.
-    explicit SheetText(std::unique_ptr<pugi::xml_document> sheet);
+    // Takes the parsed sheet and the names of the workbook's tables. Formulas lose their cached
+    // results (they are worked out again on loading) and every row and cell gets its reference,
+    // once, here.
+    SheetText(std::unique_ptr<pugi::xml_document> sheet, const std::vector<std::u16string>& tables);
     SheetText(const SheetText&) = delete;
     SheetText& operator=(const SheetText&) = delete;
 
     // The sheet's XML with the cells written (row << 14 | column -> what each must read as: Blank,
     // Number or Text, and the style to give a cell that is not there). Throws DamagedPackage when
     // cells are written into a sheet without <sheetData>.
-    std::string render(const std::map<CellKey, CellRead>& written, bool copy, const SheetRename& rename) const;
+    std::string render(const std::map<CellKey, CellRead>& written, bool copy, const FormulaRenames& renames) const;
 
 private:
     struct Piece {
-        std::string_view text;     // the node as the template holds it, prepared (in store_)
-        pugi::xml_node node;       // the same node, to make again when it names sheets
-        bool namesSheets = false;  // holds formulas that name sheets
-        std::uint32_t col = 0;     // a cell's column
+        std::string_view text;  // the node as the template holds it, prepared (in store_)
+        pugi::xml_node node;    // the same node, to make again when it names sheets or tables
+        bool names = false;     // holds formulas that name sheets or tables
+        std::uint32_t col = 0;  // a cell's column
         bool cell = false;
         bool element = false;
     };
     struct Row {
         std::uint32_t row = 0;
         bool isRow = false;  // false: a node between rows (white space, a comment), kept as it is
-        bool namesSheets = false;
+        bool names = false;
         std::string_view whole;  // the row as the template holds it, prepared (in store_)
         std::string open, close;
         std::vector<Piece> children;
     };
 
-    void emitPiece(std::string& out, const Piece& piece, const SheetRename& rename) const;
+    void emitPiece(std::string& out, const Piece& piece, const FormulaRenames& renames) const;
     using Written = std::map<CellKey, CellRead>::const_iterator;
     // The row with the cells written into it from `w` on (and `w` moved past them).
-    void emitRow(std::string& out, const Row& row, Written& w, Written end, const SheetRename& rename) const;
+    void emitRow(std::string& out, const Row& row, Written& w, Written end, const FormulaRenames& renames) const;
     // A row the template does not have, of the cells written from `w` on that fall in it.
     void emitNewRow(std::string& out, Written& w, Written end) const;
     std::string grownDimension(const std::map<CellKey, CellRead>& written) const;

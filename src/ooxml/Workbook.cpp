@@ -353,13 +353,21 @@ Workbook Workbook::fromBytes(xls::ByteView bytes)
                 book.pivotSources_.push_back(xls::fromUtf8(source.attribute("sheet").value()));
         }
 
+    for (const auto& [name, data] : book.parts_)
+        if (book.types_.of(name).find("spreadsheetml.table+xml") != std::string::npos) {
+            const pugi::xml_document doc = parse(*data, name);
+            for (const char* attribute : {"name", "displayName"})
+                if (const pugi::xml_attribute a = doc.document_element().attribute(attribute))
+                    book.tableNames_.push_back(xls::fromUtf8(a.value()));
+        }
+
     for (Sheet& sheet : book.sheets_) {
         if (sheet.kind != "worksheet")
             continue;
         auto doc = std::make_unique<pugi::xml_document>();
         parseInto(*doc, *book.part(sheet.part), sheet.part);
         auto index = std::make_shared<SheetIndex>(indexSheet(*doc, book.sharedStrings_));
-        sheet.text = std::make_shared<const SheetText>(std::move(doc));
+        sheet.text = std::make_shared<const SheetText>(std::move(doc), book.tableNames_);
         if (const std::string* rels = book.part(relsPartOf(sheet.part))) {
             for (const Relationship& r : Relationships::parse(*rels).list) {
                 if (kindOf(r.type) == "pivotTable")
@@ -479,7 +487,8 @@ std::string Workbook::newPartName(const std::string& like) const
 
 // Copies a part and, through its relationships, the parts it owns; images and the like are shared.
 // `copied` maps each source part to its copy, so that a part reached twice is copied once.
-std::string Workbook::copyPartTree(const std::string& source, int owner, std::map<std::string, std::string>& copied)
+std::string Workbook::copyPartTree(const std::string& source, int owner, std::map<std::string, std::string>& copied,
+                                   TableNames& tables)
 {
     if (auto it = copied.find(source); it != copied.end())
         return it->second;
@@ -507,41 +516,54 @@ std::string Workbook::copyPartTree(const std::string& source, int owner, std::ma
                 r.target = relativeTarget(target, from);
                 continue;
             }
-            const std::string to = copyPartTree(from, owner, copied);
+            const std::string to = copyPartTree(from, owner, copied, tables);
             r.target = relativeTarget(target, to);
             if (kind == "chart")
                 chartOwner_[to] = owner;
             if (kind == "table")
-                renameTableCopy(to);
+                tables.push_back(renameTableCopy(to));
         }
         putPart(relsPartOf(target), copiedRels.serialize());
     }
     return target;
 }
 
-// A copied table takes an id and a name no other table has.
-void Workbook::renameTableCopy(const std::string& tablePart)
+// A copied table takes an id and a name no other table has; its own formulas name it so. The
+// template's name and the copy's.
+std::pair<std::u16string, std::string> Workbook::renameTableCopy(const std::string& tablePart)
 {
+    // Formulas name a table by its display name; no two tables share a name or a display name,
+    // whatever their case.
+    auto shownName = [](const pugi::xml_node t) {
+        return std::string(t.attribute(t.attribute("displayName") ? "displayName" : "name").value());
+    };
     int highest = 0;
-    std::set<std::string> names;
+    std::set<std::u16string> names;
     for (const auto& [name, data] : parts_) {
         if (name == tablePart || types_.of(name).find("spreadsheetml.table+xml") == std::string::npos)
             continue;
         const pugi::xml_document doc = parse(*data, name);
-        highest = std::max(highest, intOf(doc.document_element().attribute("id")));
-        names.insert(doc.document_element().attribute("name").value());
+        const pugi::xml_node other = doc.document_element();
+        highest = std::max(highest, intOf(other.attribute("id")));
+        names.insert(xls::foldCase(xls::fromUtf8(other.attribute("name").value())));
+        names.insert(xls::foldCase(xls::fromUtf8(shownName(other))));
     }
     pugi::xml_document doc = parse(*part(tablePart), tablePart);
     pugi::xml_node table = doc.document_element();
-    const std::string base = table.attribute("name").value();
-    std::string name = base;
-    for (int n = 2; names.count(name); ++n)
-        name = base + "_" + std::to_string(n);
+    const std::string was = shownName(table);
+    std::string name = was;
+    for (int n = 2; names.count(xls::foldCase(xls::fromUtf8(name))); ++n)
+        name = was + "_" + std::to_string(n);
     table.attribute("id").set_value(highest + 1);
     table.attribute("name").set_value(name.c_str());
     if (table.attribute("displayName"))
         table.attribute("displayName").set_value(name.c_str());
+    const std::u16string template_ = xls::fromUtf8(was);
+    renameFormulas(table, {{}, [&](const std::string& written) {
+                               return xls::sameText(xls::fromUtf8(written), template_) ? name : std::string();
+                           }});
     putPart(tablePart, serialize(doc));
+    return {template_, name};
 }
 
 std::vector<int> Workbook::copySheetsToEnd(const std::vector<int>& positions)
@@ -577,7 +599,8 @@ std::vector<int> Workbook::copySheetsToEnd(const std::vector<int>& positions)
             copy.written.clear();
             copy.name = u"";
             std::map<std::string, std::string> copied;
-            copy.part = copyPartTree(sheetAt(p).part, index, copied);
+            copy.tables.clear();
+            copy.part = copyPartTree(sheetAt(p).part, index, copied, copy.tables);
             copy.relId =
                 workbookRels_.add("http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet",
                                   relativeTarget(workbookPart_, copy.part));
@@ -752,17 +775,34 @@ std::string Workbook::renamedFor(int owner, const std::string& written) const
     return {};
 }
 
+// A formula kept by the sheet `owner` (-1: the workbook's) names a table: the name it must carry
+// now, when that sheet is a copy with its own copy of the table; empty when unchanged.
+std::string Workbook::tableRenamedFor(int owner, const std::string& written) const
+{
+    if (owner < 0)
+        return {};
+    const std::u16string name = xls::fromUtf8(written);
+    for (const auto& [template_, copy] : sheets_[static_cast<std::size_t>(owner)].tables)
+        if (xls::sameText(template_, name))
+            return copy;
+    return {};
+}
+
+FormulaRenames Workbook::renamesFor(int owner) const
+{
+    return {[this, owner](const std::string& name) { return renamedFor(owner, name); },
+            [this, owner](const std::string& name) { return tableRenamedFor(owner, name); }};
+}
+
 std::string Workbook::savedSheetXml(const Sheet& sheet) const
 {
-    const int owner = static_cast<int>(&sheet - sheets_.data());
-    return sheet.text->render(sheet.written, sheet.copy,
-                              [&](const std::string& name) { return renamedFor(owner, name); });
+    return sheet.text->render(sheet.written, sheet.copy, renamesFor(static_cast<int>(&sheet - sheets_.data())));
 }
 
 std::string Workbook::savedChartXml(const std::string& xml, int owner) const
 {
     pugi::xml_document doc = parse(xml, "a chart");
-    renameFormulas(doc.document_element(), [&](const std::string& name) { return renamedFor(owner, name); });
+    renameFormulas(doc.document_element(), renamesFor(owner));
     return serialize(doc);
 }
 
@@ -800,9 +840,9 @@ std::string Workbook::savedWorkbookXml() const
                     continue;
                 pugi::xml_node made = names.append_copy(n);
                 made.attribute("localSheetId").set_value(static_cast<int>(k));
-                renameIn(made, [&](const std::string& name) { return renamedFor(static_cast<int>(k), name); });
+                renameIn(made, renamesFor(static_cast<int>(k)));
             }
-            renameIn(n, [&](const std::string& name) { return renamedFor(local ? owner : -1, name); });
+            renameIn(n, renamesFor(local ? owner : -1));
         }
     }
 

@@ -23,6 +23,7 @@
 
 namespace ooxml {
 
+struct FormulaRenames;
 struct PackageParts;
 struct SheetIndex;
 struct Styles;
@@ -75,6 +76,7 @@ public:
 
 private:
     using Part = std::shared_ptr<const std::string>;
+    using TableNames = std::vector<std::pair<std::u16string, std::string>>;  // a template's table, its copy's name
     struct Sheet {
         std::u16string name;
         std::string part;   // the sheet's part, e.g. "xl/worksheets/sheet1.xml"
@@ -86,6 +88,7 @@ private:
         std::map<CellKey, CellRead> written;  // what each cell written must read as
         std::shared_ptr<const SheetIndex> index;
         std::shared_ptr<const SheetText> text;
+        TableNames tables;  // the template's tables a copy has its own copies of
     };
 
     Sheet& sheetAt(int position);
@@ -96,9 +99,12 @@ private:
     const std::string* part(const std::string& name) const;
     void putPart(const std::string& name, std::string data);
     std::string newPartName(const std::string& like) const;
-    std::string copyPartTree(const std::string& source, int owner, std::map<std::string, std::string>& copied);
-    void renameTableCopy(const std::string& part);
+    std::string copyPartTree(const std::string& source, int owner, std::map<std::string, std::string>& copied,
+                             TableNames& tables);
+    std::pair<std::u16string, std::string> renameTableCopy(const std::string& part);
     std::string renamedFor(int owner, const std::string& written) const;
+    std::string tableRenamedFor(int owner, const std::string& written) const;
+    FormulaRenames renamesFor(int owner) const;
     std::string savedWorkbookXml() const;
     std::string savedSheetXml(const Sheet& sheet) const;
     std::string savedChartXml(const std::string& xml, int owner) const;
@@ -118,6 +124,7 @@ private:
     Relationships workbookRels_;
     std::vector<Sheet> sheets_;
     std::vector<std::u16string> templateNames_;
+    std::vector<std::u16string> tableNames_;    // the template's tables
     std::vector<std::u16string> pivotSources_;  // the sheets pivot caches read by name
     std::map<std::string, int> chartOwner_;     // a chart part -> the sheet whose references it keeps
     std::shared_ptr<const Styles> styles_;

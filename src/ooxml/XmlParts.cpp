@@ -2,6 +2,7 @@
 
 #include "ooxml/SheetReferences.h"
 #include "xls/Error.h"
+#include "xls/Text.h"
 #include "xls/Worksheet.h"
 
 #include <algorithm>
@@ -151,39 +152,47 @@ std::string numberText(double v)
     return std::string(buffer, end);
 }
 
-void renameIn(const pugi::xml_node formula, const SheetRename& rename)
+void renameIn(const pugi::xml_node formula, const FormulaRenames& renames)
 {
     const std::string before = formula.text().get();
-    const std::string after = renameSheetReferences(before, rename);
+    const std::string after = renameReferences(before, renames.sheets, renames.tables);
     if (after != before)
         formula.text().set(after.c_str());
 }
 
-void renameFormulas(const pugi::xml_node node, const SheetRename& rename)
+void renameFormulas(const pugi::xml_node node, const FormulaRenames& renames)
 {
     for (const pugi::xml_node n : node.children()) {
         if (n.type() != pugi::node_element)
             continue;
         const std::string_view name = local(n);
-        if (name == "f" || name == "formula" || name == "formula1" || name == "formula2")
-            renameIn(n, rename);
+        if (name == "f" || name == "formula" || name == "formula1" || name == "formula2" ||
+            name == "calculatedColumnFormula" || name == "totalsRowFormula")
+            renameIn(n, renames);
         else
-            renameFormulas(n, rename);
+            renameFormulas(n, renames);
         if (name == "hyperlink" && n.attribute("location")) {
-            const std::string after = renameSheetReferences(n.attribute("location").value(), rename);
+            const std::string after = renameReferences(n.attribute("location").value(), renames.sheets, renames.tables);
             n.attribute("location").set_value(after.c_str());
         }
     }
 }
 
-bool namesSheets(const pugi::xml_node node)
+bool holdsNames(const pugi::xml_node node, const std::vector<std::u16string>& tables)
 {
     bool names = false;
-    // Nothing is renamed: the function only notes that it was asked.
-    renameFormulas(node, [&](const std::string&) {
+    // Nothing is renamed: the functions only note what they were asked.
+    const NameRename sheet = [&](const std::string&) {
         names = true;
         return std::string();
-    });
+    };
+    const NameRename table = [&](const std::string& name) {
+        const std::u16string asked = xls::fromUtf8(name);
+        names = names || std::any_of(tables.begin(), tables.end(),
+                                     [&](const std::u16string& t) { return xls::sameText(t, asked); });
+        return std::string();
+    };
+    renameFormulas(node, {sheet, tables.empty() ? NameRename() : table});
     return names;
 }
 

@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace xls {
 struct CellRange;
@@ -82,13 +83,19 @@ void eachCell(pugi::xml_node sheetData, F&& f)
     });
 }
 
-// From a sheet's name as a formula writes it to the name it must carry now; empty when unchanged.
-using SheetRename = std::function<std::string(const std::string&)>;
+// From a name as a formula writes it to the name it must carry now; empty when unchanged.
+using NameRename = std::function<std::string(const std::string&)>;
+// The names a formula's references carry now: sheets' and tables' (`tables` may be empty).
+struct FormulaRenames {
+    NameRename sheets;
+    NameRename tables;
+};
 // The formula the element holds as text, renamed.
-void renameIn(pugi::xml_node formula, const SheetRename& rename);
-// Every formula under the node (cells, validations, conditional formats, hyperlink locations).
-void renameFormulas(pugi::xml_node node, const SheetRename& rename);
-// Whether any formula under the node names a sheet.
-bool namesSheets(pugi::xml_node node);
+void renameIn(pugi::xml_node formula, const FormulaRenames& renames);
+// Every formula under the node (cells, validations, conditional formats, hyperlink locations, a
+// table's calculated columns and totals).
+void renameFormulas(pugi::xml_node node, const FormulaRenames& renames);
+// Whether any formula under the node names a sheet, or one of the tables named (in any case).
+bool holdsNames(pugi::xml_node node, const std::vector<std::u16string>& tables);
 
 }  // namespace ooxml

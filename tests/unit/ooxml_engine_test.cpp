@@ -88,7 +88,7 @@ std::string partOf(const xls::Bytes& saved, const std::string& name)
 
 }  // namespace
 
-TEST(ooxml, sheet_names_in_formulas_follow_renames_and_nothing_else)
+TEST(ooxml, sheet_and_table_names_in_formulas_follow_renames_and_nothing_else)
 {
     const auto rename = [](const std::string& name) -> std::string {
         return name == "Form A" ? "納品情報1" : name == "B" ? "It's" : "";
@@ -98,6 +98,12 @@ TEST(ooxml, sheet_names_in_formulas_follow_renames_and_nothing_else)
     EXPECT_EQ(ooxml::renameSheetReferences("\"B!A1\"&[1]B!A1&'[1]B'!A2&C!A1", rename),
               "\"B!A1\"&[1]B!A1&'[1]B'!A2&C!A1");
     EXPECT_EQ(ooxml::renameSheetReferences("SUM('Form A:B'!A1)", rename), "SUM('納品情報1:It''s'!A1)");
+    // A table by its name, before its columns or alone; not a column of that name, a function, or
+    // a name after a sheet's.
+    const auto table = [](const std::string& name) -> std::string { return name == "Lines" ? "Lines_2" : ""; };
+    EXPECT_EQ(ooxml::renameReferences("SUM(Lines[Amount])+ROWS(Lines)+Lines[[#This Row],['[Lines]]]+B!Lines+Lines(1)",
+                                      rename, table),
+              "SUM(Lines_2[Amount])+ROWS(Lines_2)+Lines_2[[#This Row],['[Lines]]]+'It''s'!Lines+Lines(1)");
 }
 
 TEST(ooxml, a_damaged_or_foreign_container_is_refused_before_anything_is_unpacked)
@@ -157,6 +163,50 @@ TEST(ooxml, copies_keep_styles_take_local_names_and_point_at_each_other)
     const std::string workbook = partOf(saved, "xl/workbook.xml");
     EXPECT_NE(workbook.find(R"(localSheetId="2">'納品情報2'!$A$1:$C$9<)"), std::string::npos) << workbook;
     EXPECT_NE(workbook.find(R"(fullCalcOnLoad="1")"), std::string::npos);
+}
+
+// A table on a form: each copy has a table of its own, and the copy's formulas total its own.
+TEST(ooxml, a_copy_has_its_own_table_and_its_formulas_name_it)
+{
+    const std::string ns = R"( xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main")";
+    const std::string sheet =
+        R"(<worksheet)" + ns + R"( xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">)" +
+        R"(<sheetData><row r="1"><c r="A1" t="inlineStr"><is><t>Amount</t></is></c></row>)" +
+        R"(<row r="2"><c r="A2"><v>5</v></c></row><row r="4"><c r="A4"><f>SUM(Lines[Amount])</f></c></row>)" +
+        R"(</sheetData><tableParts count="1"><tablePart r:id="rId1"/></tableParts></worksheet>)";
+    const std::string table = R"(<table)" + ns +
+                              R"( id="1" name="Lines" displayName="Lines" ref="A1:B2"><tableColumns count="2">)" +
+                              R"(<tableColumn id="1" name="Amount"/><tableColumn id="2" name="Twice">)" +
+                              R"(<calculatedColumnFormula>Lines[[#This Row],[Amount]]*2</calculatedColumnFormula>)" +
+                              R"(</tableColumn></tableColumns></table>)";
+    std::string types = kTypes;
+    types.insert(types.find("</Types>"),
+                 R"(<Override PartName="/xl/tables/table1.xml" )"
+                 R"(ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.table+xml"/>)");
+    const xls::Bytes bytes = ooxml::writeZip(
+        {{"[Content_Types].xml", types},
+         {"_rels/.rels", kRels},
+         {"xl/workbook.xml", kWorkbook},
+         {"xl/_rels/workbook.xml.rels", kWorkbookRels},
+         {"xl/worksheets/sheet1.xml", sheet},
+         {"xl/worksheets/_rels/sheet1.xml.rels",
+          R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+          R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/table" )"
+          R"(Target="../tables/table1.xml"/></Relationships>)"},
+         {"xl/tables/table1.xml", table},
+         {"xl/worksheets/sheet2.xml", kSheet2},
+         {"xl/styles.xml", kStyles}});
+
+    ooxml::Workbook book = ooxml::Workbook::fromBytes(bytes);
+    book.copySheetsToEnd({1, 2});
+    book.setCell(3, "A2", xls::CellValue::fromNumber(7));
+    const xls::Bytes saved = book.saveToBytes();
+    EXPECT_EQ(book.verify(saved), std::vector<std::string>{});
+    EXPECT_NE(partOf(saved, "xl/worksheets/sheet1.xml").find("<f>SUM(Lines[Amount])</f>"), std::string::npos);
+    EXPECT_NE(partOf(saved, "xl/worksheets/sheet3.xml").find("<f>SUM(Lines_2[Amount])</f>"), std::string::npos);
+    const std::string copied = partOf(saved, "xl/tables/table2.xml");
+    EXPECT_NE(copied.find(R"(id="2" name="Lines_2" displayName="Lines_2")"), std::string::npos) << copied;
+    EXPECT_NE(copied.find("Lines_2[[#This Row],[Amount]]*2"), std::string::npos) << copied;
 }
 
 // A writer that prefixes its elements, indents them and leaves out references: cells written keep
