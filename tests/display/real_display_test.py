@@ -77,12 +77,12 @@ class Display:
         time.sleep(0.2)
 
 
-def program_folder(tolvar, work, save_folder):
+def program_folder(tolvar, work, save_folder, template=os.path.join(TOP, "assets", "MST_PO.xls")):
     folder = os.path.join(work, "app")
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
     shutil.copy(tolvar, os.path.join(folder, "tolvar"))
-    shutil.copy(os.path.join(TOP, "assets", "MST_PO.xls"), folder)
+    shutil.copy(template, folder)
     db = os.path.join(folder, "demo.db")
     subprocess.run(["/usr/bin/python3", os.path.join(TOP, "assets", "demo", "make_demo_db.py"), db], check=True,
                    capture_output=True)
@@ -176,12 +176,12 @@ def grid_point(x, main, row):
 
 
 @contextlib.contextmanager
-def searched(x, tolvar, work, name):
+def searched(x, tolvar, work, name, **template):
     """The program started on a save folder of its own and the staff code's search made with the
     keyboard: the save folder, the rows and the window; the program ends with the block."""
     out = os.path.join(work, name)
     os.makedirs(out, exist_ok=True)
-    folder, db = program_folder(tolvar, work, out + "/")
+    folder, db = program_folder(tolvar, work, out + "/", **template)
     proc, main = start(x, folder)
     try:
         x.key("Tab", "Tab", "Tab", "Tab", "Tab", "Return")
@@ -228,6 +228,37 @@ def batch_with_pdfs(x, tolvar, work):
             assert "Pages:" in info and int(info.split("Pages:")[1].split()[0]) >= 2, f"{pdf}: {info}"
             text = subprocess.run(["pdftotext", pdf, "-"], capture_output=True, text=True).stdout
             assert po in text, f"{pdf} does not show {po}"
+
+
+def xlsx_template(x, tolvar, work):
+    """The form saved as .xlsx beside the program, with no .xls: the dialog's workbook and a batch
+    with PDFs are .xlsx workbooks, which openpyxl opens with the PO number on their first page."""
+    import openpyxl
+    with searched(x, tolvar, work, "xlsx-out", template=os.path.join(TOP, "bench", "MST_PO.xlsx")) as (out, rows, _):
+        x.key("Tab", "Return")
+        x.wait_for(rows[0])
+        x.key("Return")
+        x.wait_for("終了")
+        x.key("Return")
+        x.gone("終了")
+        assert os.listdir(out) == [rows[0] + ".xlsx"], os.listdir(out)
+        x.key("Down", "shift+Down", "Menu", "Down", "Return")
+        x.wait_for("2件")
+        x.key("Tab", "Tab", "Tab", "space", "Return")
+        x.wait_for("終了", timeout=120)
+        x.key("Return")
+        x.gone("終了")
+        made = sorted(os.listdir(out))
+        expected = sorted([rows[0] + ".xlsx"] + [po + ext for po in rows[1:3] for ext in (".xlsx", ".pdf")])
+        assert made == expected, f"the batch made {made}, not {expected}"
+        for po in rows[:3]:
+            book = openpyxl.load_workbook(os.path.join(out, po + ".xlsx"))
+            cells = [str(c.value) for row in book.worksheets[0].iter_rows() for c in row if c.value is not None]
+            assert len(book.worksheets) >= 2 and any(po in c for c in cells), f"{po}.xlsx: {book.sheetnames}"
+        for po in rows[1:3]:
+            text = subprocess.run(["pdftotext", os.path.join(out, po + ".pdf"), "-"], capture_output=True,
+                                  text=True).stdout
+            assert po in text, f"{po}.pdf does not show {po}"
 
 
 def cancel_with_escape(x, tolvar, work):
@@ -340,6 +371,7 @@ def main():
                        ("the caption of an error", lambda: error_caption(x, tolvar, work)),
                        ("a batch with PDFs from the grid's menu", lambda: batch_with_pdfs(x, tolvar, work)),
                        ("Escape ends a batch part-way", lambda: cancel_with_escape(x, tolvar, work)),
+                       ("an .xlsx template: the dialog and a batch", lambda: xlsx_template(x, tolvar, work)),
                        ("the search on SQL Server, as on the same data in SQLite",
                         lambda: sql_server_search(x, tolvar, work, grab))]:
         try:
