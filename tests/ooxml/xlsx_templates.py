@@ -14,9 +14,9 @@ the .xls workbook made from the project's own template (text as text, numbers as
 dates);
 LibreOffice and gnumeric show every cell of every page as in that workbook; the charts of each
 page plot that page's sheets; a workbook from an .xlsm holds no VBA project. Then the templates it
-must refuse, each with a sentence on what to do: encrypted, Strict Open XML, a pivot table or a
-chart sheet as a form, a form cell that starts a shared formula. Last, the default template: with
-no MST_PO.xls beside the program, its MST_PO.xlsx.
+must refuse, each with a sentence on what to do: encrypted, Strict Open XML, a pivot table, a chart
+sheet or a dialog sheet as a form, a form cell that starts a shared formula. Last, the default
+template: with no MST_PO.xls beside the program, its MST_PO.xlsx.
 """
 import csv
 import datetime
@@ -207,6 +207,17 @@ def refused_templates(libreoffice, work):
     chartsheet.add_chart(openpyxl.chart.BarChart())
     made["chart-sheet-form"] = (os.path.join(folder, "chartsheet.xlsx"), "chartsheet")
     sheets.save(made["chart-sheet-form"][0])
+
+    def dialog_sheet(n, d):
+        # The delivery form made a dialog sheet: its relationship, its content type and its root.
+        if n == "xl/_rels/workbook.xml.rels":
+            return re.sub(rb'relationships/worksheet"( Target="worksheets/sheet1.xml")', rb'relationships/dialogsheet"\1', d)
+        if n == "[Content_Types].xml":
+            return re.sub(rb'(PartName="/xl/worksheets/sheet1.xml" ContentType="[^"]*)worksheet\+xml', rb'\1dialogsheet+xml', d)
+        if n == "xl/worksheets/sheet1.xml":
+            return d.replace(b"<worksheet", b"<dialogsheet").replace(b"</worksheet>", b"</dialogsheet>")
+        return d
+    made["dialog-sheet-form"] = (edited("dialogsheet", dialog_sheet), "dialogsheet")
 
     made["encrypted"] = (encrypted_package(os.path.join(folder, "encrypted.xlsx")), "password")
     return made
