@@ -230,6 +230,115 @@ std::string describe(const CellRead& r)
     return {};
 }
 
+// Whether a cell element reads as expected, made in full only for texts: most cells of a form are
+// blank and styled, and most of the rest numbers.
+bool readsAs(const CellParts& c, const CellRead& expected, const std::vector<std::u16string>& shared)
+{
+    if (c.style != expected.style)
+        return false;
+    switch (expected.kind) {
+    case CellRead::Kind::Blank: return !c.f && !c.v && c.type != "inlineStr";
+    case CellRead::Kind::Formula: return static_cast<bool>(c.f);  // its result is worked out on loading
+    case CellRead::Kind::Number: {
+        if (c.f || !c.v || !(c.type.empty() || c.type == "n"))
+            return false;
+        const std::string_view text = c.v.text().get();
+        double value = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+        return ec == std::errc() && end == text.data() + text.size() && value == expected.number;
+    }
+    default: return readCell(c, shared) == expected;
+    }
+}
+
+// A saved sheet's cells, given in the order of their keys, against what was meant: the cells
+// written, and the template's other cells as they were.
+class SheetComparison {
+public:
+    SheetComparison(const std::string& name, const std::vector<std::pair<CellKey, CellRead>>& before,
+                    const std::map<CellKey, CellRead>& written, const std::vector<std::u16string>& shared,
+                    std::vector<std::string>& differences)
+        : name_(name),
+          before_(before),
+          written_(written),
+          shared_(shared),
+          differences_(differences),
+          b_(before.begin()),
+          w_(written.begin())
+    {
+    }
+
+    void cell(CellKey k, const pugi::xml_node node)
+    {
+        CellKey next = 0;
+        const CellRead* expected;
+        while ((expected = nextExpected(next)) && next < k) {
+            differ(next, expected, nullptr);
+            pass(next);
+        }
+        const CellParts parts = partsOf(node);
+        if (expected && next == k) {
+            if (!readsAs(parts, *expected, shared_)) {
+                const CellRead found = readCell(parts, shared_);
+                differ(k, expected, &found);
+            }
+            pass(k);
+        } else {
+            const CellRead found = readCell(parts, shared_);
+            differ(k, nullptr, &found);
+        }
+    }
+
+    void finish()
+    {
+        CellKey next = 0;
+        while (const CellRead* expected = nextExpected(next)) {
+            differ(next, expected, nullptr);
+            pass(next);
+        }
+    }
+
+private:
+    // What the next cell meant must read as, and its key: a cell written, else the template's.
+    const CellRead* nextExpected(CellKey& k) const
+    {
+        const bool b = b_ != before_.end(), w = w_ != written_.end();
+        if (w && (!b || w_->first <= b_->first)) {
+            k = w_->first;
+            return &w_->second;
+        }
+        if (b) {
+            k = b_->first;
+            return &b_->second;
+        }
+        return nullptr;
+    }
+
+    void pass(CellKey k)
+    {
+        if (w_ != written_.end() && w_->first == k)
+            ++w_;
+        if (b_ != before_.end() && b_->first == k)
+            ++b_;
+    }
+
+    void differ(CellKey k, const CellRead* expected, const CellRead* found)
+    {
+        differences_.push_back("sheet \"" + name_ + "\" cell " +
+                               cellName(static_cast<std::uint32_t>(k >> 14), static_cast<std::uint32_t>(k & 0x3FFF)) +
+                               " holds " + (found ? describe(*found) : "no cell") +
+                               (expected ? ", not " + describe(*expected) : ", which nothing wrote"));
+    }
+
+    const std::string& name_;
+    const std::vector<std::pair<CellKey, CellRead>>& before_;
+    const std::map<CellKey, CellRead>& written_;
+    const std::vector<std::u16string>& shared_;
+    std::vector<std::string>& differences_;
+    std::vector<std::pair<CellKey, CellRead>>::const_iterator b_;
+    std::map<CellKey, CellRead>::const_iterator w_;
+};
+
 // Relationships whose targets a copied part shares with its source rather than copying.
 bool sharedTarget(const std::string& kind)
 {
@@ -1001,64 +1110,27 @@ void Workbook::compareSaved(const PackageParts& back, std::vector<std::string>& 
             found[k].push_back("sheet \"" + name + "\" has no worksheet part");
             return;
         }
-        std::vector<std::pair<CellKey, CellRead>> after;
-        after.reserve(sheets_[static_cast<std::size_t>(sheet.origin)].index->opened.size() + sheet.written.size());
-        eachCell(child(doc->document_element(), "sheetData"), [&](std::uint32_t r, std::uint32_t c, pugi::xml_node n) {
-            after.emplace_back(key(r, c), readCell(partsOf(n), shared));
+        // The cells in the order the sheet gives them, which is the order of their keys in any
+        // sheet the checker passes; where it is not, they are put in order first (a cell given twice
+        // is kept twice, and found as one nothing wrote).
+        const pugi::xml_node data = child(doc->document_element(), "sheetData");
+        const auto& before = sheets_[static_cast<std::size_t>(sheet.origin)].index->opened;
+        std::vector<std::pair<CellKey, pugi::xml_node>> cells;
+        bool ordered = true;
+        eachCell(data, [&](std::uint32_t r, std::uint32_t c, pugi::xml_node n) {
+            ordered = ordered && (cells.empty() || cells.back().first < key(r, c));
+            cells.emplace_back(key(r, c), n);
         });
-        // A cell given twice is kept twice, and found as a cell nothing wrote.
-        const auto byKey = [](const auto& x, const auto& y) { return x.first < y.first; };
-        if (!std::is_sorted(after.begin(), after.end(), byKey))
-            std::stable_sort(after.begin(), after.end(), byKey);
-        compareCells(name, sheets_[static_cast<std::size_t>(sheet.origin)].index->opened, sheet.written, after,
-                     found[k]);
+        if (!ordered)
+            std::stable_sort(cells.begin(), cells.end(),
+                             [](const auto& x, const auto& y) { return x.first < y.first; });
+        SheetComparison comparison(name, before, sheet.written, shared, found[k]);
+        for (const auto& [at, node] : cells)
+            comparison.cell(at, node);
+        comparison.finish();
     });
     for (std::vector<std::string>& sheet : found)
         differences.insert(differences.end(), sheet.begin(), sheet.end());
-}
-
-// Every cell of a saved sheet against what was meant: the cells written, and the template's other
-// cells as they were (a formula's result goes, so a formula is only a formula of the same style).
-// The three lists are in the order of their keys; one pass goes through them together.
-void Workbook::compareCells(const std::string& name, const std::vector<std::pair<CellKey, CellRead>>& before,
-                            const std::map<CellKey, CellRead>& written,
-                            const std::vector<std::pair<CellKey, CellRead>>& after,
-                            std::vector<std::string>& differences)
-{
-    auto differ = [&](CellKey k, const CellRead* expected, const CellRead* found) {
-        differences.push_back("sheet \"" + name + "\" cell " +
-                              cellName(static_cast<std::uint32_t>(k >> 14), static_cast<std::uint32_t>(k & 0x3FFF)) +
-                              " holds " + (found ? describe(*found) : "no cell") +
-                              (expected ? ", not " + describe(*expected) : ", which nothing wrote"));
-    };
-    constexpr CellKey kNone = ~CellKey{0};
-    auto b = before.begin();
-    auto w = written.begin();
-    auto a = after.begin();
-    for (;;) {
-        const CellKey k = std::min({b == before.end() ? kNone : b->first, w == written.end() ? kNone : w->first,
-                                    a == after.end() ? kNone : a->first});
-        if (k == kNone)
-            break;
-        const CellRead* found = a != after.end() && a->first == k ? &(a++)->second : nullptr;
-        if (w != written.end() && w->first == k) {
-            if (!found || !(*found == w->second))
-                differ(k, &w->second, found);
-            ++w;
-            if (b != before.end() && b->first == k)
-                ++b;
-        } else if (b != before.end() && b->first == k) {
-            const CellRead& cell = b->second;
-            const bool same =
-                found && (cell.kind == CellRead::Kind::Formula ? found->kind == cell.kind && found->style == cell.style
-                                                               : *found == cell);
-            if (!same)
-                differ(k, &cell, found);
-            ++b;
-        } else {
-            differ(k, nullptr, found);
-        }
-    }
 }
 
 }  // namespace ooxml

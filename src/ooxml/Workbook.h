@@ -110,10 +110,6 @@ private:
     std::string savedChartXml(const std::string& xml, int owner) const;
     std::string savedAppXml(const std::string& xml) const;
     void compareSaved(const PackageParts& back, std::vector<std::string>& differences) const;
-    static void compareCells(const std::string& name, const std::vector<std::pair<CellKey, CellRead>>& before,
-                             const std::map<CellKey, CellRead>& written,
-                             const std::vector<std::pair<CellKey, CellRead>>& after,
-                             std::vector<std::string>& differences);
     bool isDateStyle(int style) const;
     bool isTextStyle(int style) const;
 

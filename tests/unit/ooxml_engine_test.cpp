@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 
 namespace {
@@ -163,6 +165,40 @@ TEST(ooxml, copies_keep_styles_take_local_names_and_point_at_each_other)
     const std::string workbook = partOf(saved, "xl/workbook.xml");
     EXPECT_NE(workbook.find(R"(localSheetId="2">'納品情報2'!$A$1:$C$9<)"), std::string::npos) << workbook;
     EXPECT_NE(workbook.find(R"(fullCalcOnLoad="1")"), std::string::npos);
+}
+
+// The saved bytes edited afterwards: the self-check must find each change.
+TEST(ooxml, the_self_check_finds_what_the_saved_bytes_do_not_hold)
+{
+    ooxml::Workbook book = ooxml::Workbook::fromBytes(package());
+    book.setCell(1, "A1", xls::CellValue::fromText(u"00123"));
+    book.setCell(1, "B2", xls::CellValue::fromNumber(12.5));
+    const xls::Bytes saved = book.saveToBytes();
+    ASSERT_EQ(book.verify(saved), std::vector<std::string>{});
+    const auto edited = [&](const std::string& from, const std::string& to) {
+        std::vector<ooxml::ZipEntry> entries = ooxml::readZip(saved);
+        for (ooxml::ZipEntry& e : entries)
+            if (e.name == "xl/worksheets/sheet1.xml") {
+                const std::size_t at = e.data.find(from);
+                EXPECT_NE(at, std::string::npos) << from << " in " << e.data;
+                if (at != std::string::npos)
+                    e.data.replace(at, from.size(), to);
+            }
+        return book.verify(ooxml::writeZip(entries));
+    };
+    const auto says = [](const std::vector<std::string>& found, const std::string& words) {
+        return std::any_of(found.begin(), found.end(),
+                           [&](const std::string& d) { return d.find(words) != std::string::npos; });
+    };
+    EXPECT_TRUE(
+        says(edited("<v>12.5</v>", "<v>12.25</v>"), "cell B2 holds the number 12.25 (style 2), not the number 12.5"));
+    EXPECT_TRUE(says(edited("<t>00123</t>", "<t>0123</t>"), "cell A1 holds the text \"0123\""));
+    EXPECT_TRUE(says(edited(R"(<c r="B2")", R"(<c r="C2")"), "cell B2 holds no cell"));
+    EXPECT_TRUE(says(edited(R"(<row r="5")", R"(<row r="5"><c r="E5"><v>1</v></c></row><row r="6")"),
+                     "cell E5 holds the number 1 (style 0), which nothing wrote"));
+    EXPECT_TRUE(
+        says(edited(R"(<c r="B2" s="2"><v>12.5</v></c>)", R"(<c r="C2"><v>3</v></c><c r="B2" s="2"><v>12.5</v></c>)"),
+             "cell B2 out of order"));
 }
 
 // A table on a form: each copy has a table of its own, and the copy's formulas total its own.
