@@ -165,7 +165,8 @@ std::vector<std::string> readAndCheckPackage(xls::ByteView bytes, PackageParts& 
 
     std::map<std::string, int> references;
     std::map<std::string, pugi::xml_document>& xml = package.xml;
-    // The XML parts are parsed side by side first; what is wrong is told in the parts' order after.
+    // The XML parts are parsed side by side first, and the worksheets checked there too; what is
+    // wrong is told in the parts' order after.
     std::vector<std::pair<const std::string*, pugi::xml_document*>> toParse;
     for (const auto& [name, data] : parts) {
         const std::string type = types.of(name);
@@ -173,12 +174,20 @@ std::vector<std::string> readAndCheckPackage(xls::ByteView bytes, PackageParts& 
             toParse.emplace_back(&name, &xml[name]);
     }
     std::vector<char> malformed(toParse.size(), 0);
+    std::map<std::string, std::vector<std::string>> worksheetProblems;
+    for (const auto& [name, doc] : toParse)
+        if (types.of(*name).find("spreadsheetml.worksheet+xml") != std::string::npos)
+            worksheetProblems[*name];
     forEachInParallel(toParse.size(), [&](std::size_t k) {
+        const std::string& name = *toParse[k].first;
         try {
-            parseInto(*toParse[k].second, *parts.at(*toParse[k].first), *toParse[k].first);
+            parseInto(*toParse[k].second, *parts.at(name), name);
         } catch (const xls::Error&) {
             malformed[k] = 1;
+            return;
         }
+        if (const auto it = worksheetProblems.find(name); it != worksheetProblems.end())
+            checkWorksheet(name, toParse[k].second->document_element(), it->second);
     });
     for (std::size_t k = 0; k < toParse.size(); ++k)
         if (malformed[k])
@@ -225,8 +234,8 @@ std::vector<std::string> readAndCheckPackage(xls::ByteView bytes, PackageParts& 
                 problems.push_back("the part " + name + " is referenced " + std::to_string(references[name]) +
                                    " times, not once");
         }
-        if (type.find("spreadsheetml.worksheet+xml") != std::string::npos && xml.count(name))
-            checkWorksheet(name, xml[name].document_element(), problems);
+        if (const auto it = worksheetProblems.find(name); it != worksheetProblems.end() && xml.count(name))
+            problems.insert(problems.end(), it->second.begin(), it->second.end());
         if (type.find("spreadsheetml.sheet.main+xml") != std::string::npos && xml.count(name)) {
             std::set<std::u16string> names;
             std::set<std::string> sheetIds, relIds;

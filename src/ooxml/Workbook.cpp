@@ -1019,9 +1019,14 @@ xls::Bytes Workbook::saveToBytes() const
     std::map<std::string, std::string> changed;
     changed[workbookPart_] = savedWorkbookXml();
     changed[relsPartOf(workbookPart_)] = workbookRels_.serialize();
+    // The worksheets laid out side by side.
     for (const Sheet& sheet : sheets_)
         if (sheet.kind == "worksheet")
-            changed[sheet.part] = savedSheetXml(sheet);
+            changed[sheet.part];
+    forEachInParallel(sheets_.size(), [&](std::size_t k) {
+        if (sheets_[k].kind == "worksheet")
+            changed.find(sheets_[k].part)->second = savedSheetXml(sheets_[k]);
+    });
     for (const auto& [chart, owner] : chartOwner_)
         if (const std::string* xml = part(chart))
             changed[chart] = savedChartXml(*xml, owner);

@@ -59,8 +59,14 @@ class Office:
         self.desktop = ctx.ServiceManager.createInstanceWithContext("com.sun.star.frame.Desktop", ctx)
 
     def open(self, path):
-        return self.desktop.loadComponentFromURL(uno.systemPathToFileUrl(os.path.abspath(path)), "_blank", 0,
-                                                 (prop("Hidden", True),))
+        # Under load LibreOffice now and then gives no document for a file it opens at the next try.
+        for _ in range(3):
+            doc = self.desktop.loadComponentFromURL(uno.systemPathToFileUrl(os.path.abspath(path)), "_blank", 0,
+                                                    (prop("Hidden", True),))
+            if doc is not None:
+                return doc
+            time.sleep(1)
+        raise SystemExit(f"LibreOffice could not open {path}")
 
     def close(self):
         try:
