@@ -137,7 +137,9 @@ std::vector<std::string> checkPackage(xls::ByteView bytes)
     return readAndCheckPackage(bytes, parts);
 }
 
-std::vector<std::string> readAndCheckPackage(xls::ByteView bytes, PackageParts& package)
+std::vector<std::string> readAndCheckPackage(
+    xls::ByteView bytes, PackageParts& package,
+    const std::function<void(const std::string&, const pugi::xml_document&)>& parsed)
 {
     std::vector<std::string> problems;
     std::vector<ZipEntry>& entries = package.entries;
@@ -188,6 +190,8 @@ std::vector<std::string> readAndCheckPackage(xls::ByteView bytes, PackageParts& 
         }
         if (const auto it = worksheetProblems.find(name); it != worksheetProblems.end())
             checkWorksheet(name, toParse[k].second->document_element(), it->second);
+        if (parsed)
+            parsed(name, *toParse[k].second);
     });
     for (std::size_t k = 0; k < toParse.size(); ++k)
         if (malformed[k])

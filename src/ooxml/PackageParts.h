@@ -8,6 +8,7 @@
 
 #include <pugixml.hpp>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -24,7 +25,11 @@ struct PackageParts {
     const pugi::xml_document* document(const std::string& name) const;
 };
 
-// Reads the package into `parts` and checks it as checkPackage does; the problems found.
-std::vector<std::string> readAndCheckPackage(xls::ByteView bytes, PackageParts& parts);
+// Reads the package into `parts` and checks it as checkPackage does; the problems found. Each XML
+// part parsed is handed to `parsed` (its name and document) as soon as it is, on whichever core
+// parsed it.
+std::vector<std::string> readAndCheckPackage(
+    xls::ByteView bytes, PackageParts& parts,
+    const std::function<void(const std::string&, const pugi::xml_document&)>& parsed = {});
 
 }  // namespace ooxml

@@ -255,7 +255,7 @@ bool readsAs(const CellParts& c, const CellRead& expected, const std::vector<std
 // written, and the template's other cells as they were.
 class SheetComparison {
 public:
-    SheetComparison(const std::string& name, const std::vector<std::pair<CellKey, CellRead>>& before,
+    SheetComparison(std::string name, const std::vector<std::pair<CellKey, CellRead>>& before,
                     const std::map<CellKey, CellRead>& written, const std::vector<std::u16string>& shared,
                     std::vector<std::string>& differences)
         : name_(name),
@@ -330,7 +330,7 @@ private:
                                (expected ? ", not " + describe(*expected) : ", which nothing wrote"));
     }
 
-    const std::string& name_;
+    const std::string name_;
     const std::vector<std::pair<CellKey, CellRead>>& before_;
     const std::map<CellKey, CellRead>& written_;
     const std::vector<std::u16string>& shared_;
@@ -1049,21 +1049,39 @@ xls::Bytes Workbook::saveToBytes() const
 
 std::vector<std::string> Workbook::verify(xls::ByteView saved) const
 {
+    // Each worksheet's cells are compared as soon as its part is parsed, beside the parsing of the
+    // others; that the saved workbook lists those parts as these sheets is checked after.
+    std::map<std::string, std::size_t> sheetOf;
+    for (std::size_t k = 0; k < sheets_.size(); ++k)
+        if (sheets_[k].kind == "worksheet")
+            sheetOf[sheets_[k].part] = k;
+    std::vector<std::vector<std::string>> found(sheets_.size());
+    std::vector<char> compared(sheets_.size(), 0);
     PackageParts back;
-    std::vector<std::string> differences = readAndCheckPackage(saved, back);
+    std::vector<std::string> differences =
+        readAndCheckPackage(saved, back, [&](const std::string& part, const pugi::xml_document& doc) {
+            if (const auto it = sheetOf.find(part); it != sheetOf.end()) {
+                compareSheet(it->second, doc, found[it->second]);
+                compared[it->second] = 1;
+            }
+        });
     if (!differences.empty())
         return differences;
     try {
-        compareSaved(back, differences);
+        compareListing(back, compared, differences);
     } catch (const xls::Error& e) {
         differences.push_back(e.what());
     }
+    for (const std::vector<std::string>& sheet : found)
+        differences.insert(differences.end(), sheet.begin(), sheet.end());
     return differences;
 }
 
 // The saved package found whole, read as a reader reads it: the workbook its relationships name,
-// the sheets the workbook lists, and each worksheet's cells.
-void Workbook::compareSaved(const PackageParts& back, std::vector<std::string>& differences) const
+// the sheets the workbook lists under their names, each in the part its cells were compared from,
+// and the shared strings those cells were read with.
+void Workbook::compareListing(const PackageParts& back, const std::vector<char>& compared,
+                              std::vector<std::string>& differences) const
 {
     auto text = [&](const std::string& name) -> const std::string& {
         const auto it = back.data.find(name);
@@ -1080,10 +1098,15 @@ void Workbook::compareSaved(const PackageParts& back, std::vector<std::string>& 
     if (!workbook)
         throw xls::Error(xls::ErrorCode::DamagedPackage, "the saved workbook has no workbook part");
     const Relationships rels = Relationships::parse(text(relsPartOf(workbookPart)));
-    std::vector<std::u16string> shared;
-    if (const Relationship* sst = rels.firstOfKind("sharedStrings"))
-        if (const pugi::xml_document* doc = back.document(resolveTarget(workbookPart, sst->target)))
-            shared = sharedStringsOf(*doc);
+    // The cells were read with the template's shared strings, which the saved workbook must hold
+    // as they were.
+    const Relationship* sst = workbookRels_.firstOfKind("sharedStrings");
+    const Relationship* savedSst = rels.firstOfKind("sharedStrings");
+    const std::string* strings = sst ? part(resolveTarget(workbookPart_, sst->target)) : nullptr;
+    const auto savedStrings =
+        savedSst ? back.data.find(resolveTarget(workbookPart, savedSst->target)) : back.data.end();
+    if ((strings != nullptr) != (savedStrings != back.data.end()) || (strings && *strings != *savedStrings->second))
+        differences.push_back("the saved workbook's shared strings are not the template's");
 
     std::vector<std::pair<std::u16string, std::string>> listed;  // each sheet's name and part
     for (const pugi::xml_node s : child(workbook->document_element(), "sheets").children()) {
@@ -1098,44 +1121,38 @@ void Workbook::compareSaved(const PackageParts& back, std::vector<std::string>& 
                               std::to_string(sheets_.size()));
         return;
     }
-    // The sheets side by side, each one's differences kept apart and told in the sheets' order.
-    std::vector<std::vector<std::string>> found(sheets_.size());
-    forEachInParallel(sheets_.size(), [&](std::size_t k) {
+    for (std::size_t k = 0; k < sheets_.size(); ++k) {
         const Sheet& sheet = sheets_[k];
         const std::string name = xls::utf8(sheet.name);
-        if (listed[k].first != sheet.name) {
-            found[k].push_back("sheet " + std::to_string(k + 1) + " is named \"" + xls::utf8(listed[k].first) +
-                               "\", not \"" + name + "\"");
-            return;
-        }
-        if (sheet.kind != "worksheet")
-            return;
-        const pugi::xml_document* doc = back.document(listed[k].second);
-        if (!doc) {
-            found[k].push_back("sheet \"" + name + "\" has no worksheet part");
-            return;
-        }
-        // The cells in the order the sheet gives them, which is the order of their keys in any
-        // sheet the checker passes; where it is not, they are put in order first (a cell given twice
-        // is kept twice, and found as one nothing wrote).
-        const pugi::xml_node data = child(doc->document_element(), "sheetData");
-        const auto& before = sheets_[static_cast<std::size_t>(sheet.origin)].index->opened;
-        std::vector<std::pair<CellKey, pugi::xml_node>> cells;
-        bool ordered = true;
-        eachCell(data, [&](std::uint32_t r, std::uint32_t c, pugi::xml_node n) {
-            ordered = ordered && (cells.empty() || cells.back().first < key(r, c));
-            cells.emplace_back(key(r, c), n);
-        });
-        if (!ordered)
-            std::stable_sort(cells.begin(), cells.end(),
-                             [](const auto& x, const auto& y) { return x.first < y.first; });
-        SheetComparison comparison(name, before, sheet.written, shared, found[k]);
-        for (const auto& [at, node] : cells)
-            comparison.cell(at, node);
-        comparison.finish();
+        if (listed[k].first != sheet.name)
+            differences.push_back("sheet " + std::to_string(k + 1) + " is named \"" + xls::utf8(listed[k].first) +
+                                  "\", not \"" + name + "\"");
+        else if (sheet.kind == "worksheet" && (listed[k].second != sheet.part || !compared[k]))
+            differences.push_back("sheet \"" + name + "\" is not in the worksheet part " + sheet.part);
+    }
+}
+
+// Every cell of a saved worksheet against what was meant.
+void Workbook::compareSheet(std::size_t k, const pugi::xml_document& doc, std::vector<std::string>& found) const
+{
+    const Sheet& sheet = sheets_[k];
+    // The cells in the order the sheet gives them, which is the order of their keys in any sheet
+    // the checker passes; where it is not, they are put in order first (a cell given twice is kept
+    // twice, and found as one nothing wrote).
+    const pugi::xml_node data = child(doc.document_element(), "sheetData");
+    std::vector<std::pair<CellKey, pugi::xml_node>> cells;
+    bool ordered = true;
+    eachCell(data, [&](std::uint32_t r, std::uint32_t c, pugi::xml_node n) {
+        ordered = ordered && (cells.empty() || cells.back().first < key(r, c));
+        cells.emplace_back(key(r, c), n);
     });
-    for (std::vector<std::string>& sheet : found)
-        differences.insert(differences.end(), sheet.begin(), sheet.end());
+    if (!ordered)
+        std::stable_sort(cells.begin(), cells.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+    SheetComparison comparison(xls::utf8(sheet.name), sheets_[static_cast<std::size_t>(sheet.origin)].index->opened,
+                               sheet.written, sharedStrings_, found);
+    for (const auto& [at, node] : cells)
+        comparison.cell(at, node);
+    comparison.finish();
 }
 
 }  // namespace ooxml

@@ -21,6 +21,10 @@
 #include <string>
 #include <vector>
 
+namespace pugi {
+class xml_document;
+}
+
 namespace ooxml {
 
 struct FormulaRenames;
@@ -109,7 +113,9 @@ private:
     std::string savedSheetXml(const Sheet& sheet) const;
     std::string savedChartXml(const std::string& xml, int owner) const;
     std::string savedAppXml(const std::string& xml) const;
-    void compareSaved(const PackageParts& back, std::vector<std::string>& differences) const;
+    void compareListing(const PackageParts& back, const std::vector<char>& compared,
+                        std::vector<std::string>& differences) const;
+    void compareSheet(std::size_t k, const pugi::xml_document& doc, std::vector<std::string>& found) const;
     bool isDateStyle(int style) const;
     bool isTextStyle(int style) const;
 

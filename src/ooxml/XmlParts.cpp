@@ -74,12 +74,18 @@ pugi::xml_node child(const pugi::xml_node n, std::string_view name)
 
 bool isElement(const pugi::xml_node n, std::string_view localName)
 {
-    if (n.type() != pugi::node_element)
-        return false;
+    // The name as it is first (most writers use no prefix), then after a prefix; a node that is
+    // not an element has an empty name, or a processing instruction's.
     const char* name = n.name();
-    if (const char* colon = std::strchr(name, ':'))
-        name = colon + 1;
-    return std::strncmp(name, localName.data(), localName.size()) == 0 && name[localName.size()] == '\0';
+    const auto is = [&](const char* at) {
+        return std::strncmp(at, localName.data(), localName.size()) == 0 && at[localName.size()] == '\0';
+    };
+    if (!is(name)) {
+        const char* colon = std::strchr(name, ':');
+        if (!colon || !is(colon + 1))
+            return false;
+    }
+    return n.type() == pugi::node_element;
 }
 
 pugi::xml_attribute refOf(const pugi::xml_node n)
