@@ -167,11 +167,14 @@ void appendEscaped(std::string& out, std::string_view text)
 void appendCell(std::string& out, std::string_view name, std::string_view attributes, std::string_view ext,
                 const std::string& ns, const CellRead& value)
 {
+    const auto element = [&](std::string_view open, std::string_view local) {
+        out.append(open).append(ns).append(local);
+    };
     out += '<';
     out += name;
     out += attributes;
     if (value.style != 0 && attributes.find(" s=\"") == std::string_view::npos)
-        out += " s=\"" + std::to_string(value.style) + "\"";
+        out.append(" s=\"").append(std::to_string(value.style)).append("\"");
     if (value.kind == CellRead::Kind::Text)
         out += " t=\"inlineStr\"";
     if (value.kind != CellRead::Kind::Number && value.kind != CellRead::Kind::Text && ext.empty()) {
@@ -180,16 +183,20 @@ void appendCell(std::string& out, std::string_view name, std::string_view attrib
     }
     out += '>';
     if (value.kind == CellRead::Kind::Number) {
-        out += "<" + ns + "v>" + numberText(value.number) + "</" + ns + "v>";
+        element("<", "v>");
+        out += numberText(value.number);
+        element("</", "v>");
     } else if (value.kind == CellRead::Kind::Text) {
         const std::string text = cellTextEscaped(value.text);
-        out += "<" + ns + "is><" + ns + "t";
+        element("<", "is>");
+        element("<", "t");
         if (!text.empty() &&
             (text.front() == ' ' || text.back() == ' ' || text.find_first_of("\n\t") != std::string::npos))
             out += " xml:space=\"preserve\"";
         out += '>';
         appendEscaped(out, text);
-        out += "</" + ns + "t></" + ns + "is>";
+        element("</", "t>");
+        element("</", "is>");
     }
     out += ext;
     out += "</";
@@ -356,12 +363,16 @@ void SheetText::emitRow(std::string& out, const Row& row, Written& w, const Writ
     auto inRow = [&] { return w != end && (w->first >> 14) == row.row; };
     auto col = [&] { return static_cast<std::uint32_t>(w->first & 0x3FFF); };
     bool added = false;
+    const std::string cell = ns_ + "c";
     auto addNew = [&](std::string& body) {
-        appendCell(body, ns_ + "c", " r=\"" + cellName(row.row, col()) + "\"", {}, ns_, w->second);
+        appendCell(body, cell, " r=\"" + cellName(row.row, col()) + "\"", {}, ns_, w->second);
         added = true;
         ++w;
     };
-    std::string body;
+    // Written straight after the row's opening tag, which is made again when cells were added.
+    const std::size_t open = out.size();
+    out += row.open;
+    std::string& body = out;
     for (const Piece& p : row.children) {
         if (p.cell) {
             while (inRow() && col() < p.col)
@@ -373,8 +384,13 @@ void SheetText::emitRow(std::string& out, const Row& row, Written& w, const Writ
                 const bool empty = end > 0 && p.text[end - 1] == '/';
                 const std::string_view attributes =
                     std::string_view(p.text).substr(1 + name.size(), (empty ? end - 1 : end) - 1 - name.size());
-                const pugi::xml_node ext = child(p.node, "extLst");
-                appendCell(body, name, attributesWithout(attributes, {"t", "cm", "vm"}), ext ? printed(ext) : "", ns_,
+                // Most of a form's cells hold no type or metadata to leave out, nor an extension.
+                const bool typed = attributes.find(" t=\"") != std::string_view::npos ||
+                                   attributes.find(" cm=\"") != std::string_view::npos ||
+                                   attributes.find(" vm=\"") != std::string_view::npos;
+                const std::string kept = typed ? attributesWithout(attributes, {"t", "cm", "vm"}) : std::string();
+                const pugi::xml_node ext = empty ? pugi::xml_node() : child(p.node, "extLst");
+                appendCell(body, name, typed ? std::string_view(kept) : attributes, ext ? printed(ext) : "", ns_,
                            w->second);
                 ++w;
                 continue;
@@ -389,9 +405,9 @@ void SheetText::emitRow(std::string& out, const Row& row, Written& w, const Writ
     while (inRow())
         addNew(body);
     // Cells added may fall outside the columns the row's "spans" hint names.
-    out +=
-        added ? tagWithout(row.open, std::string_view(row.close).substr(2, row.close.size() - 3), {"spans"}) : row.open;
-    out += body;
+    if (added)
+        out.replace(open, row.open.size(),
+                    tagWithout(row.open, std::string_view(row.close).substr(2, row.close.size() - 3), {"spans"}));
     out += row.close;
 }
 
