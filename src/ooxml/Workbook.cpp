@@ -470,13 +470,22 @@ Workbook Workbook::fromBytes(xls::ByteView bytes)
                     book.tableNames_.push_back(xls::fromUtf8(a.value()));
         }
 
-    for (Sheet& sheet : book.sheets_) {
+    // The worksheets read side by side: each one's cells indexed and its text laid out.
+    std::vector<std::shared_ptr<SheetIndex>> indexes(book.sheets_.size());
+    forEachInParallel(book.sheets_.size(), [&](std::size_t k) {
+        Sheet& sheet = book.sheets_[k];
         if (sheet.kind != "worksheet")
-            continue;
+            return;
         auto doc = std::make_unique<pugi::xml_document>();
         parseInto(*doc, *book.part(sheet.part), sheet.part);
-        auto index = std::make_shared<SheetIndex>(indexSheet(*doc, book.sharedStrings_));
+        indexes[k] = std::make_shared<SheetIndex>(indexSheet(*doc, book.sharedStrings_));
         sheet.text = std::make_shared<const SheetText>(std::move(doc), book.tableNames_);
+    });
+    for (std::size_t k = 0; k < book.sheets_.size(); ++k) {
+        Sheet& sheet = book.sheets_[k];
+        if (sheet.kind != "worksheet")
+            continue;
+        std::shared_ptr<SheetIndex>& index = indexes[k];
         if (const std::string* rels = book.part(relsPartOf(sheet.part))) {
             for (const Relationship& r : Relationships::parse(*rels).list) {
                 if (kindOf(r.type) == "pivotTable")
