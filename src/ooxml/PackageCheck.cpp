@@ -125,10 +125,24 @@ bool isXmlType(const std::string& type)
 
 }  // namespace
 
+const std::string* PackageParts::find(const std::string& name) const
+{
+    if (const auto it = data.find(name); it != data.end())
+        return it->second;
+    for (const auto& [n, bytes] : data)
+        if (samePartName(n, name))
+            return bytes;
+    return nullptr;
+}
+
 const pugi::xml_document* PackageParts::document(const std::string& name) const
 {
-    const auto it = xml.find(name);
-    return it == xml.end() ? nullptr : &it->second;
+    if (const auto it = xml.find(name); it != xml.end())
+        return &it->second;
+    for (const auto& [n, doc] : xml)
+        if (samePartName(n, name))
+            return &doc;
+    return nullptr;
 }
 
 std::vector<std::string> checkPackage(xls::ByteView bytes)

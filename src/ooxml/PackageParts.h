@@ -21,7 +21,9 @@ struct PackageParts {
     ContentTypes types;
     std::map<std::string, pugi::xml_document> xml;  // the parts whose type is XML, parsed
 
-    // The part parsed; nullptr when it is not there or not XML.
+    // The part's bytes and the part parsed, found without regard to case; nullptr when it is not
+    // there (or not XML).
+    const std::string* find(const std::string& name) const;
     const pugi::xml_document* document(const std::string& name) const;
 };
 

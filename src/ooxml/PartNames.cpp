@@ -26,11 +26,6 @@ std::string lower(std::string s)
     return s;
 }
 
-bool sameName(const std::string& a, const std::string& b)
-{
-    return lower(a) == lower(b);
-}
-
 // The part's name without the leading "/".
 std::string bare(const std::string& name)
 {
@@ -163,7 +158,7 @@ std::string ContentTypes::serialize() const
 std::string ContentTypes::of(const std::string& part) const
 {
     for (const auto& [name, type] : overrides)
-        if (sameName(bare(name), part))
+        if (samePartName(bare(name), part))
             return type;
     const std::size_t dot = part.rfind('.');
     if (dot == std::string::npos || part.find('/', dot) != std::string::npos)
@@ -178,13 +173,13 @@ std::string ContentTypes::of(const std::string& part) const
 bool ContentTypes::hasOverride(const std::string& part) const
 {
     return std::any_of(overrides.begin(), overrides.end(),
-                       [&](const auto& o) { return sameName(bare(o.first), part); });
+                       [&](const auto& o) { return samePartName(bare(o.first), part); });
 }
 
 void ContentTypes::setOverride(const std::string& part, const std::string& type)
 {
     for (auto& [name, t] : overrides)
-        if (sameName(bare(name), part)) {
+        if (samePartName(bare(name), part)) {
             t = type;
             return;
         }
@@ -193,7 +188,7 @@ void ContentTypes::setOverride(const std::string& part, const std::string& type)
 
 void ContentTypes::removeOverride(const std::string& part)
 {
-    std::erase_if(overrides, [&](const auto& o) { return sameName(bare(o.first), part); });
+    std::erase_if(overrides, [&](const auto& o) { return samePartName(bare(o.first), part); });
 }
 
 std::string relsPartOf(const std::string& part)
@@ -201,6 +196,11 @@ std::string relsPartOf(const std::string& part)
     const std::string folder = folderOf(part);
     const std::string file = part.substr(folder.empty() ? 0 : folder.size() + 1);
     return (folder.empty() ? std::string() : folder + "/") + "_rels/" + file + ".rels";
+}
+
+bool samePartName(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && lower(a) == lower(b);
 }
 
 std::string resolveTarget(const std::string& source, const std::string& target)

@@ -47,6 +47,8 @@ struct ContentTypes {
 
 // "xl/worksheets/sheet1.xml" -> "xl/worksheets/_rels/sheet1.xml.rels"; "" -> "_rels/.rels".
 std::string relsPartOf(const std::string& part);
+// Part names are the same without regard to case (ASCII letters).
+bool samePartName(const std::string& a, const std::string& b);
 // A target resolved against its source part, as a part name without the leading "/"; "." and ".."
 // taken out. Empty when it climbs above the package's root.
 std::string resolveTarget(const std::string& source, const std::string& target);

@@ -346,13 +346,6 @@ bool sharedTarget(const std::string& kind)
            kind == "hdphoto";
 }
 
-bool sameName(const std::string& a, const std::string& b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 }  // namespace
 
 // -- opening ---------------------------------------------------------------------------------
@@ -386,7 +379,7 @@ Workbook Workbook::fromBytes(xls::ByteView bytes)
     if (main->type.starts_with("http://purl.oclc.org/ooxml/"))
         throw xls::Error(xls::ErrorCode::Unsupported,
                          "the workbook is saved as Strict Open XML: save it as an ordinary Excel workbook (.xlsx)");
-    book.workbookPart_ = resolveTarget("", main->target);
+    book.workbookPart_ = book.storedName(resolveTarget("", main->target));
     const std::string* workbookXml = book.part(book.workbookPart_);
     if (!workbookXml)
         throw xls::Error(xls::ErrorCode::DamagedPackage, "the workbook part " + book.workbookPart_ + " is missing");
@@ -413,7 +406,7 @@ Workbook Workbook::fromBytes(xls::ByteView bytes)
         const Relationship* rel = book.workbookRels_.byId(sheet.relId);
         if (!rel || rel->external)
             throw xls::Error(xls::ErrorCode::DamagedPackage, "the sheet \"" + xls::utf8(sheet.name) + "\" has no part");
-        sheet.part = resolveTarget(book.workbookPart_, rel->target);
+        sheet.part = book.storedName(resolveTarget(book.workbookPart_, rel->target));
         sheet.kind = kindOf(rel->type);
         if (!book.part(sheet.part))
             throw xls::Error(xls::ErrorCode::DamagedPackage, "the sheet part " + sheet.part + " is missing");
@@ -437,14 +430,14 @@ Workbook Workbook::fromBytes(xls::ByteView bytes)
         const std::string kind = kindOf(r.type);
         if (kind != "calcChain" && kind != "vbaProject")
             continue;
-        const std::string target = resolveTarget(book.workbookPart_, r.target);
+        const std::string target = book.storedName(resolveTarget(book.workbookPart_, r.target));
         book.removed_.push_back(target);
         book.removed_.push_back(relsPartOf(target));
         if (kind == "vbaProject") {
             book.macrosLeftOut_ = true;
             if (const std::string* rels = book.part(relsPartOf(target)))
                 for (const Relationship& signature : Relationships::parse(*rels).list)
-                    book.removed_.push_back(resolveTarget(target, signature.target));
+                    book.removed_.push_back(book.storedName(resolveTarget(target, signature.target)));
         }
     }
     std::erase_if(book.workbookRels_.list, [](const Relationship& r) {
@@ -492,11 +485,11 @@ Workbook Workbook::fromBytes(xls::ByteView bytes)
                     index->pivotTables = true;
                 if (kindOf(r.type) != "drawing" || r.external)
                     continue;
-                const std::string drawing = resolveTarget(sheet.part, r.target);
+                const std::string drawing = book.storedName(resolveTarget(sheet.part, r.target));
                 if (const std::string* drawingRels = book.part(relsPartOf(drawing)))
                     for (const Relationship& c : Relationships::parse(*drawingRels).list)
                         if (kindOf(c.type) == "chart")
-                            book.chartOwner_[resolveTarget(drawing, c.target)] = sheet.origin;
+                            book.chartOwner_[book.storedName(resolveTarget(drawing, c.target))] = sheet.origin;
             }
         }
         sheet.index = std::move(index);
@@ -566,9 +559,19 @@ const Workbook::Part* Workbook::partEntry(const std::string& name) const
     if (auto it = parts_.find(name); it != parts_.end())
         return &it->second;
     for (const auto& [n, data] : parts_)
-        if (sameName(n, name))
+        if (samePartName(n, name))
             return &data;
     return nullptr;
+}
+
+std::string Workbook::storedName(const std::string& name) const
+{
+    if (parts_.count(name))
+        return name;
+    for (const auto& [n, data] : parts_)
+        if (samePartName(n, name))
+            return n;
+    return name;
 }
 
 const std::string* Workbook::part(const std::string& name) const
@@ -626,7 +629,7 @@ std::string Workbook::copyPartTree(const std::string& source, int owner, std::ma
             if (r.external)
                 continue;
             const std::string kind = kindOf(r.type);
-            const std::string from = resolveTarget(source, r.target);
+            const std::string from = storedName(resolveTarget(source, r.target));
             if (kind == "pivotTable")
                 throw xls::Error(xls::ErrorCode::Unsupported,
                                  "a pivot table on a form sheet cannot be copied: move it to a sheet of its own");
@@ -1027,7 +1030,7 @@ xls::Bytes Workbook::saveToBytes() const
 {
     std::map<std::string, std::string> changed;
     changed[workbookPart_] = savedWorkbookXml();
-    changed[relsPartOf(workbookPart_)] = workbookRels_.serialize();
+    changed[storedName(relsPartOf(workbookPart_))] = workbookRels_.serialize();
     // The worksheets laid out side by side.
     for (const Sheet& sheet : sheets_)
         if (sheet.kind == "worksheet")
@@ -1040,7 +1043,7 @@ xls::Bytes Workbook::saveToBytes() const
         if (const std::string* xml = part(chart))
             changed[chart] = savedChartXml(*xml, owner);
     if (const std::string* app = part("docProps/app.xml"))
-        changed["docProps/app.xml"] = savedAppXml(*app);
+        changed[storedName("docProps/app.xml")] = savedAppXml(*app);
 
     std::vector<ZipEntry> entries;
     entries.push_back({"[Content_Types].xml", types_.serialize()});
@@ -1093,10 +1096,10 @@ void Workbook::compareListing(const PackageParts& back, const std::vector<char>&
                               std::vector<std::string>& differences) const
 {
     auto text = [&](const std::string& name) -> const std::string& {
-        const auto it = back.data.find(name);
-        if (it == back.data.end())
+        const std::string* data = back.find(name);
+        if (!data)
             throw xls::Error(xls::ErrorCode::DamagedPackage, "the saved workbook has no part " + name);
-        return *it->second;
+        return *data;
     };
     const Relationships top = Relationships::parse(text("_rels/.rels"));
     const Relationship* main = top.firstOfKind("officeDocument");
@@ -1112,9 +1115,8 @@ void Workbook::compareListing(const PackageParts& back, const std::vector<char>&
     const Relationship* sst = workbookRels_.firstOfKind("sharedStrings");
     const Relationship* savedSst = rels.firstOfKind("sharedStrings");
     const std::string* strings = sst ? part(resolveTarget(workbookPart_, sst->target)) : nullptr;
-    const auto savedStrings =
-        savedSst ? back.data.find(resolveTarget(workbookPart, savedSst->target)) : back.data.end();
-    if ((strings != nullptr) != (savedStrings != back.data.end()) || (strings && *strings != *savedStrings->second))
+    const std::string* savedStrings = savedSst ? back.find(resolveTarget(workbookPart, savedSst->target)) : nullptr;
+    if ((strings != nullptr) != (savedStrings != nullptr) || (strings && *strings != *savedStrings))
         differences.push_back("the saved workbook's shared strings are not the template's");
 
     std::vector<std::pair<std::u16string, std::string>> listed;  // each sheet's name and part
@@ -1136,7 +1138,7 @@ void Workbook::compareListing(const PackageParts& back, const std::vector<char>&
         if (listed[k].first != sheet.name)
             differences.push_back("sheet " + std::to_string(k + 1) + " is named \"" + xls::utf8(listed[k].first) +
                                   "\", not \"" + name + "\"");
-        else if (sheet.kind == "worksheet" && (listed[k].second != sheet.part || !compared[k]))
+        else if (sheet.kind == "worksheet" && (!samePartName(listed[k].second, sheet.part) || !compared[k]))
             differences.push_back("sheet \"" + name + "\" is not in the worksheet part " + sheet.part);
     }
 }

@@ -101,6 +101,8 @@ private:
     void validateName(const std::u16string& name, int except) const;
     const Part* partEntry(const std::string& name) const;
     const std::string* part(const std::string& name) const;
+    // The name the package stores a part under, found without regard to case; `name` when none.
+    std::string storedName(const std::string& name) const;
     void putPart(const std::string& name, std::string data);
     std::string newPartName(const std::string& like) const;
     std::string copyPartTree(const std::string& source, int owner, std::map<std::string, std::string>& copied,
