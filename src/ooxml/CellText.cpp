@@ -1,5 +1,7 @@
 #include "ooxml/CellText.h"
 
+#include "ooxml/XmlParts.h"
+
 #include "xls/Text.h"
 
 namespace ooxml {
@@ -62,12 +64,11 @@ std::u16string itemText(const pugi::xml_node item)
 {
     std::u16string text;
     for (const pugi::xml_node n : item.children()) {
-        const std::string_view name = n.name();
-        if (name == "t" || name.ends_with(":t")) {
+        if (isElement(n, "t")) {
             text += xls::fromUtf8(n.text().get());
-        } else if (name == "r" || name.ends_with(":r")) {
+        } else if (isElement(n, "r")) {
             for (const pugi::xml_node t : n.children())
-                if (std::string_view(t.name()) == "t" || std::string_view(t.name()).ends_with(":t"))
+                if (isElement(t, "t"))
                     text += xls::fromUtf8(t.text().get());
         }
     }

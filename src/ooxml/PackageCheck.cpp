@@ -61,19 +61,6 @@ const std::vector<std::string_view>& worksheetOrder()
     return order;
 }
 
-// The cell's column from its reference ("AB12" -> 27); 0 when it has none.
-std::uint32_t columnOf(std::string_view ref, std::uint32_t& row)
-{
-    std::uint32_t col = 0;
-    std::size_t i = 0;
-    while (i < ref.size() && ref[i] >= 'A' && ref[i] <= 'Z')
-        col = col * 26 + static_cast<std::uint32_t>(ref[i++] - 'A' + 1);
-    row = 0;
-    while (i < ref.size() && ref[i] >= '0' && ref[i] <= '9')
-        row = row * 10 + static_cast<std::uint32_t>(ref[i++] - '0');
-    return i == ref.size() ? col : 0;
-}
-
 void checkWorksheet(const std::string& name, const pugi::xml_node ws, std::vector<std::string>& problems)
 {
     const auto& order = worksheetOrder();
@@ -107,9 +94,11 @@ void checkWorksheet(const std::string& name, const pugi::xml_node ws, std::vecto
             const pugi::xml_attribute ref = refOf(c);
             if (!ref)
                 continue;
-            std::uint32_t cellRow = 0;
-            const std::uint32_t col = columnOf(ref.value(), cellRow);
-            if (col == 0 || (r != 0 && cellRow != r))
+            // The column counted from 1, 0 for a reference that is none.
+            std::uint32_t cellRow = 0, cellCol = 0;
+            const bool valid = cellRef(ref.value(), cellRow, cellCol);
+            const std::uint32_t col = valid ? cellCol + 1 : 0;
+            if (!valid || (r != 0 && cellRow + 1 != r))
                 problems.push_back(name + ": cell " + ref.value() + " in row " + std::to_string(r));
             else if (col <= previousCol)
                 problems.push_back(name + ": cell " + ref.value() + " out of order");

@@ -11,12 +11,10 @@ namespace ooxml {
 
 namespace {
 
-bool hasChild(const pugi::xml_node n, std::string_view localName)
+// The element's closing tag: "</row>".
+std::string closingTag(const pugi::xml_node n)
 {
-    for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling())
-        if (isElement(c, localName))
-            return true;
-    return false;
+    return "</" + std::string(n.name()) + ">";
 }
 
 // The element alone, as its opening tag: "<row r="3">".
@@ -112,7 +110,7 @@ std::vector<std::string_view> childTexts(std::string_view text, const pugi::xml_
         pieces.push_back(text.substr(at, end - at));
         at = end;
     }
-    if (at == std::string_view::npos || text.substr(at) != "</" + std::string(n.name()) + ">")
+    if (at == std::string_view::npos || text.substr(at) != closingTag(n))
         return {};
     return pieces;
 }
@@ -139,9 +137,9 @@ std::string attributesWithout(std::string_view attributes, std::initializer_list
 }
 
 // An opening tag ("<row r="3" spans="1:9">") without the attributes named.
-std::string tagWithout(const std::string& tag, std::string_view name, std::initializer_list<std::string_view> names)
+std::string tagWithout(const std::string& tag, std::initializer_list<std::string_view> names)
 {
-    const std::size_t start = 1 + name.size();
+    const std::size_t start = std::min(tag.find_first_of(" >"), tag.size() - 1);
     return tag.substr(0, start) +
            attributesWithout(std::string_view(tag).substr(start, tag.size() - 1 - start), names) + ">";
 }
@@ -248,7 +246,7 @@ SheetText::SheetText(std::unique_ptr<pugi::xml_document> sheet, const std::vecto
     if (!declared)
         prefix_ = "<?xml version=\"1.0\"?>" + prefix_;
     prefix_ += openingTag(ws);
-    suffix_ = "</" + std::string(ws.name()) + ">" + suffix_;
+    suffix_ = closingTag(ws) + suffix_;
 
     std::vector<Piece>* side = &head_;
     for (const pugi::xml_node n : ws.children()) {
@@ -278,7 +276,7 @@ SheetText::SheetText(std::unique_ptr<pugi::xml_document> sheet, const std::vecto
     hasData_ = true;
     ns_ = prefixOf(data);
     dataOpen_ = openingTag(data);
-    dataClose_ = "</" + std::string(data.name()) + ">";
+    dataClose_ = closingTag(data);
     std::uint32_t rowNumber = 0;
     for (pugi::xml_node n = data.first_child(); n; n = n.next_sibling()) {
         Row row;
@@ -290,14 +288,14 @@ SheetText::SheetText(std::unique_ptr<pugi::xml_document> sheet, const std::vecto
             if (row.isRow)
                 row.row = rowNumber = refOf(n).as_uint() - 1;
             row.open = row.isRow ? openingTag(n) : std::string();
-            row.close = row.isRow ? "</" + std::string(n.name()) + ">" : std::string();
+            row.close = row.isRow ? closingTag(n) : std::string();
             rows_.push_back(std::move(row));
             continue;
         }
         row.isRow = true;
         row.row = rowNumber = refOf(n).as_uint() - 1;
         row.open = openingTag(n);
-        row.close = "</" + std::string(n.name()) + ">";
+        row.close = closingTag(n);
         // The row printed once and cut into its children, rather than each of them printed; where
         // that cannot be done, the row is made of its children printed one by one.
         std::vector<std::string_view> texts = childTexts(row.whole, n);
@@ -323,8 +321,7 @@ SheetText::SheetText(std::unique_ptr<pugi::xml_document> sheet, const std::vecto
             piece.element = c.type() == pugi::node_element;
             piece.cell = isElement(c, "c");
             // Only a cell's formula can name a sheet.
-            piece.names =
-                piece.cell ? hasChild(c, "f") && holdsNames(c, tables) : piece.element && holdsNames(c, tables);
+            piece.names = piece.cell ? child(c, "f") && holdsNames(c, tables) : piece.element && holdsNames(c, tables);
             if (piece.cell) {
                 std::uint32_t rr, cc;
                 if (cellRef(refOf(c).value(), rr, cc))
@@ -406,8 +403,7 @@ void SheetText::emitRow(std::string& out, const Row& row, Written& w, const Writ
         addNew(body);
     // Cells added may fall outside the columns the row's "spans" hint names.
     if (added)
-        out.replace(open, row.open.size(),
-                    tagWithout(row.open, std::string_view(row.close).substr(2, row.close.size() - 3), {"spans"}));
+        out.replace(open, row.open.size(), tagWithout(row.open, {"spans"}));
     out += row.close;
 }
 

@@ -80,11 +80,6 @@ void inKeyOrder(std::vector<std::pair<CellKey, T>>& list)
     list = std::move(kept);
 }
 
-int intOf(const pugi::xml_attribute a, int otherwise = 0)
-{
-    return a ? a.as_int(otherwise) : otherwise;
-}
-
 // A cell element's parts, found in one pass: its style, its type and the first child of each kind.
 struct CellParts {
     int style = 0;
@@ -122,11 +117,11 @@ SheetIndex indexSheet(const pugi::xml_document& doc, const std::vector<std::u16s
     for (const pugi::xml_node col : child(ws, "cols").children())
         if (local(col) == "col" && col.attribute("style"))
             index.columns.push_back({col.attribute("min").as_uint() - 1, col.attribute("max").as_uint() - 1,
-                                     intOf(col.attribute("style"))});
+                                     col.attribute("style").as_int()});
     const pugi::xml_node data = child(ws, "sheetData");
     eachRow(data, [&](std::uint32_t row, const pugi::xml_node r) {
         if (r.attribute("customFormat").as_bool() && r.attribute("s"))
-            index.rowStyles[row] = intOf(r.attribute("s"));
+            index.rowStyles[row] = r.attribute("s").as_int();
     });
     eachCell(data, [&](std::uint32_t rr, std::uint32_t cc, const pugi::xml_node c) {
         const CellParts parts = partsOf(c);
@@ -162,10 +157,10 @@ Styles readStyles(const std::string* xml)
     const pugi::xml_node root = doc.document_element();
     for (const pugi::xml_node f : child(root, "numFmts").children())
         if (local(f) == "numFmt")
-            styles.formats[intOf(f.attribute("numFmtId"))] = xls::fromUtf8(f.attribute("formatCode").value());
+            styles.formats[f.attribute("numFmtId").as_int()] = xls::fromUtf8(f.attribute("formatCode").value());
     for (const pugi::xml_node xf : child(root, "cellXfs").children())
         if (local(xf) == "xf")
-            styles.cellFormats.push_back(intOf(xf.attribute("numFmtId")));
+            styles.cellFormats.push_back(xf.attribute("numFmtId").as_int());
     return styles;
 }
 
@@ -402,7 +397,7 @@ Workbook Workbook::fromBytes(xls::ByteView bytes)
         Sheet sheet;
         sheet.name = xls::fromUtf8(s.attribute("name").value());
         sheet.relId = prefixed(s, "id").value();
-        book.nextSheetId_ = std::max(book.nextSheetId_, intOf(s.attribute("sheetId")) + 1);
+        book.nextSheetId_ = std::max(book.nextSheetId_, s.attribute("sheetId").as_int() + 1);
         const Relationship* rel = book.workbookRels_.byId(sheet.relId);
         if (!rel || rel->external)
             throw xls::Error(xls::ErrorCode::DamagedPackage, "the sheet \"" + xls::utf8(sheet.name) + "\" has no part");
@@ -665,7 +660,7 @@ std::pair<std::u16string, std::string> Workbook::renameTableCopy(const std::stri
             continue;
         const pugi::xml_document doc = parse(*data, name);
         const pugi::xml_node other = doc.document_element();
-        highest = std::max(highest, intOf(other.attribute("id")));
+        highest = std::max(highest, other.attribute("id").as_int());
         names.insert(xls::foldCase(xls::fromUtf8(other.attribute("name").value())));
         names.insert(xls::foldCase(xls::fromUtf8(shownName(other))));
     }

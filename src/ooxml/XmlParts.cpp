@@ -66,8 +66,8 @@ std::string prefixOf(const pugi::xml_node n)
 
 pugi::xml_node child(const pugi::xml_node n, std::string_view name)
 {
-    for (const pugi::xml_node c : n.children())
-        if (local(c) == name)
+    for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling())
+        if (isElement(c, name))
             return c;
     return {};
 }

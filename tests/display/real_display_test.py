@@ -192,6 +192,16 @@ def searched(x, tolvar, work, name, **template):
         proc.wait(10)
 
 
+def batch_form_with_pdfs(x, count):
+    """The batch form of `count` POs: Tab to the PDF box past ｷｬﾝｾﾙ and the folder box, tick it, Enter
+    for OK, and Enter on the notice captioned 終了 when the batch is done."""
+    x.wait_for(f"{count}件")
+    x.key("Tab", "Tab", "Tab", "space", "Return")
+    x.wait_for("終了", timeout=120)
+    x.key("Return")
+    x.gone("終了")
+
+
 def batch_with_pdfs(x, tolvar, work):
     """Rows selected with the keyboard and the mouse, the grid's menu by the right button, Shift+F10
     and the Menu key, the batch form with its PDF box ticked, the PDFs read back by poppler."""
@@ -207,18 +217,13 @@ def batch_with_pdfs(x, tolvar, work):
         x.wait_for("3件")
         x.key("Escape")
         x.gone("3件")
-        # Shift+F10, then the Menu key; the batch form: Tab to the PDF box past ｷｬﾝｾﾙ and the folder
-        # box, tick it, Enter for OK.
+        # Shift+F10, then the Menu key; the batch form with its PDF box ticked.
         x.key("shift+F10", "Down", "Return")
         x.wait_for("3件")
         x.key("Escape")
         x.gone("3件")
         x.key("Menu", "Down", "Return")
-        x.wait_for("3件")
-        x.key("Tab", "Tab", "Tab", "space", "Return")
-        x.wait_for("終了", timeout=120)
-        x.key("Return")
-        x.gone("終了")
+        batch_form_with_pdfs(x, 3)
         made = sorted(os.listdir(out))
         expected = sorted(po + ext for po in rows[:3] for ext in (".xls", ".pdf"))
         assert made == expected, f"the batch made {made}, not {expected}"
@@ -243,11 +248,7 @@ def xlsx_template(x, tolvar, work):
         x.gone("終了")
         assert os.listdir(out) == [rows[0] + ".xlsx"], os.listdir(out)
         x.key("Down", "shift+Down", "Menu", "Down", "Return")
-        x.wait_for("2件")
-        x.key("Tab", "Tab", "Tab", "space", "Return")
-        x.wait_for("終了", timeout=120)
-        x.key("Return")
-        x.gone("終了")
+        batch_form_with_pdfs(x, 2)
         made = sorted(os.listdir(out))
         expected = sorted([rows[0] + ".xlsx"] + [po + ext for po in rows[1:3] for ext in (".xlsx", ".pdf")])
         assert made == expected, f"the batch made {made}, not {expected}"

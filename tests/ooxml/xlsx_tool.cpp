@@ -4,53 +4,28 @@
 //                               numbers, dates and blanks into them, save and read back
 #include "ooxml/PackageCheck.h"
 #include "ooxml/Workbook.h"
+#include "support/BookTool.h"
 #include "xls/Error.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 namespace {
 
-xls::Bytes readAll(const char* path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw xls::Error(xls::ErrorCode::FileError, path);
-    return xls::Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 int copyAll(const char* in, const char* out)
 {
     ooxml::Workbook wb = ooxml::Workbook::fromBytes(readAll(in));
-    const int n = wb.sheetCount();
-    for (int p = 1; p <= n; ++p) {
-        int at = 0;
+    copyEverySheet(wb, [&](int at, const char* address, const xls::CellValue& value) {
         try {
-            at = wb.copySheetToEnd(p);
+            wb.setCell(at, address, value);
         } catch (const xls::Error& e) {
-            std::fprintf(stderr, "skip sheet %d: %s\n", p, e.what());
-            continue;
+            if (e.code() != xls::ErrorCode::FormulaCell)
+                throw;
+            std::fprintf(stderr, "skip cell %s: %s\n", address, e.what());
         }
-        wb.renameSheet(at, u"コピー" + std::u16string(1, static_cast<char16_t>(u'0' + p)));
-        const std::pair<const char*, xls::CellValue> cells[] = {
-            {"A1", xls::CellValue::fromText(u"書き込み")}, {"B2", xls::CellValue::fromText(u"12.5")},
-            {"C3", xls::CellValue::fromText(u"00123")},    {"D4", xls::CellValue::fromDate(2024, 1, 5)},
-            {"E5", xls::CellValue::fromNumber(-3.25)},     {"F6", xls::CellValue::empty()}};
-        for (const auto& [address, value] : cells) {
-            try {
-                wb.setCell(at, address, value);
-            } catch (const xls::Error& e) {
-                if (e.code() != xls::ErrorCode::FormulaCell)
-                    throw;
-                std::fprintf(stderr, "skip cell %s: %s\n", address, e.what());
-            }
-        }
-    }
+    });
     const xls::Bytes saved = wb.saveToBytes();
-    std::ofstream(out, std::ios::binary)
-        .write(reinterpret_cast<const char*>(saved.data()), static_cast<std::streamsize>(saved.size()));
+    writeAll(out, saved);
     int differences = 0;
     for (const std::string& d : wb.verify(saved)) {
         std::fprintf(stderr, "%s\n", d.c_str());

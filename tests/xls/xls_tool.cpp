@@ -6,52 +6,22 @@
 //   xls_tool stream IN OUT                the Workbook stream's bytes
 //   xls_tool v4 IN OUT                    the same container with 4096-byte sectors
 //   xls_tool pack IN STREAM OUT           IN's container with STREAM's bytes as its Workbook stream
+#include "support/BookTool.h"
 #include "xls/CompoundFile.h"
 #include "xls/Workbook.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
 
-xls::Bytes readAll(const char* path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw xls::Error(xls::ErrorCode::FileError, path);
-    return xls::Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void writeAll(const char* path, const xls::Bytes& bytes)
-{
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 void copyAll(xls::Workbook& wb, bool writeCells)
 {
-    const int n = wb.sheetCount();
-    for (int p = 1; p <= n; ++p) {
-        int at = 0;
-        try {
-            at = wb.copySheetToEnd(p);
-        } catch (const xls::Error& e) {
-            std::fprintf(stderr, "skip sheet %d: %s\n", p, e.what());
-            continue;
-        }
-        wb.renameSheet(at, u"コピー" + std::u16string(1, static_cast<char16_t>(u'0' + p)));
-        if (!writeCells)
-            continue;
-        wb.setCell(at, "A1", xls::CellValue::fromText(u"書き込み"));
-        wb.setCell(at, "B2", xls::CellValue::fromText(u"12.5"));
-        wb.setCell(at, "C3", xls::CellValue::fromText(u"00123"));
-        wb.setCell(at, "D4", xls::CellValue::fromDate(2024, 1, 5));
-        wb.setCell(at, "E5", xls::CellValue::fromNumber(-3.25));
-        wb.setCell(at, "F6", xls::CellValue::empty());
-    }
+    copyEverySheet(wb, [&](int at, const char* address, const xls::CellValue& value) {
+        if (writeCells)
+            wb.setCell(at, address, value);
+    });
 }
 
 }  // namespace
