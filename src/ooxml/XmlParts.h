@@ -2,7 +2,7 @@
 // parsing and printing with pugixml as the engine does it (white space and every node kept),
 // elements and attributes by their local names whatever their prefix, cell references, the cells
 // of a <sheetData> with the row and column each stands at, and the formulas under an element with
-// the sheet names they hold rewritten.
+// the sheet and table names they hold rewritten.
 #pragma once
 
 #include <pugixml.hpp>
