@@ -2,6 +2,7 @@
 
 #include "ooxml/PackageParts.h"
 #include "ooxml/Parallel.h"
+#include "ooxml/SheetRows.h"
 #include "ooxml/XmlParts.h"
 #include "xls/Error.h"
 #include "xls/Text.h"
@@ -61,7 +62,8 @@ const std::vector<std::string_view>& worksheetOrder()
     return order;
 }
 
-void checkWorksheet(const std::string& name, const pugi::xml_node ws, std::vector<std::string>& problems)
+void checkWorksheet(const std::string& name, const std::string& text, const pugi::xml_node ws,
+                    std::vector<std::string>& problems, const PackageReaders& readers)
 {
     const auto& order = worksheetOrder();
     std::size_t last = 0;
@@ -79,31 +81,26 @@ void checkWorksheet(const std::string& name, const pugi::xml_node ws, std::vecto
         last = std::max(last, position);
     }
     std::uint32_t previousRow = 0;
-    for (pugi::xml_node row = child(ws, "sheetData").first_child(); row; row = row.next_sibling()) {
-        if (!isElement(row, "row"))
-            continue;
-        const std::uint32_t r = refOf(row).as_uint();
+    for (SheetRows rows(text, child(ws, "sheetData")); rows.next();) {
+        const std::uint32_t r = rows.rowRef();
         if (r != 0 && r <= previousRow)
             problems.push_back(name + ": row " + std::to_string(r) + " after row " + std::to_string(previousRow));
         if (r != 0)
             previousRow = r;
         std::uint32_t previousCol = 0;
-        for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
-            if (!isElement(c, "c"))
-                continue;
-            const pugi::xml_attribute ref = refOf(c);
-            if (!ref)
+        for (const SheetCell& c : rows.cells()) {
+            if (!c.hasRef)
                 continue;
             // The column counted from 1, 0 for a reference that is none.
-            std::uint32_t cellRow = 0, cellCol = 0;
-            const bool valid = cellRef(ref.value(), cellRow, cellCol);
-            const std::uint32_t col = valid ? cellCol + 1 : 0;
-            if (!valid || (r != 0 && cellRow + 1 != r))
-                problems.push_back(name + ": cell " + ref.value() + " in row " + std::to_string(r));
+            const std::uint32_t col = c.validRef ? c.col + 1 : 0;
+            if (!c.validRef || (r != 0 && c.refRow + 1 != r))
+                problems.push_back(name + ": cell " + std::string(c.ref) + " in row " + std::to_string(r));
             else if (col <= previousCol)
-                problems.push_back(name + ": cell " + ref.value() + " out of order");
+                problems.push_back(name + ": cell " + std::string(c.ref) + " out of order");
             previousCol = col;
         }
+        if (readers.row)
+            readers.row(name, rows);
     }
 }
 
@@ -140,9 +137,7 @@ std::vector<std::string> checkPackage(xls::ByteView bytes)
     return readAndCheckPackage(bytes, parts);
 }
 
-std::vector<std::string> readAndCheckPackage(
-    xls::ByteView bytes, PackageParts& package,
-    const std::function<void(const std::string&, const pugi::xml_document&)>& parsed)
+std::vector<std::string> readAndCheckPackage(xls::ByteView bytes, PackageParts& package, const PackageReaders& readers)
 {
     std::vector<std::string> problems;
     std::vector<ZipEntry>& entries = package.entries;
@@ -192,9 +187,9 @@ std::vector<std::string> readAndCheckPackage(
             return;
         }
         if (const auto it = worksheetProblems.find(name); it != worksheetProblems.end())
-            checkWorksheet(name, toParse[k].second->document_element(), it->second);
-        if (parsed)
-            parsed(name, *toParse[k].second);
+            checkWorksheet(name, *parts.at(name), toParse[k].second->document_element(), it->second, readers);
+        if (readers.parsed)
+            readers.parsed(name, *parts.at(name), *toParse[k].second);
     });
     for (std::size_t k = 0; k < toParse.size(); ++k)
         if (malformed[k])

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ooxml/PartNames.h"
+#include "ooxml/SheetRows.h"
 #include "ooxml/Zip.h"
 
 #include <pugixml.hpp>
@@ -27,11 +28,16 @@ struct PackageParts {
     const pugi::xml_document* document(const std::string& name) const;
 };
 
-// Reads the package into `parts` and checks it as checkPackage does; the problems found. Each XML
-// part parsed is handed to `parsed` (its name and document) as soon as it is, on whichever core
-// parsed it.
-std::vector<std::string> readAndCheckPackage(
-    xls::ByteView bytes, PackageParts& parts,
-    const std::function<void(const std::string&, const pugi::xml_document&)>& parsed = {});
+// What a caller reads beside the checker, on whichever core parses the part: each worksheet's rows
+// as the checker reads them, one after another in the sheet's order, and then each XML part once it
+// is parsed and checked (its name, its bytes and its document).
+struct PackageReaders {
+    std::function<void(const std::string& part, const SheetRows& rows)> row;
+    std::function<void(const std::string& part, const std::string& text, const pugi::xml_document& doc)> parsed;
+};
+
+// Reads the package into `parts` and checks it as checkPackage does; the problems found.
+std::vector<std::string> readAndCheckPackage(xls::ByteView bytes, PackageParts& parts,
+                                             const PackageReaders& readers = {});
 
 }  // namespace ooxml

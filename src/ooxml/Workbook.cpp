@@ -4,6 +4,7 @@
 #include "ooxml/PackageParts.h"
 #include "ooxml/Parallel.h"
 #include "ooxml/SheetReferences.h"
+#include "ooxml/SheetRows.h"
 #include "ooxml/SheetText.h"
 #include "ooxml/XmlParts.h"
 #include "ooxml/Zip.h"
@@ -80,34 +81,6 @@ void inKeyOrder(std::vector<std::pair<CellKey, T>>& list)
     list = std::move(kept);
 }
 
-// A cell element's parts, found in one pass: its style, its type and the first child of each kind.
-struct CellParts {
-    int style = 0;
-    std::string_view type;
-    pugi::xml_node v, f, is;
-};
-
-CellParts partsOf(const pugi::xml_node c)
-{
-    CellParts parts;
-    for (pugi::xml_attribute a = c.first_attribute(); a; a = a.next_attribute()) {
-        const char* name = a.name();
-        if (name[0] == 's' && name[1] == '\0')
-            parts.style = a.as_int();
-        else if (name[0] == 't' && name[1] == '\0')
-            parts.type = a.value();
-    }
-    for (pugi::xml_node n = c.first_child(); n; n = n.next_sibling()) {
-        if (!parts.v && isElement(n, "v"))
-            parts.v = n;
-        else if (!parts.f && isElement(n, "f"))
-            parts.f = n;
-        else if (!parts.is && isElement(n, "is"))
-            parts.is = n;
-    }
-    return parts;
-}
-
 CellRead readCell(const CellParts& c, const std::vector<std::u16string>& shared);
 
 SheetIndex indexSheet(const pugi::xml_document& doc, const std::vector<std::u16string>& shared)
@@ -127,7 +100,7 @@ SheetIndex indexSheet(const pugi::xml_document& doc, const std::vector<std::u16s
         const CellParts parts = partsOf(c);
         SheetIndex::Cell cell;
         cell.style = parts.style;
-        if (const pugi::xml_node f = parts.f) {
+        if (const pugi::xml_node f = parts.f()) {
             cell.formula = true;
             const std::string_view t = f.attribute("t").value();
             xls::CellRange range;
@@ -179,31 +152,35 @@ CellRead readCell(const CellParts& c, const std::vector<std::u16string>& shared)
     CellRead read;
     read.style = c.style;
     const std::string_view t = c.type;
-    const pugi::xml_node v = c.v, f = c.f, is = c.is;
-    if (f) {
+    if (c.hasFormula) {
         read.kind = CellRead::Kind::Formula;
     } else if (t == "inlineStr") {
         read.kind = CellRead::Kind::Text;
-        read.text = itemText(is);
-    } else if (!v) {
+        read.text = c.inlineElement ? itemText(c.is()) : xls::fromUtf8(std::string(c.inlineText));
+    } else if (!c.hasValue) {
         read.kind = CellRead::Kind::Blank;
     } else if (t == "s") {
-        const std::size_t at = v.text().as_ullong(~0ull);
+        // Read from the text, a value is plain digits (SheetRows reads no other from it).
+        std::size_t at = ~std::size_t{0};
+        if (c.valueElement)
+            at = c.v().text().as_ullong(~0ull);
+        else
+            std::from_chars(c.value.data(), c.value.data() + c.value.size(), at);
         read.kind = at < shared.size() ? CellRead::Kind::Text : CellRead::Kind::Other;
         if (at < shared.size())
             read.text = shared[at];
     } else if (t.empty() || t == "n") {
         read.kind = CellRead::Kind::Number;
-        const std::string_view text = v.text().get();
+        const std::string_view text = c.value;
         const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), read.number);
         if (ec != std::errc() || end != text.data() + text.size())
             read.kind = CellRead::Kind::Other;
     } else if (t == "str") {
         read.kind = CellRead::Kind::Text;
-        read.text = xls::fromUtf8(v.text().get());
+        read.text = xls::fromUtf8(std::string(c.value));
     } else {
         read.kind = CellRead::Kind::Other;
-        read.text = xls::fromUtf8(v.text().get());
+        read.text = xls::fromUtf8(std::string(c.value));
     }
     return read;
 }
@@ -232,12 +209,12 @@ bool readsAs(const CellParts& c, const CellRead& expected, const std::vector<std
     if (c.style != expected.style)
         return false;
     switch (expected.kind) {
-    case CellRead::Kind::Blank: return !c.f && !c.v && c.type != "inlineStr";
-    case CellRead::Kind::Formula: return static_cast<bool>(c.f);  // its result is worked out on loading
+    case CellRead::Kind::Blank: return !c.hasFormula && !c.hasValue && c.type != "inlineStr";
+    case CellRead::Kind::Formula: return c.hasFormula;  // its result is worked out on loading
     case CellRead::Kind::Number: {
-        if (c.f || !c.v || !(c.type.empty() || c.type == "n"))
+        if (c.hasFormula || !c.hasValue || !(c.type.empty() || c.type == "n"))
             return false;
-        const std::string_view text = c.v.text().get();
+        const std::string_view text = c.value;
         double value = 0;
         const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
         return ec == std::errc() && end == text.data() + text.size() && value == expected.number;
@@ -263,7 +240,7 @@ public:
     {
     }
 
-    void cell(CellKey k, const pugi::xml_node node)
+    void cell(CellKey k, const CellParts& parts)
     {
         CellKey next = 0;
         const CellRead* expected;
@@ -271,7 +248,6 @@ public:
             differ(next, expected, nullptr);
             pass(next);
         }
-        const CellParts parts = partsOf(node);
         if (expected && next == k) {
             if (!readsAs(parts, *expected, shared_)) {
                 const CellRead found = readCell(parts, shared_);
@@ -283,6 +259,25 @@ public:
             differ(k, nullptr, &found);
         }
     }
+
+    // A row's cells as the checker reads them, in the sheet's order. Once a cell comes out of the
+    // order of keys the rest are left, and the sheet is to be compared again with its cells sorted.
+    void row(const SheetRows& rows)
+    {
+        fed_ = true;
+        for (const SheetCell& c : rows.cells()) {
+            if (!ordered_)
+                return;
+            const CellKey at = key(rows.row(), c.col);
+            ordered_ = !any_ || last_ < at;
+            any_ = true;
+            last_ = at;
+            if (ordered_)
+                cell(at, c.parts);
+        }
+    }
+    bool fed() const { return fed_; }
+    bool ordered() const { return ordered_; }
 
     void finish()
     {
@@ -332,6 +327,8 @@ private:
     std::vector<std::string>& differences_;
     std::vector<std::pair<CellKey, CellRead>>::const_iterator b_;
     std::map<CellKey, CellRead>::const_iterator w_;
+    bool fed_ = false, ordered_ = true, any_ = false;
+    CellKey last_ = 0;
 };
 
 // Relationships whose targets a copied part shares with its source rather than copying.
@@ -1056,22 +1053,58 @@ xls::Bytes Workbook::saveToBytes() const
 
 std::vector<std::string> Workbook::verify(xls::ByteView saved) const
 {
-    // Each worksheet's cells are compared as soon as its part is parsed, beside the parsing of the
+    // Each worksheet's cells are compared as the checker reads its rows, beside the reading of the
     // others; that the saved workbook lists those parts as these sheets is checked after.
     std::map<std::string, std::size_t> sheetOf;
-    for (std::size_t k = 0; k < sheets_.size(); ++k)
-        if (sheets_[k].kind == "worksheet")
-            sheetOf[sheets_[k].part] = k;
     std::vector<std::vector<std::string>> found(sheets_.size());
+    const auto comparison = [&](std::size_t k) {
+        const Sheet& sheet = sheets_[k];
+        return std::make_unique<SheetComparison>(xls::utf8(sheet.name),
+                                                 sheets_[static_cast<std::size_t>(sheet.origin)].index->opened,
+                                                 sheet.written, sharedStrings_, found[k]);
+    };
+    std::vector<std::unique_ptr<SheetComparison>> comparisons(sheets_.size());
+    for (std::size_t k = 0; k < sheets_.size(); ++k)
+        if (sheets_[k].kind == "worksheet") {
+            sheetOf[sheets_[k].part] = k;
+            comparisons[k] = comparison(k);
+        }
     std::vector<char> compared(sheets_.size(), 0);
+    PackageReaders readers;
+    readers.row = [&](const std::string& part, const SheetRows& rows) {
+        if (const auto it = sheetOf.find(part); it != sheetOf.end())
+            comparisons[it->second]->row(rows);
+    };
+    readers.parsed = [&](const std::string& part, const std::string& text, const pugi::xml_document& doc) {
+        const auto it = sheetOf.find(part);
+        if (it == sheetOf.end())
+            return;
+        const std::size_t k = it->second;
+        compared[k] = 1;
+        const pugi::xml_node data = child(doc.document_element(), "sheetData");
+        // A part the checker did not take for a worksheet is read here.
+        if (!comparisons[k]->fed())
+            for (SheetRows rows(text, data); rows.next();)
+                comparisons[k]->row(rows);
+        if (comparisons[k]->ordered()) {
+            comparisons[k]->finish();
+            return;
+        }
+        // Cells out of order are put in order first (a cell given twice is kept twice, and found as
+        // one nothing wrote).
+        found[k].clear();
+        std::vector<std::pair<CellKey, CellParts>> cells;
+        for (SheetRows rows(text, data); rows.next();)
+            for (const SheetCell& c : rows.cells())
+                cells.emplace_back(key(rows.row(), c.col), c.parts);
+        std::stable_sort(cells.begin(), cells.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+        const std::unique_ptr<SheetComparison> sorted = comparison(k);
+        for (const auto& [at, parts] : cells)
+            sorted->cell(at, parts);
+        sorted->finish();
+    };
     PackageParts back;
-    std::vector<std::string> differences =
-        readAndCheckPackage(saved, back, [&](const std::string& part, const pugi::xml_document& doc) {
-            if (const auto it = sheetOf.find(part); it != sheetOf.end()) {
-                compareSheet(it->second, doc, found[it->second]);
-                compared[it->second] = 1;
-            }
-        });
+    std::vector<std::string> differences = readAndCheckPackage(saved, back, readers);
     if (!differences.empty())
         return differences;
     try {
@@ -1136,29 +1169,6 @@ void Workbook::compareListing(const PackageParts& back, const std::vector<char>&
         else if (sheet.kind == "worksheet" && (!samePartName(listed[k].second, sheet.part) || !compared[k]))
             differences.push_back("sheet \"" + name + "\" is not in the worksheet part " + sheet.part);
     }
-}
-
-// Every cell of a saved worksheet against what was meant.
-void Workbook::compareSheet(std::size_t k, const pugi::xml_document& doc, std::vector<std::string>& found) const
-{
-    const Sheet& sheet = sheets_[k];
-    // The cells in the order the sheet gives them, which is the order of their keys in any sheet
-    // the checker passes; where it is not, they are put in order first (a cell given twice is kept
-    // twice, and found as one nothing wrote).
-    const pugi::xml_node data = child(doc.document_element(), "sheetData");
-    std::vector<std::pair<CellKey, pugi::xml_node>> cells;
-    bool ordered = true;
-    eachCell(data, [&](std::uint32_t r, std::uint32_t c, pugi::xml_node n) {
-        ordered = ordered && (cells.empty() || cells.back().first < key(r, c));
-        cells.emplace_back(key(r, c), n);
-    });
-    if (!ordered)
-        std::stable_sort(cells.begin(), cells.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
-    SheetComparison comparison(xls::utf8(sheet.name), sheets_[static_cast<std::size_t>(sheet.origin)].index->opened,
-                               sheet.written, sharedStrings_, found);
-    for (const auto& [at, node] : cells)
-        comparison.cell(at, node);
-    comparison.finish();
 }
 
 }  // namespace ooxml

@@ -117,7 +117,6 @@ private:
     std::string savedAppXml(const std::string& xml) const;
     void compareListing(const PackageParts& back, const std::vector<char>& compared,
                         std::vector<std::string>& differences) const;
-    void compareSheet(std::size_t k, const pugi::xml_document& doc, std::vector<std::string>& found) const;
     bool isDateStyle(int style) const;
     bool isTextStyle(int style) const;
 

@@ -1,0 +1,357 @@
+#include "ooxml/SheetRows.h"
+
+#include "ooxml/XmlParts.h"
+
+namespace ooxml {
+
+// The text is read through its terminating '\0', which none of the tests below takes for a part of
+// a row: every loop stops there, and the row is then read from its elements.
+namespace {
+
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+const char* skipSpace(const char* p)
+{
+    while (isSpace(*p))
+        ++p;
+    return p;
+}
+
+// What may follow an element's name in its tag.
+bool endsName(char c)
+{
+    return isSpace(c) || c == '/' || c == '>';
+}
+
+// Letters and digits only: an attribute value no escape, white space or normalisation can touch.
+bool plain(std::string_view v)
+{
+    for (const char c : v)
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')))
+            return false;
+    return true;
+}
+
+// A number of 1 to `digits` decimal digits.
+bool digitsValue(std::string_view v, std::size_t digits, std::uint32_t& n)
+{
+    if (v.empty() || v.size() > digits)
+        return false;
+    n = 0;
+    for (const char c : v) {
+        if (c < '0' || c > '9')
+            return false;
+        n = n * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    return true;
+}
+
+// One attribute from `p` (after white space) or the end of the tag: 1 for an attribute, its name
+// and value given; 0 for the tag's end, `empty` telling "/>"; -1 where the tag is not read.
+int attribute(const char*& p, std::string_view& name, std::string_view& value, bool& empty)
+{
+    p = skipSpace(p);
+    if (*p == '>') {
+        ++p;
+        empty = false;
+        return 0;
+    }
+    if (*p == '/') {
+        if (p[1] != '>')
+            return -1;
+        p += 2;
+        empty = true;
+        return 0;
+    }
+    const char* from = p;
+    while (*p && *p != '=' && *p != '>' && *p != '/' && !isSpace(*p))
+        ++p;
+    name = std::string_view(from, static_cast<std::size_t>(p - from));
+    p = skipSpace(p);
+    if (*p != '=')
+        return -1;
+    p = skipSpace(p + 1);
+    const char quote = *p;
+    if (quote != '"' && quote != '\'')
+        return -1;
+    from = ++p;
+    while (*p != quote)
+        if (!*p++)
+            return -1;
+    value = std::string_view(from, static_cast<std::size_t>(p - from));
+    ++p;
+    return 1;
+}
+
+// Every attribute up to the tag's end, none of them wanted.
+bool skipAttributes(const char*& p, bool& empty)
+{
+    std::string_view name, value;
+    int got;
+    while ((got = attribute(p, name, value, empty)) == 1) {
+    }
+    return got == 0;
+}
+
+// At "</" + name, with white space before the ">" allowed: past it.
+bool closing(const char*& p, std::string_view name)
+{
+    if (p[0] != '<' || p[1] != '/' || name.compare(0, name.size(), p + 2, name.size()) != 0)
+        return false;
+    const char* q = skipSpace(p + 2 + name.size());
+    if (*q != '>')
+        return false;
+    p = q + 1;
+    return true;
+}
+
+// At "<" + name followed by the end of the name.
+bool opening(const char* p, std::string_view name)
+{
+    if (p[0] != '<')
+        return false;
+    for (std::size_t k = 0; k < name.size(); ++k)
+        if (p[1 + k] != name[k])
+            return false;
+    return endsName(p[1 + name.size()]);
+}
+
+// "<is><t>text</t></is>": one run of text with no escapes (of XML or of the cell text's own), read
+// as it stands; white space between the elements is nothing to a reader, white space in the text
+// is kept.
+bool plainInlineString(const char*& p, std::string_view& text)
+{
+    bool empty = false;
+    p += 3;
+    if (!skipAttributes(p, empty) || empty)
+        return false;
+    p = skipSpace(p);
+    if (!opening(p, "t"))
+        return false;
+    p += 2;
+    if (!skipAttributes(p, empty))
+        return false;
+    const char* const from = p;
+    if (!empty)
+        for (; *p != '<'; ++p)
+            if (!*p || *p == '&' || *p == '\r' || *p == '_')
+                return false;
+    // Its pointer, never null even for an empty text, marks the string as read.
+    text = std::string_view(from, static_cast<std::size_t>(p - from));
+    if (!empty && !closing(p, "t"))
+        return false;
+    p = skipSpace(p);
+    return closing(p, "is");
+}
+
+// A cell's children, from just after its start tag to its end tag.
+bool plainChildren(const char*& p, CellParts& parts)
+{
+    for (;;) {
+        p = skipSpace(p);
+        if (closing(p, "c"))
+            return true;
+        bool empty = false;
+        if (opening(p, "v") && !parts.hasValue) {
+            p += 2;
+            if (!skipAttributes(p, empty))
+                return false;
+            parts.hasValue = true;
+            if (empty)
+                continue;
+            const char* const from = p;
+            for (; *p != '<'; ++p)
+                if (!*p || *p == '&' || isSpace(*p))
+                    return false;
+            parts.value = std::string_view(from, static_cast<std::size_t>(p - from));
+            if (!closing(p, "v"))
+                return false;
+        } else if (opening(p, "f") && !parts.hasFormula) {
+            p += 2;
+            if (!skipAttributes(p, empty))
+                return false;
+            parts.hasFormula = true;
+            if (empty)
+                continue;
+            while (*p && *p != '<')
+                ++p;
+            if (!closing(p, "f"))
+                return false;
+        } else if (opening(p, "is") && parts.inlineText.data() == nullptr) {
+            if (!plainInlineString(p, parts.inlineText))
+                return false;
+        } else {
+            return false;
+        }
+    }
+}
+
+}  // namespace
+
+CellParts partsOf(const pugi::xml_node c)
+{
+    CellParts parts;
+    for (pugi::xml_attribute a = c.first_attribute(); a; a = a.next_attribute()) {
+        const char* name = a.name();
+        if (name[0] == 's' && name[1] == '\0')
+            parts.style = a.as_int();
+        else if (name[0] == 't' && name[1] == '\0')
+            parts.type = a.value();
+    }
+    for (pugi::xml_node n = c.first_child(); n; n = n.next_sibling()) {
+        if (!parts.valueElement && isElement(n, "v"))
+            parts.valueElement = n.internal_object();
+        else if (!parts.formulaElement && isElement(n, "f"))
+            parts.formulaElement = n.internal_object();
+        else if (!parts.inlineElement && isElement(n, "is"))
+            parts.inlineElement = n.internal_object();
+    }
+    parts.hasValue = parts.valueElement != nullptr;
+    parts.hasFormula = parts.formulaElement != nullptr;
+    if (parts.hasValue)
+        parts.value = parts.v().text().get();
+    return parts;
+}
+
+SheetRows::SheetRows(const std::string& text, const pugi::xml_node sheetData)
+    : text_(text), rowElement_(sheetData.first_child())
+{
+}
+
+bool SheetRows::next()
+{
+    if (started_)
+        rowElement_ = rowElement_.next_sibling();
+    while (rowElement_ && !isElement(rowElement_, "row"))
+        rowElement_ = rowElement_.next_sibling();
+    if (!rowElement_)
+        return false;
+    const std::uint32_t previous = row_;
+    const bool first = !started_;
+    started_ = true;
+    const std::ptrdiff_t at = rowElement_.offset_debug();
+    if (at > 0 && static_cast<std::size_t>(at) < text_.size() && scanRow(static_cast<std::size_t>(at) - 1))
+        return true;
+    readRow();
+    if (!refOf(rowElement_))
+        row_ = first ? 0 : previous + 1;
+    return true;
+}
+
+// The row from its elements.
+void SheetRows::readRow()
+{
+    cells_.clear();
+    const pugi::xml_attribute ref = refOf(rowElement_);
+    rowRef_ = ref.as_uint();
+    row_ = rowRef_ - 1;
+    std::uint32_t col = 0;
+    bool first = true;
+    for (pugi::xml_node c = rowElement_.first_child(); c; c = c.next_sibling()) {
+        if (!isElement(c, "c"))
+            continue;
+        SheetCell cell;
+        if (const pugi::xml_attribute r = refOf(c)) {
+            cell.hasRef = true;
+            cell.ref = r.value();
+            std::uint32_t cc = 0;
+            cell.validRef = cellRef(cell.ref, cell.refRow, cc);
+            if (cell.validRef)
+                col = cc;
+            else if (!first)
+                ++col;
+        } else if (!first) {
+            ++col;
+        }
+        first = false;
+        cell.col = col;
+        cell.parts = partsOf(c);
+        cells_.push_back(cell);
+    }
+}
+
+// The row element at text_[at], read from the text where it is written plainly: a numbered row of
+// cells with addresses, each with at most a value of plain text, a formula and a plain inline
+// string. False where it is anything else, leaving it to be read from its elements.
+bool SheetRows::scanRow(std::size_t at)
+{
+    const char* p = text_.c_str() + at;
+    if (!opening(p, "row"))
+        return false;
+    p += 4;
+    bool empty = false, haveRef = false;
+    std::uint32_t r = 0;
+    std::string_view name, value;
+    for (int got; (got = attribute(p, name, value, empty)) != 0;) {
+        if (got < 0)
+            return false;
+        if (name == "r") {
+            if (haveRef || !digitsValue(value, 7, r) || r == 0 || r > 1048576)
+                return false;
+            haveRef = true;
+        }
+    }
+    if (!haveRef)
+        return false;
+    std::size_t count = 0;
+    while (!empty) {
+        p = skipSpace(p);
+        if (closing(p, "row"))
+            break;
+        if (!opening(p, "c"))
+            return false;
+        p += 2;
+        if (count == cells_.size())
+            cells_.emplace_back();
+        // Set field by field: a whole new cell is cleared with a slow string instruction.
+        SheetCell& cell = cells_[count++];
+        cell.hasRef = cell.validRef = false;
+        CellParts& parts = cell.parts;
+        parts.style = 0;
+        parts.type = std::string_view();
+        parts.value = std::string_view();
+        parts.inlineText = std::string_view();
+        parts.hasValue = parts.hasFormula = false;
+        parts.valueElement = parts.formulaElement = parts.inlineElement = nullptr;
+        bool cellEmpty = false, haveStyle = false, haveType = false;
+        for (int got; (got = attribute(p, name, value, cellEmpty)) != 0;) {
+            if (got < 0)
+                return false;
+            if (name.size() != 1)
+                continue;
+            if (name[0] == 'r') {
+                // An address is letters and digits only, so the text is what a reader takes.
+                if (cell.hasRef || !cellRef(value, cell.refRow, cell.col))
+                    return false;
+                cell.ref = value;
+                cell.hasRef = cell.validRef = true;
+            } else if (name[0] == 's') {
+                std::uint32_t style = 0;
+                if (haveStyle || !digitsValue(value, 9, style))
+                    return false;
+                parts.style = static_cast<int>(style);
+                haveStyle = true;
+            } else if (name[0] == 't') {
+                if (haveType || !plain(value))
+                    return false;
+                parts.type = value;
+                haveType = true;
+            }
+        }
+        if (!cell.hasRef || (!cellEmpty && !plainChildren(p, parts)))
+            return false;
+        // A shared string's index as plain digits, which every reader takes alike.
+        std::uint32_t index = 0;
+        if (parts.type == "s" && parts.hasValue && !digitsValue(parts.value, 9, index))
+            return false;
+    }
+    cells_.resize(count);
+    rowRef_ = r;
+    row_ = r - 1;
+    return true;
+}
+
+}  // namespace ooxml
