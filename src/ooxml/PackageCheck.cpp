@@ -62,7 +62,9 @@ const std::vector<std::string_view>& worksheetOrder()
     return order;
 }
 
-void checkWorksheet(const std::string& name, const std::string& text, const pugi::xml_node ws,
+// A worksheet's children in the schema's order, its rows and cells in theirs, each row handed on
+// to the readers. False where its rows were to be read from the text alone and one is not plain.
+bool checkWorksheet(const std::string& name, const std::string& text, const pugi::xml_node ws,
                     std::vector<std::string>& problems, const PackageReaders& readers)
 {
     const auto& order = worksheetOrder();
@@ -81,7 +83,8 @@ void checkWorksheet(const std::string& name, const std::string& text, const pugi
         last = std::max(last, position);
     }
     std::uint32_t previousRow = 0;
-    for (SheetRows rows(text, child(ws, "sheetData")); rows.next();) {
+    SheetRows rows(text, child(ws, "sheetData"));
+    while (rows.next()) {
         const std::uint32_t r = rows.rowRef();
         if (r != 0 && r <= previousRow)
             problems.push_back(name + ": row " + std::to_string(r) + " after row " + std::to_string(previousRow));
@@ -102,6 +105,7 @@ void checkWorksheet(const std::string& name, const std::string& text, const pugi
         if (readers.row)
             readers.row(name, rows);
     }
+    return !rows.failed();
 }
 
 bool isXmlType(const std::string& type)
@@ -178,18 +182,37 @@ std::vector<std::string> readAndCheckPackage(xls::ByteView bytes, PackageParts& 
     for (const auto& [name, doc] : toParse)
         if (types.of(*name).find("spreadsheetml.worksheet+xml") != std::string::npos)
             worksheetProblems[*name];
-    forEachInParallel(toParse.size(), [&](std::size_t k) {
+    std::vector<std::size_t> sizes;
+    for (const auto& [name, doc] : toParse)
+        sizes.push_back(parts.at(*name)->size());
+    forEachInParallel(sizes, [&](std::size_t k) {
         const std::string& name = *toParse[k].first;
+        const std::string& text = *parts.at(name);
+        pugi::xml_document& doc = *toParse[k].second;
+        const auto worksheet = worksheetProblems.find(name);
+        // A worksheet's rows are read from its text where they are all plain, the rest of it
+        // parsed; else it is parsed whole and its rows read again.
+        const bool outline = worksheet != worksheetProblems.end() && SheetRows::parseWithoutRows(doc, text);
+        if (outline && checkWorksheet(name, text, doc.document_element(), worksheet->second, readers)) {
+            if (readers.parsed)
+                readers.parsed(name, text, doc);
+            return;
+        }
+        if (outline) {
+            worksheet->second.clear();
+            if (readers.restart)
+                readers.restart(name);
+        }
         try {
-            parseInto(*toParse[k].second, *parts.at(name), name);
+            parseInto(doc, text, name);
         } catch (const xls::Error&) {
             malformed[k] = 1;
             return;
         }
-        if (const auto it = worksheetProblems.find(name); it != worksheetProblems.end())
-            checkWorksheet(name, *parts.at(name), toParse[k].second->document_element(), it->second, readers);
+        if (worksheet != worksheetProblems.end())
+            checkWorksheet(name, text, doc.document_element(), worksheet->second, readers);
         if (readers.parsed)
-            readers.parsed(name, *parts.at(name), *toParse[k].second);
+            readers.parsed(name, text, doc);
     });
     for (std::size_t k = 0; k < toParse.size(); ++k)
         if (malformed[k])

@@ -20,7 +20,9 @@ struct PackageParts {
     std::vector<ZipEntry> entries;
     std::map<std::string, const std::string*> data;  // each part's bytes by its name
     ContentTypes types;
-    std::map<std::string, pugi::xml_document> xml;  // the parts whose type is XML, parsed
+    // The parts whose type is XML, parsed; a worksheet whose rows are all plain without them (as
+    // SheetRows::parseWithoutRows leaves it), which SheetRows reads from its bytes.
+    std::map<std::string, pugi::xml_document> xml;
 
     // The part's bytes and the part parsed, found without regard to case; nullptr when it is not
     // there (or not XML).
@@ -29,10 +31,12 @@ struct PackageParts {
 };
 
 // What a caller reads beside the checker, on whichever core parses the part: each worksheet's rows
-// as the checker reads them, one after another in the sheet's order, and then each XML part once it
-// is parsed and checked (its name, its bytes and its document).
+// as the checker reads them, one after another in the sheet's order (`restart` first where they
+// are read again from the first), and then each XML part once it is parsed and checked (its name,
+// its bytes and its document).
 struct PackageReaders {
     std::function<void(const std::string& part, const SheetRows& rows)> row;
+    std::function<void(const std::string& part)> restart;
     std::function<void(const std::string& part, const std::string& text, const pugi::xml_document& doc)> parsed;
 };
 

@@ -1,6 +1,7 @@
 #include "ooxml/SheetRows.h"
 
 #include "ooxml/XmlParts.h"
+#include "xls/Error.h"
 
 namespace ooxml {
 
@@ -49,6 +50,79 @@ bool digitsValue(std::string_view v, std::size_t digits, std::uint32_t& n)
     return true;
 }
 
+// Names as the rows of spreadsheets write them: ASCII letters, digits and "_:.-".
+bool isNameStart(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':';
+}
+
+bool isNameChar(char c)
+{
+    return isNameStart(c) || (c >= '0' && c <= '9') || c == '.' || c == '-';
+}
+
+// The character an escape of XML's own stands for ("&amp;" and the like); '\0' for any other.
+char predefined(std::string_view escape)
+{
+    if (escape == "&amp;")
+        return '&';
+    if (escape == "&lt;")
+        return '<';
+    if (escape == "&gt;")
+        return '>';
+    if (escape == "&quot;")
+        return '"';
+    if (escape == "&apos;")
+        return '\'';
+    return '\0';
+}
+
+// At '&': the length of a well-formed reference there (one of XML's own, or a character's number),
+// 0 where there is none.
+std::size_t reference(const char* p)
+{
+    std::size_t n = 1;
+    if (p[1] == '#') {
+        const bool hex = p[2] == 'x';
+        n = hex ? 3 : 2;
+        const std::size_t first = n;
+        while ((p[n] >= '0' && p[n] <= '9') || (hex && ((p[n] >= 'a' && p[n] <= 'f') || (p[n] >= 'A' && p[n] <= 'F'))))
+            ++n;
+        return n > first && n < first + 8 && p[n] == ';' ? n + 1 : 0;
+    }
+    while (n < 6 && p[n] && p[n] != ';')
+        ++n;
+    return p[n] == ';' && predefined(std::string_view(p, n + 1)) ? n + 1 : 0;
+}
+
+// Text up to the next '<' as a reader takes it, XML's own escapes standing for their characters
+// (the text is then made anew in `store`); false for a character reference, a carriage return
+// (which readers turn into a line feed), or, where `cellEscapes`, the '_' that may start a cell
+// text's own escape.
+bool textUpTo(const char*& p, std::string_view& text, std::deque<std::string>& store, bool cellEscapes)
+{
+    const char* const from = p;
+    std::string* made = nullptr;
+    for (; *p != '<'; ++p) {
+        if (!*p || *p == '\r' || (cellEscapes && *p == '_'))
+            return false;
+        if (*p == '&') {
+            const std::size_t n = reference(p);
+            const char c = n ? predefined(std::string_view(p, n)) : '\0';
+            if (!c)
+                return false;
+            if (!made)
+                made = &store.emplace_back(from, static_cast<std::size_t>(p - from));
+            *made += c;
+            p += n - 1;
+        } else if (made) {
+            *made += *p;
+        }
+    }
+    text = made ? std::string_view(*made) : std::string_view(from, static_cast<std::size_t>(p - from));
+    return true;
+}
+
 // One attribute from `p` (after white space) or the end of the tag: 1 for an attribute, its name
 // and value given; 0 for the tag's end, `empty` telling "/>"; -1 where the tag is not read.
 int attribute(const char*& p, std::string_view& name, std::string_view& value, bool& empty)
@@ -66,8 +140,11 @@ int attribute(const char*& p, std::string_view& name, std::string_view& value, b
         empty = true;
         return 0;
     }
+    // An attribute follows white space, and its name is a name.
+    if (!isSpace(p[-1]) || !isNameStart(*p))
+        return -1;
     const char* from = p;
-    while (*p && *p != '=' && *p != '>' && *p != '/' && !isSpace(*p))
+    while (isNameChar(*p))
         ++p;
     name = std::string_view(from, static_cast<std::size_t>(p - from));
     p = skipSpace(p);
@@ -78,8 +155,8 @@ int attribute(const char*& p, std::string_view& name, std::string_view& value, b
     if (quote != '"' && quote != '\'')
         return -1;
     from = ++p;
-    while (*p != quote)
-        if (!*p++)
+    for (; *p != quote; ++p)
+        if (!*p || *p == '<' || (*p == '&' && !reference(p)))
             return -1;
     value = std::string_view(from, static_cast<std::size_t>(p - from));
     ++p;
@@ -99,8 +176,11 @@ bool skipAttributes(const char*& p, bool& empty)
 // At "</" + name, with white space before the ">" allowed: past it.
 bool closing(const char*& p, std::string_view name)
 {
-    if (p[0] != '<' || p[1] != '/' || name.compare(0, name.size(), p + 2, name.size()) != 0)
+    if (p[0] != '<' || p[1] != '/')
         return false;
+    for (std::size_t k = 0; k < name.size(); ++k)
+        if (p[2 + k] != name[k])
+            return false;
     const char* q = skipSpace(p + 2 + name.size());
     if (*q != '>')
         return false;
@@ -122,7 +202,7 @@ bool opening(const char* p, std::string_view name)
 // "<is><t>text</t></is>": one run of text with no escapes (of XML or of the cell text's own), read
 // as it stands; white space between the elements is nothing to a reader, white space in the text
 // is kept.
-bool plainInlineString(const char*& p, std::string_view& text)
+bool plainInlineString(const char*& p, std::string_view& text, std::deque<std::string>& store)
 {
     bool empty = false;
     p += 3;
@@ -134,21 +214,16 @@ bool plainInlineString(const char*& p, std::string_view& text)
     p += 2;
     if (!skipAttributes(p, empty))
         return false;
-    const char* const from = p;
-    if (!empty)
-        for (; *p != '<'; ++p)
-            if (!*p || *p == '&' || *p == '\r' || *p == '_')
-                return false;
     // Its pointer, never null even for an empty text, marks the string as read.
-    text = std::string_view(from, static_cast<std::size_t>(p - from));
-    if (!empty && !closing(p, "t"))
+    text = std::string_view(p, 0);
+    if (!empty && (!textUpTo(p, text, store, true) || !closing(p, "t")))
         return false;
     p = skipSpace(p);
     return closing(p, "is");
 }
 
 // A cell's children, from just after its start tag to its end tag.
-bool plainChildren(const char*& p, CellParts& parts)
+bool plainChildren(const char*& p, CellParts& parts, std::deque<std::string>& store)
 {
     for (;;) {
         p = skipSpace(p);
@@ -162,12 +237,7 @@ bool plainChildren(const char*& p, CellParts& parts)
             parts.hasValue = true;
             if (empty)
                 continue;
-            const char* const from = p;
-            for (; *p != '<'; ++p)
-                if (!*p || *p == '&' || isSpace(*p))
-                    return false;
-            parts.value = std::string_view(from, static_cast<std::size_t>(p - from));
-            if (!closing(p, "v"))
+            if (!textUpTo(p, parts.value, store, false) || !closing(p, "v"))
                 return false;
         } else if (opening(p, "f") && !parts.hasFormula) {
             p += 2;
@@ -176,12 +246,13 @@ bool plainChildren(const char*& p, CellParts& parts)
             parts.hasFormula = true;
             if (empty)
                 continue;
-            while (*p && *p != '<')
-                ++p;
+            for (; *p != '<'; ++p)
+                if (!*p || (*p == '&' && !reference(p)))
+                    return false;
             if (!closing(p, "f"))
                 return false;
         } else if (opening(p, "is") && parts.inlineText.data() == nullptr) {
-            if (!plainInlineString(p, parts.inlineText))
+            if (!plainInlineString(p, parts.inlineText, store))
                 return false;
         } else {
             return false;
@@ -219,10 +290,48 @@ CellParts partsOf(const pugi::xml_node c)
 SheetRows::SheetRows(const std::string& text, const pugi::xml_node sheetData)
     : text_(text), rowElement_(sheetData.first_child())
 {
+    // A sheetData parsed empty from a part whose text holds rows (see parseWithoutRows): its rows
+    // are read from the text alone, up to the part's last "</sheetData>".
+    const std::ptrdiff_t at = sheetData && !rowElement_ ? sheetData.offset_debug() : -1;
+    if (at > 0 && text.compare(static_cast<std::size_t>(at) - 1, 11, "<sheetData>") == 0) {
+        fromText_ = true;
+        at_ = static_cast<std::size_t>(at) + 10;
+        end_ = text.rfind("</sheetData>");
+    }
+}
+
+bool SheetRows::parseWithoutRows(pugi::xml_document& doc, const std::string& text)
+{
+    const std::size_t open = text.find("<sheetData>");
+    const std::size_t close = text.rfind("</sheetData>");
+    if (open == std::string::npos || close == std::string::npos || close < open)
+        return false;
+    std::string outline = text.substr(0, open + 11);
+    outline.append(text, close);
+    try {
+        parseInto(doc, outline, "");
+    } catch (const xls::Error&) {
+        return false;
+    }
+    // The sheetData is the worksheet's, where the text was cut, and not in a comment or the like.
+    const pugi::xml_node data = child(doc.document_element(), "sheetData");
+    return data && !data.first_child() && data.offset_debug() == static_cast<std::ptrdiff_t>(open) + 1;
 }
 
 bool SheetRows::next()
 {
+    if (fromText_) {
+        const char* p = skipSpace(text_.c_str() + at_);
+        const std::size_t at = static_cast<std::size_t>(p - text_.c_str());
+        if (at == end_ && closing(p, "sheetData"))
+            return false;
+        if (!opening(p, "row") || !scanRow(at)) {
+            failed_ = true;
+            return false;
+        }
+        at_ = rowEnd_;
+        return true;
+    }
     if (started_)
         rowElement_ = rowElement_.next_sibling();
     while (rowElement_ && !isElement(rowElement_, "row"))
@@ -341,7 +450,7 @@ bool SheetRows::scanRow(std::size_t at)
                 haveType = true;
             }
         }
-        if (!cell.hasRef || (!cellEmpty && !plainChildren(p, parts)))
+        if (!cell.hasRef || (!cellEmpty && !plainChildren(p, parts, decoded_)))
             return false;
         // A shared string's index as plain digits, which every reader takes alike.
         std::uint32_t index = 0;
@@ -351,6 +460,7 @@ bool SheetRows::scanRow(std::size_t at)
     cells_.resize(count);
     rowRef_ = r;
     row_ = r - 1;
+    rowEnd_ = static_cast<std::size_t>(p - text_.c_str());
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include <pugixml.hpp>
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,11 +53,21 @@ public:
     // `text` is the part's bytes exactly as `sheetData`'s document was parsed from them.
     SheetRows(const std::string& text, pugi::xml_node sheetData);
 
-    // Moves to the next row; false after the last.
+    // Parses a worksheet's text with its sheetData left empty, for the rows to be read from the
+    // text: far quicker than making elements of every cell. False where the text has no
+    // "<sheetData>" that is the worksheet's own; the document is then to be parsed whole.
+    static bool parseWithoutRows(pugi::xml_document& doc, const std::string& text);
+
+    // Moves to the next row; false after the last, and where rows are read from the text alone,
+    // also at one that is not plain (failed() then tells).
     bool next();
+    // Whether rows read from the text alone met one that is not plain, or do not end the
+    // sheetData: the document is then to be parsed whole and its rows read again.
+    bool failed() const { return failed_; }
     pugi::xml_node rowElement() const { return rowElement_; }
     std::uint32_t rowRef() const { return rowRef_; }  // its "r" as a number, 0 when it has none
     std::uint32_t row() const { return row_; }        // 0-based; following on where "r" does not say
+    // The row's cells; their texts stay as long as this does.
     const std::vector<SheetCell>& cells() const { return cells_; }
 
 private:
@@ -66,9 +77,12 @@ private:
     const std::string& text_;
     pugi::xml_node rowElement_;
     bool started_ = false;
+    bool fromText_ = false, failed_ = false;
+    std::size_t at_ = 0, end_ = 0, rowEnd_ = 0;
     std::uint32_t rowRef_ = 0;
     std::uint32_t row_ = 0;
     std::vector<SheetCell> cells_;
+    std::deque<std::string> decoded_;  // texts with escapes, made anew
 };
 
 }  // namespace ooxml

@@ -1075,6 +1075,12 @@ std::vector<std::string> Workbook::verify(xls::ByteView saved) const
         if (const auto it = sheetOf.find(part); it != sheetOf.end())
             comparisons[it->second]->row(rows);
     };
+    readers.restart = [&](const std::string& part) {
+        if (const auto it = sheetOf.find(part); it != sheetOf.end()) {
+            found[it->second].clear();
+            comparisons[it->second] = comparison(it->second);
+        }
+    };
     readers.parsed = [&](const std::string& part, const std::string& text, const pugi::xml_document& doc) {
         const auto it = sheetOf.find(part);
         if (it == sheetOf.end())
@@ -1094,7 +1100,8 @@ std::vector<std::string> Workbook::verify(xls::ByteView saved) const
         // one nothing wrote).
         found[k].clear();
         std::vector<std::pair<CellKey, CellParts>> cells;
-        for (SheetRows rows(text, data); rows.next();)
+        SheetRows rows(text, data);
+        while (rows.next())
             for (const SheetCell& c : rows.cells())
                 cells.emplace_back(key(rows.row(), c.col), c.parts);
         std::stable_sort(cells.begin(), cells.end(), [](const auto& x, const auto& y) { return x.first < y.first; });

@@ -204,7 +204,10 @@ std::vector<ZipEntry> readZip(xls::ByteView bytes)
         if (entries.size() > kMaxEntries)
             damaged("more than " + std::to_string(kMaxEntries) + " entries");
     }
-    forEachInParallel(entries.size(), [&](std::size_t k) {
+    std::vector<std::size_t> sizes;
+    for (const Stored& s : stored)
+        sizes.push_back(static_cast<std::size_t>(s.size));
+    forEachInParallel(sizes, [&](std::size_t k) {
         const Stored& from = stored[k];
         std::string& data = entries[k].data;
         bool whole = true;
@@ -239,11 +242,19 @@ xls::Bytes writeZip(const std::vector<ZipEntry>& entries)
         uLong crc = 0;
     };
     std::vector<Packed> packed(entries.size());
-    forEachInParallel(entries.size(), [&](std::size_t k) {
+    std::vector<std::size_t> sizes;
+    for (const ZipEntry& e : entries)
+        sizes.push_back(e.data.size());
+    forEachInParallel(sizes, [&](std::size_t k) {
         const std::string& data = entries[k].data;
-        std::string& out = packed[k].bytes;
-        out.resize(libdeflate_deflate_compress_bound(&compressor(), data.size()));
-        out.resize(libdeflate_deflate_compress(&compressor(), data.data(), data.size(), out.data(), out.size()));
+        // Deflated into a buffer each thread keeps, which grows to the largest part once, then
+        // copied out at its packed size.
+        thread_local std::string scratch;
+        const std::size_t bound = libdeflate_deflate_compress_bound(&compressor(), data.size());
+        if (scratch.size() < bound)
+            scratch.resize(bound);
+        packed[k].bytes.assign(scratch.data(), libdeflate_deflate_compress(&compressor(), data.data(), data.size(),
+                                                                           scratch.data(), scratch.size()));
         packed[k].crc = static_cast<uLong>(libdeflate_crc32(0, data.data(), data.size()));
     });
     zip_fileinfo info{};

@@ -147,73 +147,109 @@ CellReading readingOf(std::uint32_t row, std::uint32_t rowRef, const ooxml::Shee
 
 TEST(ooxml, rows_read_from_the_text_read_as_their_elements_do)
 {
-    // Rows 1 to 3, 16 and 24 are written plainly and are read from the text. Each of the others
-    // starts plainly, then holds something only its elements tell right: escapes, white space in a
-    // value, runs, prefixes, comments, CDATA, missing or bad addresses, a repeated attribute,
-    // numbers past the plain reading.
-    const std::string sheet =
-        "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" xmlns:x=\"urn:x\">"
-        "<sheetData>"
-        "<row r=\"1\" spans=\"1:6\"><c r=\"A1\" s=\"3\" t=\"s\"><v>0</v></c><c r=\"B1\" s=\"2\"/><c "
-        "r=\"C1\"><v>1.5</v></c>"
-        "<c r=\"D1\" t=\"inlineStr\"><is><t>two words</t></is></c><c r=\"E1\"><f>SUM(A1:C1)</f><v>2</v></c>"
-        "<c r=\"F1\" t=\"str\"><f>&quot;x&quot;</f><v>x</v></c></row>\n"
-        "<row r='2'\n\tht='12'>\n <c r='B2' s='1' >\n  <v>7</v>\n </c >\n</row >"
-        "<row r=\"3\"><c r=\"A3\"><v/></c><c r=\"B3\"><f/></c><c r=\"C3\" t=\"inlineStr\"><is><t/></is></c>"
-        "<c r=\"D3\" t=\"inlineStr\"><is> <t xml:space=\"preserve\">  pad  </t> </is></c></row>"
-        "<row r=\"4\"><c r=\"A4\" s=\"1\"/><c r=\"B4\" t=\"str\"><v>a&amp;b</v></c></row>"
-        "<row r=\"5\"><c r=\"A5\" s=\"1\"/><c r=\"B5\" s=\"&#49;\"/></row>"
-        "<row r=\"6\"><c r=\"A6\" s=\"1\"/><c r=\"B6\"><v> 12</v></c></row>"
-        "<row r=\"7\"><c r=\"A7\" s=\"1\"/><c r=\"B7\" t=\"s\"><v>1x</v></c></row>"
-        "<row r=\"8\"><c r=\"A8\" s=\"1\"/><c r=\"B8\" t=\"inlineStr\"><is><r><t>rich</t></r><r><t> "
-        "text</t></r></is></c></row>"
-        "<row r=\"9\"><c r=\"A9\" s=\"1\"/><c r=\"B9\" t=\"inlineStr\"><is><t>a_x0041_</t></is></c></row>"
-        "<row r=\"10\"><c r=\"A10\" s=\"1\"/><c r=\"B10\" t=\"str\"><v>line\r\nend</v></c></row>"
-        "<x:row r=\"11\"><x:c r=\"A11\"><x:v>3</x:v></x:c></x:row>"
-        "<row r=\"12\"><c r=\"A12\" s=\"1\"/><!-- a note --><c r=\"B12\"><v>1</v></c></row>"
-        "<row r=\"13\"><c r=\"A13\" s=\"1\"/><c r=\"B13\" t=\"str\"><v><![CDATA[x<y]]></v></c></row>"
-        "<row><c><v>1</v></c><c r=\"C14\"/><c/></row>"
-        "<row r=\"15\"><c r=\"A15\" s=\"1\"/><c r=\"XFE15\"/></row>"
-        "<row r=\"16\"><c r=\"A17\" s=\"1\"/></row>"
-        "<row r=\"17\"><c r=\"A17\" s=\"1\"/><c r=\"b17\"/></row>"
-        "<row r=\"18\"><c r=\"A18\" s=\"1\"/><c r=\"B18\" s=\"1\" s=\"2\"/></row>"
-        "<row r=\"19\"><c r=\"A19\" s=\"1\"/><c r=\"B19\" s=\"12345678901\"/></row>"
-        "<row r=\"20\"><c r=\"A20\" s=\"1\"/><c r=\"B20\" t=\"s\"><v>4294967296</v></c></row>"
-        "<row r=\"21\"><c r=\"A21\" s=\"1\"/><c r=\"B21\"><extLst/><v>1</v></c></row>"
-        "<row r=\"22\"><c r=\"A22\" s=\"1\"/>x<c r=\"B22\"/></row>"
-        "<row r=\"0\"/><row r=\"24\"><c r=\"A24\" t=\"s\"><v>3</v></c></row>"
-        "</sheetData></worksheet>";
-    const pugi::xml_document doc = ooxml::parse(sheet, "sheet");
-    const pugi::xml_node data = ooxml::child(doc.document_element(), "sheetData");
+    // The rows marked true are written plainly and are read from the text. Each of the others
+    // starts plainly, then holds something only its elements tell right: character references,
+    // runs, prefixes, comments, CDATA, missing or bad addresses, a repeated attribute, numbers past
+    // the plain reading.
+    const std::vector<std::pair<bool, std::string>> rows = {
+        {true,
+         "<row r=\"1\" spans=\"1:6\"><c r=\"A1\" s=\"3\" t=\"s\"><v>0</v></c><c r=\"B1\" s=\"2\"/><c "
+         "r=\"C1\"><v>1.5</v></c>"
+         "<c r=\"D1\" t=\"inlineStr\"><is><t>two words</t></is></c><c r=\"E1\"><f>SUM(A1:C1)</f><v>2</v></c>"
+         "<c r=\"F1\" t=\"str\"><f>&quot;x&quot;</f><v>x</v></c></row>\n"},
+        {true, "<row r='2'\n\tht='12'>\n <c r='B2' s='1' >\n  <v>7</v>\n </c >\n</row >"},
+        {true,
+         "<row r=\"3\"><c r=\"A3\"><v/></c><c r=\"B3\"><f/></c><c r=\"C3\" t=\"inlineStr\"><is><t/></is></c>"
+         "<c r=\"D3\" t=\"inlineStr\"><is> <t xml:space=\"preserve\">  pad  </t> </is></c></row>"},
+        {true, "<row r=\"4\"><c r=\"A4\" s=\"1\"/><c r=\"B4\" t=\"str\"><v>a&amp;b</v></c></row>"},
+        {false, "<row r=\"5\"><c r=\"A5\" s=\"1\"/><c r=\"B5\" s=\"&#49;\"/></row>"},
+        {true, "<row r=\"6\"><c r=\"A6\" s=\"1\"/><c r=\"B6\"><v> 12</v></c></row>"},
+        {false, "<row r=\"7\"><c r=\"A7\" s=\"1\"/><c r=\"B7\" t=\"s\"><v>1x</v></c></row>"},
+        {false,
+         "<row r=\"8\"><c r=\"A8\" s=\"1\"/><c r=\"B8\" t=\"inlineStr\"><is><r><t>rich</t></r><r><t> "
+         "text</t></r></is></c></row>"},
+        {false, "<row r=\"9\"><c r=\"A9\" s=\"1\"/><c r=\"B9\" t=\"inlineStr\"><is><t>a_x0041_</t></is></c></row>"},
+        {false, "<row r=\"10\"><c r=\"A10\" s=\"1\"/><c r=\"B10\" t=\"str\"><v>line\r\nend</v></c></row>"},
+        {false, "<x:row r=\"11\"><x:c r=\"A11\"><x:v>3</x:v></x:c></x:row>"},
+        {false, "<row r=\"12\"><c r=\"A12\" s=\"1\"/><!-- a note --><c r=\"B12\"><v>1</v></c></row>"},
+        {false, "<row r=\"13\"><c r=\"A13\" s=\"1\"/><c r=\"B13\" t=\"str\"><v><![CDATA[x<y]]></v></c></row>"},
+        {false, "<row><c><v>1</v></c><c r=\"C14\"/><c/></row>"},
+        {false, "<row r=\"15\"><c r=\"A15\" s=\"1\"/><c r=\"XFE15\"/></row>"},
+        {true, "<row r=\"16\"><c r=\"A17\" s=\"1\"/></row>"},
+        {false, "<row r=\"17\"><c r=\"A17\" s=\"1\"/><c r=\"b17\"/></row>"},
+        {false, "<row r=\"18\"><c r=\"A18\" s=\"1\"/><c r=\"B18\" s=\"1\" s=\"2\"/></row>"},
+        {false, "<row r=\"19\"><c r=\"A19\" s=\"1\"/><c r=\"B19\" s=\"12345678901\"/></row>"},
+        {false, "<row r=\"20\"><c r=\"A20\" s=\"1\"/><c r=\"B20\" t=\"s\"><v>4294967296</v></c></row>"},
+        {false, "<row r=\"21\"><c r=\"A21\" s=\"1\"/><c r=\"B21\"><extLst/><v>1</v></c></row>"},
+        {false, "<row r=\"22\"><c r=\"A22\" s=\"1\"/>x<c r=\"B22\"/></row>"},
+        {false, "<row r=\"0\"/>"},
+        {true, "<row r=\"24\"><c r=\"A24\" t=\"s\"><v>3</v></c></row>"},
+    };
+    const auto sheetOf = [&](bool plainOnly) {
+        std::string sheet =
+            "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+            "xmlns:x=\"urn:x\"><sheetData>";
+        for (const auto& [plain, row] : rows)
+            if (plain || !plainOnly)
+                sheet += row;
+        return sheet + "</sheetData></worksheet>";
+    };
+    // Every cell as its elements give it, read from the document parsed whole.
+    const auto fromElements = [](const pugi::xml_document& doc) {
+        std::vector<CellReading> cells;
+        ooxml::eachCell(ooxml::child(doc.document_element(), "sheetData"),
+                        [&](std::uint32_t row, std::uint32_t col, pugi::xml_node c) {
+                            ooxml::SheetCell cell;
+                            if (const pugi::xml_attribute r = ooxml::refOf(c)) {
+                                cell.hasRef = true;
+                                cell.ref = r.value();
+                                std::uint32_t ignored = 0;
+                                cell.validRef = ooxml::cellRef(cell.ref, cell.refRow, ignored);
+                            }
+                            cell.col = col;
+                            cell.parts = ooxml::partsOf(c);
+                            cells.push_back(readingOf(row, ooxml::refOf(c.parent()).as_uint(), cell));
+                        });
+        return cells;
+    };
+    // Every cell as SheetRows gives it, and how many with a value, a formula or an inline string
+    // were read from the text.
+    std::size_t readFromText = 0;
+    const auto fromRows = [&](const std::string& sheet, const pugi::xml_document& doc, bool& failed) {
+        std::vector<CellReading> cells;
+        readFromText = 0;
+        ooxml::SheetRows r(sheet, ooxml::child(doc.document_element(), "sheetData"));
+        while (r.next())
+            for (const ooxml::SheetCell& c : r.cells()) {
+                cells.push_back(readingOf(r.row(), r.rowRef(), c));
+                readFromText += !c.parts.valueElement && !c.parts.formulaElement && !c.parts.inlineElement &&
+                                (c.parts.hasValue || c.parts.hasFormula || c.parts.inlineText.data());
+            }
+        failed = r.failed();
+        return cells;
+    };
+    const std::string mixed = sheetOf(false), plain = sheetOf(true);
+    bool failed = false;
+    const std::vector<CellReading> all = fromElements(ooxml::parse(mixed, "sheet"));
+    EXPECT_EQ(fromRows(mixed, ooxml::parse(mixed, "sheet"), failed), all);
+    // A1 C1 D1 E1 F1 B2 A3 B3 C3 D3 B4 B6 A24.
+    EXPECT_EQ(readFromText, 13u);
+    EXPECT_EQ(all.size(), 49u);
 
-    std::vector<CellReading> fromElements;
-    ooxml::eachCell(data, [&](std::uint32_t row, std::uint32_t col, pugi::xml_node c) {
-        ooxml::SheetCell cell;
-        if (const pugi::xml_attribute r = ooxml::refOf(c)) {
-            cell.hasRef = true;
-            cell.ref = r.value();
-            std::uint32_t ignored = 0;
-            cell.validRef = ooxml::cellRef(cell.ref, cell.refRow, ignored);
-        }
-        cell.col = col;
-        cell.parts = ooxml::partsOf(c);
-        fromElements.push_back(readingOf(row, ooxml::refOf(c.parent()).as_uint(), cell));
-    });
-    std::vector<CellReading> fromRows;
-    std::size_t rows = 0, readFromText = 0;
-    for (ooxml::SheetRows r(sheet, data); r.next(); ++rows)
-        for (const ooxml::SheetCell& c : r.cells()) {
-            fromRows.push_back(readingOf(r.row(), r.rowRef(), c));
-            readFromText += !c.parts.valueElement && !c.parts.formulaElement && !c.parts.inlineElement &&
-                            (c.parts.hasValue || c.parts.hasFormula || c.parts.inlineText.data());
-        }
-    EXPECT_EQ(rows, 24u);
-    // The plain rows' cells with a value, a formula or an inline string: A1 C1 D1 E1 F1 B2 A3 B3 C3
-    // D3 A24.
-    EXPECT_EQ(readFromText, 11u);
-    ASSERT_EQ(fromRows.size(), fromElements.size());
-    for (std::size_t k = 0; k < fromRows.size(); ++k)
-        EXPECT_TRUE(fromRows[k] == fromElements[k]) << "cell " << k << " (" << fromElements[k].ref << ")";
+    // With its rows left to the text, a sheet of plain rows reads the same; one of others stops at
+    // the first that is not plain, to be parsed whole.
+    const std::vector<CellReading> plainCells = fromElements(ooxml::parse(plain, "sheet"));
+    pugi::xml_document outline;
+    ASSERT_TRUE(ooxml::SheetRows::parseWithoutRows(outline, plain));
+    EXPECT_EQ(fromRows(plain, outline, failed), plainCells);
+    EXPECT_FALSE(failed);
+    EXPECT_EQ(readFromText, 13u);
+    ASSERT_TRUE(ooxml::SheetRows::parseWithoutRows(outline, mixed));
+    fromRows(mixed, outline, failed);
+    EXPECT_TRUE(failed);
+    // Nor is a sheet taken apart where its "<sheetData>" is not the worksheet's own.
+    EXPECT_FALSE(ooxml::SheetRows::parseWithoutRows(
+        outline, "<worksheet><!--<sheetData>--><sheetData/><a>&lt;/sheetData></a></worksheet>"));
 }
 
 TEST(ooxml, a_damaged_or_foreign_container_is_refused_before_anything_is_unpacked)
