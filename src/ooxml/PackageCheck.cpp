@@ -144,19 +144,30 @@ std::vector<std::string> checkPackage(xls::ByteView bytes)
 std::vector<std::string> readAndCheckPackage(xls::ByteView bytes, PackageParts& package, const PackageReaders& readers)
 {
     std::vector<std::string> problems;
+    // The archive's directory is read first and the content types unpacked; every other entry is
+    // unpacked side by side with the others, and where it is XML parsed and checked right there,
+    // on the core that has just unpacked it.
+    std::vector<StoredEntry> stored;
     std::vector<ZipEntry>& entries = package.entries;
+    std::map<std::string, const std::string*>& parts = package.data;
+    std::map<std::string, std::size_t> entryOf;
     try {
-        entries = readZip(bytes);
+        stored = zipDirectory(bytes);
+        entries.resize(stored.size());
+        for (std::size_t k = 0; k < stored.size(); ++k) {
+            const std::string& name = entries[k].name = stored[k].name;
+            if (!name.empty() && name.back() != '/' && !parts.emplace(name, &entries[k].data).second)
+                problems.push_back("the part " + name + " is there twice");
+            entryOf.emplace(name, k);
+        }
+        if (!parts.count("[Content_Types].xml")) {
+            problems.push_back("no [Content_Types].xml");
+            return problems;
+        }
+        const std::size_t at = entryOf.at("[Content_Types].xml");
+        entries[at].data = unpack(stored[at]);
     } catch (const xls::Error& e) {
         problems.push_back(e.what());
-        return problems;
-    }
-    std::map<std::string, const std::string*>& parts = package.data;
-    for (const ZipEntry& e : entries)
-        if (!e.name.empty() && e.name.back() != '/' && !parts.emplace(e.name, &e.data).second)
-            problems.push_back("the part " + e.name + " is there twice");
-    if (!parts.count("[Content_Types].xml")) {
-        problems.push_back("no [Content_Types].xml");
         return problems;
     }
     ContentTypes& types = package.types;
@@ -182,10 +193,15 @@ std::vector<std::string> readAndCheckPackage(xls::ByteView bytes, PackageParts& 
     for (const auto& [name, doc] : toParse)
         if (types.of(*name).find("spreadsheetml.worksheet+xml") != std::string::npos)
             worksheetProblems[*name];
+    // Each entry's XML part to parse, where it has one (the first of a name given twice).
+    std::vector<std::ptrdiff_t> toParseOf(entries.size(), -1);
+    for (std::size_t k = 0; k < toParse.size(); ++k)
+        toParseOf[entryOf.at(*toParse[k].first)] = static_cast<std::ptrdiff_t>(k);
     std::vector<std::size_t> sizes;
-    for (const auto& [name, doc] : toParse)
-        sizes.push_back(parts.at(*name)->size());
-    forEachInParallel(sizes, [&](std::size_t k) {
+    for (const StoredEntry& e : stored)
+        sizes.push_back(static_cast<std::size_t>(e.size));
+    const std::size_t typesEntry = entryOf.at("[Content_Types].xml");
+    const auto parseAndCheck = [&](std::size_t k) {
         const std::string& name = *toParse[k].first;
         const std::string& text = *parts.at(name);
         pugi::xml_document& doc = *toParse[k].second;
@@ -213,7 +229,18 @@ std::vector<std::string> readAndCheckPackage(xls::ByteView bytes, PackageParts& 
             checkWorksheet(name, text, doc.document_element(), worksheet->second, readers);
         if (readers.parsed)
             readers.parsed(name, text, doc);
-    });
+    };
+    try {
+        forEachInParallel(sizes, [&](std::size_t k) {
+            if (k != typesEntry)
+                entries[k].data = unpack(stored[k]);
+            if (toParseOf[k] >= 0)
+                parseAndCheck(static_cast<std::size_t>(toParseOf[k]));
+        });
+    } catch (const xls::Error& e) {
+        problems.push_back(e.what());
+        return problems;
+    }
     for (std::size_t k = 0; k < toParse.size(); ++k)
         if (malformed[k])
             xml.erase(*toParse[k].first);

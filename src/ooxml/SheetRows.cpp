@@ -222,6 +222,61 @@ bool plainInlineString(const char*& p, std::string_view& text, std::deque<std::s
     return closing(p, "is");
 }
 
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// The rest of a cell's start tag as spreadsheet programs write most: ` r="B2"`, then ` s="3"` and
+// ` t="s"` where there are, then "/>" or ">", each after one space and in double quotes. False,
+// with nothing taken, for any other, which is then read attribute by attribute.
+bool commonCellTag(const char*& p, SheetCell& cell, bool& empty)
+{
+    const char* q = p;
+    if (q[0] != ' ' || q[1] != 'r' || q[2] != '=' || q[3] != '"')
+        return false;
+    const char* const ref = q += 4;
+    while ((*q >= 'A' && *q <= 'Z') || isDigit(*q))
+        ++q;
+    if (*q != '"')
+        return false;
+    const std::string_view address(ref, static_cast<std::size_t>(q - ref));
+    ++q;
+    std::uint32_t style = 0;
+    if (q[0] == ' ' && q[1] == 's' && q[2] == '=' && q[3] == '"') {
+        const char* const digits = q += 4;
+        while (isDigit(*q))
+            ++q;
+        if (*q != '"' || !digitsValue(std::string_view(digits, static_cast<std::size_t>(q - digits)), 9, style))
+            return false;
+        ++q;
+    }
+    std::string_view type;
+    if (q[0] == ' ' && q[1] == 't' && q[2] == '=' && q[3] == '"') {
+        const char* const t = q += 4;
+        while (*q != '"' && *q)
+            ++q;
+        type = std::string_view(t, static_cast<std::size_t>(q - t));
+        if (*q != '"' || !plain(type))
+            return false;
+        ++q;
+    }
+    if (q[0] == '/' && q[1] == '>')
+        empty = true;
+    else if (q[0] == '>')
+        empty = false;
+    else
+        return false;
+    if (!cellRef(address, cell.refRow, cell.col))
+        return false;
+    cell.ref = address;
+    cell.hasRef = cell.validRef = true;
+    cell.parts.style = static_cast<int>(style);
+    cell.parts.type = type;
+    p = q + (empty ? 2 : 1);
+    return true;
+}
+
 // A cell's children, from just after its start tag to its end tag.
 bool plainChildren(const char*& p, CellParts& parts, std::deque<std::string>& store)
 {
@@ -426,7 +481,8 @@ bool SheetRows::scanRow(std::size_t at)
         parts.hasValue = parts.hasFormula = false;
         parts.valueElement = parts.formulaElement = parts.inlineElement = nullptr;
         bool cellEmpty = false, haveStyle = false, haveType = false;
-        for (int got; (got = attribute(p, name, value, cellEmpty)) != 0;) {
+        for (int got = commonCellTag(p, cell, cellEmpty) ? 0 : 1;
+             got && (got = attribute(p, name, value, cellEmpty));) {
             if (got < 0)
                 return false;
             if (name.size() != 1)

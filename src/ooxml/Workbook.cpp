@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <set>
 
 namespace ooxml {
@@ -1023,30 +1024,46 @@ xls::Bytes Workbook::saveToBytes() const
     std::map<std::string, std::string> changed;
     changed[workbookPart_] = savedWorkbookXml();
     changed[storedName(relsPartOf(workbookPart_))] = workbookRels_.serialize();
-    // The worksheets laid out side by side.
-    for (const Sheet& sheet : sheets_)
-        if (sheet.kind == "worksheet")
-            changed[sheet.part];
-    forEachInParallel(sheets_.size(), [&](std::size_t k) {
-        if (sheets_[k].kind == "worksheet")
-            changed.find(sheets_[k].part)->second = savedSheetXml(sheets_[k]);
-    });
     for (const auto& [chart, owner] : chartOwner_)
         if (const std::string* xml = part(chart))
             changed[chart] = savedChartXml(*xml, owner);
     if (const std::string* app = part("docProps/app.xml"))
         changed[storedName("docProps/app.xml")] = savedAppXml(*app);
+    const std::string contentTypes = "[Content_Types].xml", types = types_.serialize();
 
-    std::vector<ZipEntry> entries;
-    entries.push_back({"[Content_Types].xml", types_.serialize()});
+    // The entries in order, each packed side by side with the others; a worksheet is laid out and
+    // packed on the same core, while its text is still at hand there.
+    struct Entry {
+        const std::string* name;
+        const std::string* data;  // the bytes to pack, or
+        const Sheet* sheet;       // the worksheet to lay out
+    };
+    std::map<std::string, const Sheet*> worksheets;
+    for (const Sheet& sheet : sheets_)
+        if (sheet.kind == "worksheet")
+            worksheets[sheet.part] = &sheet;
+    std::vector<Entry> entries = {{&contentTypes, &types, nullptr}};
     const std::set<std::string> gone(removed_.begin(), removed_.end());
     for (const std::string& name : order_) {
-        if (name == "[Content_Types].xml" || gone.count(name))
+        if (name == contentTypes || gone.count(name))
             continue;
+        if (const auto sheet = worksheets.find(name); sheet != worksheets.end()) {
+            entries.push_back({&name, nullptr, sheet->second});
+            continue;
+        }
         const auto it = changed.find(name);
-        entries.push_back({name, it != changed.end() ? it->second : *parts_.at(name)});
+        entries.push_back({&name, it != changed.end() ? &it->second : &*parts_.at(name), nullptr});
     }
-    return writeZip(entries);
+    // The worksheets, the largest parts, first.
+    std::vector<std::size_t> sizes;
+    for (const Entry& e : entries)
+        sizes.push_back(e.sheet ? std::numeric_limits<std::size_t>::max() : e.data->size());
+    std::vector<PackedEntry> packed(entries.size());
+    forEachInParallel(sizes, [&](std::size_t k) {
+        const Entry& e = entries[k];
+        packed[k] = e.sheet ? pack(*e.name, savedSheetXml(*e.sheet)) : pack(*e.name, *e.data);
+    });
+    return writePackedZip(packed);
 }
 
 // -- verifying -------------------------------------------------------------------------------

@@ -148,7 +148,7 @@ bool looksLikeZip(xls::ByteView bytes)
     return bytes.size() >= 4 && bytes[0] == 'P' && bytes[1] == 'K' && bytes[2] == 3 && bytes[3] == 4;
 }
 
-std::vector<ZipEntry> readZip(xls::ByteView bytes)
+std::vector<StoredEntry> zipDirectory(xls::ByteView bytes)
 {
     MemoryFile file;
     file.data = bytes.data();
@@ -163,17 +163,7 @@ std::vector<ZipEntry> readZip(xls::ByteView bytes)
     if (global.number_entry > kMaxEntries)
         damaged("more than " + std::to_string(kMaxEntries) + " entries");
 
-    // Where each entry's bytes are stored is found one after another, then the entries are unpacked
-    // side by side from there: each all at once, to exactly the size the directory gives (a byte
-    // more or less is damage), its CRC checked.
-    struct Stored {
-        std::string_view bytes;
-        int method = 0;
-        std::uint64_t size = 0;
-        uLong crc = 0;
-    };
-    std::vector<ZipEntry> entries;
-    std::vector<Stored> stored;
+    std::vector<StoredEntry> stored;
     std::uint64_t total = 0;
     for (int at = unzGoToFirstFile(zip.get()); at == UNZ_OK; at = unzGoToNextFile(zip.get())) {
         unz_file_info64 info{};
@@ -185,7 +175,8 @@ std::vector<ZipEntry> readZip(xls::ByteView bytes)
             throw xls::Error(xls::ErrorCode::Encrypted, std::string("the entry ") + name + " is encrypted");
         if (info.uncompressed_size > kMaxEntrySize || (total += info.uncompressed_size) > kMaxTotalSize)
             damaged(std::string("the entry ") + name + " unpacks too large");
-        Stored entry;
+        StoredEntry entry;
+        entry.name = name;
         int level = 0;
         if (unzOpenCurrentFile2(zip.get(), &entry.method, &level, 1) != UNZ_OK)
             damaged(std::string("the entry ") + name);
@@ -199,35 +190,78 @@ std::vector<ZipEntry> readZip(xls::ByteView bytes)
             damaged(std::string("the entry ") + name + " is packed by a method other than deflate");
         entry.size = info.uncompressed_size;
         entry.crc = info.crc;
-        entries.push_back({name, {}});
         stored.push_back(std::move(entry));
-        if (entries.size() > kMaxEntries)
+        if (stored.size() > kMaxEntries)
             damaged("more than " + std::to_string(kMaxEntries) + " entries");
     }
+    return stored;
+}
+
+// Each entry all at once, to exactly the size the directory gives (a byte more or less is damage),
+// its CRC checked.
+std::string unpack(const StoredEntry& from)
+{
+    std::string data;
+    bool whole = true;
+    if (from.method == Z_DEFLATED) {
+        data.resize(static_cast<std::size_t>(from.size));
+        std::size_t unpacked = 0;
+        whole = libdeflate_deflate_decompress(&decompressor(), from.bytes.data(), from.bytes.size(), data.data(),
+                                              data.size(), &unpacked) == LIBDEFLATE_SUCCESS &&
+                unpacked == data.size();
+    } else {
+        whole = from.bytes.size() == from.size;
+        data = from.bytes;
+    }
+    if (!whole || libdeflate_crc32(0, data.data(), data.size()) != from.crc)
+        damaged("the entry " + from.name + " does not unpack as its directory says");
+    return data;
+}
+
+std::vector<ZipEntry> readZip(xls::ByteView bytes)
+{
+    // Where each entry's bytes are stored is found one after another, then the entries are unpacked
+    // side by side from there.
+    const std::vector<StoredEntry> stored = zipDirectory(bytes);
+    std::vector<ZipEntry> entries(stored.size());
     std::vector<std::size_t> sizes;
-    for (const Stored& s : stored)
+    for (const StoredEntry& s : stored)
         sizes.push_back(static_cast<std::size_t>(s.size));
     forEachInParallel(sizes, [&](std::size_t k) {
-        const Stored& from = stored[k];
-        std::string& data = entries[k].data;
-        bool whole = true;
-        if (from.method == Z_DEFLATED) {
-            data.resize(static_cast<std::size_t>(from.size));
-            std::size_t unpacked = 0;
-            whole = libdeflate_deflate_decompress(&decompressor(), from.bytes.data(), from.bytes.size(), data.data(),
-                                                  data.size(), &unpacked) == LIBDEFLATE_SUCCESS &&
-                    unpacked == data.size();
-        } else {
-            whole = from.bytes.size() == from.size;
-            data = from.bytes;
-        }
-        if (!whole || libdeflate_crc32(0, data.data(), data.size()) != from.crc)
-            damaged("the entry " + entries[k].name + " does not unpack as its directory says");
+        entries[k].name = stored[k].name;
+        entries[k].data = unpack(stored[k]);
     });
     return entries;
 }
 
+PackedEntry pack(std::string name, std::string_view data)
+{
+    // Deflated into a buffer each thread keeps, which grows to the largest part once, then copied
+    // out at its packed size.
+    thread_local std::string scratch;
+    const std::size_t bound = libdeflate_deflate_compress_bound(&compressor(), data.size());
+    if (scratch.size() < bound)
+        scratch.resize(bound);
+    PackedEntry entry;
+    entry.name = std::move(name);
+    entry.bytes.assign(scratch.data(), libdeflate_deflate_compress(&compressor(), data.data(), data.size(),
+                                                                   scratch.data(), scratch.size()));
+    entry.size = data.size();
+    entry.crc = static_cast<unsigned long>(libdeflate_crc32(0, data.data(), data.size()));
+    return entry;
+}
+
 xls::Bytes writeZip(const std::vector<ZipEntry>& entries)
+{
+    std::vector<PackedEntry> packed(entries.size());
+    std::vector<std::size_t> sizes;
+    for (const ZipEntry& e : entries)
+        sizes.push_back(e.data.size());
+    forEachInParallel(sizes, [&](std::size_t k) { packed[k] = pack(entries[k].name, entries[k].data); });
+    return writePackedZip(packed);
+}
+
+xls::Bytes writePackedZip(const std::vector<PackedEntry>& entries)
 {
     xls::Bytes out;
     MemoryFile file;
@@ -236,40 +270,18 @@ xls::Bytes writeZip(const std::vector<ZipEntry>& entries)
     std::unique_ptr<void, ZipCloser> zip(zipOpen2_64("", APPEND_STATUS_CREATE, nullptr, &functions));
     if (!zip)
         throw xls::Error(xls::ErrorCode::FileError, "the package could not be started");
-    // Deflated side by side at the fastest level, then handed to the archive as they are to be stored.
-    struct Packed {
-        std::string bytes;
-        uLong crc = 0;
-    };
-    std::vector<Packed> packed(entries.size());
-    std::vector<std::size_t> sizes;
-    for (const ZipEntry& e : entries)
-        sizes.push_back(e.data.size());
-    forEachInParallel(sizes, [&](std::size_t k) {
-        const std::string& data = entries[k].data;
-        // Deflated into a buffer each thread keeps, which grows to the largest part once, then
-        // copied out at its packed size.
-        thread_local std::string scratch;
-        const std::size_t bound = libdeflate_deflate_compress_bound(&compressor(), data.size());
-        if (scratch.size() < bound)
-            scratch.resize(bound);
-        packed[k].bytes.assign(scratch.data(), libdeflate_deflate_compress(&compressor(), data.data(), data.size(),
-                                                                           scratch.data(), scratch.size()));
-        packed[k].crc = static_cast<uLong>(libdeflate_crc32(0, data.data(), data.size()));
-    });
     zip_fileinfo info{};
     info.tmz_date.tm_year = 1980;
     info.tmz_date.tm_mday = 1;
-    for (std::size_t k = 0; k < entries.size(); ++k) {
-        const ZipEntry& e = entries[k];
+    for (const PackedEntry& e : entries) {
         if (e.name.empty() || e.name.size() >= 0xFFFF)
             throw xls::Error(xls::ErrorCode::FileError, "an entry name of " + std::to_string(e.name.size()) + " bytes");
-        const std::string& bytes = packed[k].bytes;
-        if (bytes.empty() ||
+        // Handed to the archive as they are to be stored.
+        if (e.bytes.empty() ||
             zipOpenNewFileInZip2_64(zip.get(), e.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 1, 1,
                                     0) != ZIP_OK ||
-            zipWriteInFileInZip(zip.get(), bytes.data(), static_cast<unsigned>(bytes.size())) != ZIP_OK ||
-            zipCloseFileInZipRaw64(zip.get(), e.data.size(), packed[k].crc) != ZIP_OK)
+            zipWriteInFileInZip(zip.get(), e.bytes.data(), static_cast<unsigned>(e.bytes.size())) != ZIP_OK ||
+            zipCloseFileInZipRaw64(zip.get(), e.size, e.crc) != ZIP_OK)
             throw xls::Error(xls::ErrorCode::FileError, "the entry " + e.name + " could not be packed");
     }
     if (zipClose(zip.release(), nullptr) != ZIP_OK || file.failed)

@@ -6,7 +6,9 @@
 
 #include "xls/Bytes.h"
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ooxml {
@@ -23,9 +25,33 @@ bool looksLikeZip(xls::ByteView bytes);
 // over-large archive, Encrypted on an entry encrypted by the archive itself.
 std::vector<ZipEntry> readZip(xls::ByteView bytes);
 
-// An archive of the entries in that order, deflated at libdeflate's fastest level (XML packs well
-// even so, and a batch spends much of its time here), every time stamp the same: equal entries
-// give equal bytes.
+// Where an entry's bytes are in the archive, as its directory tells.
+struct StoredEntry {
+    std::string name;
+    std::string_view bytes;  // as stored, within the archive's bytes
+    int method = 0;
+    std::uint64_t size = 0;  // unpacked
+    unsigned long crc = 0;
+};
+// The entries the archive's directory lists, in its order, bounded and checked as readZip does
+// (and throwing as it does); each to be unpacked with unpack(), which throws DamagedPackage where
+// an entry does not unpack to the size and CRC its directory gives.
+std::vector<StoredEntry> zipDirectory(xls::ByteView bytes);
+std::string unpack(const StoredEntry& entry);
+
+// An entry deflated at libdeflate's fastest level (XML packs well even so, and a batch spends much
+// of its time here), ready to be stored.
+struct PackedEntry {
+    std::string name;
+    std::string bytes;     // deflated
+    std::size_t size = 0;  // unpacked
+    unsigned long crc = 0;
+};
+PackedEntry pack(std::string name, std::string_view data);
+
+// An archive of the entries in that order, every time stamp the same: equal entries give equal
+// bytes. The first packs the entries side by side; the second stores them as packed.
 xls::Bytes writeZip(const std::vector<ZipEntry>& entries);
+xls::Bytes writePackedZip(const std::vector<PackedEntry>& entries);
 
 }  // namespace ooxml
