@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every libFuzzer target of a fuzz build for a while, each on a fresh copy of the seeds: the
-# workbooks in tests/data/xls and tests/data/xlsx, the project's template, the regression files and, when the suite has
+# workbooks in tests/data/xls and tests/data/xlsx, the project's template, the worksheets in fuzz/seeds,
+# the regression files and, when the suite has
 # made them, the templates other programs saved (build/tests/template-writers-work). A crash, a
 # hang or a sanitizer report
 # leaves its input in DIR/artifacts/ and fails the run: add it to fuzz/regressions/, named after
@@ -11,7 +12,7 @@ dir=${1:?fuzz build folder}
 seconds=${2:-30}
 top=$(cd "$(dirname "$0")/.." && pwd)
 shopt -s nullglob
-seeds=("$top"/tests/data/xls/*.xls "$top"/tests/data/xlsx/*.xls? "$top"/assets/MST_PO.xls "$top"/fuzz/regressions/*.xls "$top"/fuzz/regressions/*.bin
+seeds=("$top"/tests/data/xls/*.xls "$top"/tests/data/xlsx/*.xls? "$top"/assets/MST_PO.xls "$top"/fuzz/regressions/*.xls "$top"/fuzz/regressions/*.bin "$top"/fuzz/seeds/*.xml
        "$top"/build/tests/template-writers-work/templates/*.xls)
 [ ${#seeds[@]} -gt 0 ] || { echo "no seed inputs in tests/data/xls or fuzz/regressions"; exit 1; }
 targets=()

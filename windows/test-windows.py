@@ -166,6 +166,7 @@ class Run:
         for replay in sorted(glob.glob(os.path.join(self.win_build, "fuzz", "*_replay.exe"))):
             rc, out, err = wine.run(replay, winpath(os.path.join(TOP, "tests", "data", "xls")),
                                     winpath(os.path.join(TOP, "fuzz", "regressions")),
+                                    winpath(os.path.join(TOP, "fuzz", "seeds")),
                                     winpath(os.path.join(TOP, "assets", "MST_PO.xls")), env=env, timeout=600)
             assert rc == 0, f"{os.path.basename(replay)} ended with {rc}: {(out + err)[-800:]}"
 

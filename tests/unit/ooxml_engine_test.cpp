@@ -1,7 +1,6 @@
 // The .xlsx engine on a workbook made here part by part: sheet names in formulas, the package's
 // container, copies with their own local names and references, cells keeping their styles, and
 // what it refuses.
-#include "ooxml/CellText.h"
 #include "ooxml/PackageCheck.h"
 #include "ooxml/SheetReferences.h"
 #include "ooxml/SheetRows.h"
@@ -9,8 +8,8 @@
 #include "ooxml/XmlParts.h"
 #include "ooxml/Zip.h"
 #include "pofile/TemplateCheck.h"
+#include "support/CellReadings.h"
 #include "xls/Error.h"
-#include "xls/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -112,39 +111,6 @@ TEST(ooxml, sheet_and_table_names_in_formulas_follow_renames_and_nothing_else)
               "SUM(Lines_2[Amount])+ROWS(Lines_2)+Lines_2[[#This Row],['[Lines]]]+'It''s'!Lines+Lines(1)");
 }
 
-// One cell as a reader takes it: where it is, and its parts.
-struct CellReading {
-    std::uint32_t row, rowRef;
-    bool hasRef;
-    std::string ref;
-    bool validRef;
-    std::uint32_t refRow, col;
-    int style;
-    std::string type;
-    bool hasValue, hasFormula;
-    std::string value;
-    std::u16string inlineText;
-    bool operator==(const CellReading&) const = default;
-};
-
-CellReading readingOf(std::uint32_t row, std::uint32_t rowRef, const ooxml::SheetCell& c)
-{
-    const ooxml::CellParts& p = c.parts;
-    return {row,
-            rowRef,
-            c.hasRef,
-            std::string(c.ref),
-            c.validRef,
-            c.validRef ? c.refRow : 0,
-            c.col,
-            p.style,
-            std::string(p.type),
-            p.hasValue,
-            p.hasFormula,
-            std::string(p.value),
-            p.inlineElement ? ooxml::itemText(p.is()) : xls::fromUtf8(std::string(p.inlineText))};
-}
-
 TEST(ooxml, rows_read_from_the_text_read_as_their_elements_do)
 {
     // The rows marked true are written plainly and are read from the text. Each of the others
@@ -194,39 +160,11 @@ TEST(ooxml, rows_read_from_the_text_read_as_their_elements_do)
                 sheet += row;
         return sheet + "</sheetData></worksheet>";
     };
-    // Every cell as its elements give it, read from the document parsed whole.
-    const auto fromElements = [](const pugi::xml_document& doc) {
-        std::vector<CellReading> cells;
-        ooxml::eachCell(ooxml::child(doc.document_element(), "sheetData"),
-                        [&](std::uint32_t row, std::uint32_t col, pugi::xml_node c) {
-                            ooxml::SheetCell cell;
-                            if (const pugi::xml_attribute r = ooxml::refOf(c)) {
-                                cell.hasRef = true;
-                                cell.ref = r.value();
-                                std::uint32_t ignored = 0;
-                                cell.validRef = ooxml::cellRef(cell.ref, cell.refRow, ignored);
-                            }
-                            cell.col = col;
-                            cell.parts = ooxml::partsOf(c);
-                            cells.push_back(readingOf(row, ooxml::refOf(c.parent()).as_uint(), cell));
-                        });
-        return cells;
-    };
-    // Every cell as SheetRows gives it, and how many with a value, a formula or an inline string
-    // were read from the text.
+    using testing_support::CellReading;
+    using testing_support::fromElements;
     std::size_t readFromText = 0;
     const auto fromRows = [&](const std::string& sheet, const pugi::xml_document& doc, bool& failed) {
-        std::vector<CellReading> cells;
-        readFromText = 0;
-        ooxml::SheetRows r(sheet, ooxml::child(doc.document_element(), "sheetData"));
-        while (r.next())
-            for (const ooxml::SheetCell& c : r.cells()) {
-                cells.push_back(readingOf(r.row(), r.rowRef(), c));
-                readFromText += !c.parts.valueElement && !c.parts.formulaElement && !c.parts.inlineElement &&
-                                (c.parts.hasValue || c.parts.hasFormula || c.parts.inlineText.data());
-            }
-        failed = r.failed();
-        return cells;
+        return testing_support::fromRows(sheet, doc, failed, readFromText);
     };
     const std::string mixed = sheetOf(false), plain = sheetOf(true);
     bool failed = false;

@@ -1,0 +1,87 @@
+// CellReadings: every cell of a worksheet as a reader takes it (where it is, and its parts), read
+// from its parsed elements alone or through SheetRows, so that the two can be held equal.
+#pragma once
+
+#include "ooxml/CellText.h"
+#include "ooxml/SheetRows.h"
+#include "ooxml/XmlParts.h"
+#include "xls/Text.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+struct CellReading {
+    std::uint32_t row, rowRef;
+    bool hasRef;
+    std::string ref;
+    bool validRef;
+    std::uint32_t refRow, col;
+    int style;
+    std::string type;
+    bool hasValue, hasFormula;
+    std::string value;
+    std::u16string inlineText;
+    bool operator==(const CellReading&) const = default;
+};
+
+inline CellReading readingOf(std::uint32_t row, std::uint32_t rowRef, const ooxml::SheetCell& c)
+{
+    const ooxml::CellParts& p = c.parts;
+    return {row,
+            rowRef,
+            c.hasRef,
+            std::string(c.ref),
+            c.validRef,
+            c.validRef ? c.refRow : 0,
+            c.col,
+            p.style,
+            std::string(p.type),
+            p.hasValue,
+            p.hasFormula,
+            std::string(p.value),
+            p.inlineElement ? ooxml::itemText(p.is()) : xls::fromUtf8(std::string(p.inlineText))};
+}
+
+// Every cell as its elements give it, from a document parsed whole.
+inline std::vector<CellReading> fromElements(const pugi::xml_document& doc)
+{
+    std::vector<CellReading> cells;
+    ooxml::eachCell(ooxml::child(doc.document_element(), "sheetData"),
+                    [&](std::uint32_t row, std::uint32_t col, pugi::xml_node c) {
+                        ooxml::SheetCell cell;
+                        if (const pugi::xml_attribute r = ooxml::refOf(c)) {
+                            cell.hasRef = true;
+                            cell.ref = r.value();
+                            std::uint32_t ignored = 0;
+                            cell.validRef = ooxml::cellRef(cell.ref, cell.refRow, ignored);
+                        }
+                        cell.col = col;
+                        cell.parts = ooxml::partsOf(c);
+                        cells.push_back(readingOf(row, ooxml::refOf(c.parent()).as_uint(), cell));
+                    });
+    return cells;
+}
+
+// Every cell as SheetRows gives it from the sheet's text and its document (parsed whole or without
+// its rows); whether it failed, and how many cells with a value, a formula or an inline string it
+// read from the text.
+inline std::vector<CellReading> fromRows(const std::string& sheet, const pugi::xml_document& doc, bool& failed,
+                                         std::size_t& readFromText)
+{
+    std::vector<CellReading> cells;
+    readFromText = 0;
+    ooxml::SheetRows r(sheet, ooxml::child(doc.document_element(), "sheetData"));
+    while (r.next())
+        for (const ooxml::SheetCell& c : r.cells()) {
+            cells.push_back(readingOf(r.row(), r.rowRef(), c));
+            readFromText += !c.parts.valueElement && !c.parts.formulaElement && !c.parts.inlineElement &&
+                            (c.parts.hasValue || c.parts.hasFormula || c.parts.inlineText.data());
+        }
+    failed = r.failed();
+    return cells;
+}
+
+}  // namespace testing_support
