@@ -151,6 +151,7 @@ std::vector<std::string> readAndCheckPackage(xls::ByteView bytes, PackageParts& 
     std::vector<ZipEntry>& entries = package.entries;
     std::map<std::string, const std::string*>& parts = package.data;
     std::map<std::string, std::size_t> entryOf;
+    std::size_t typesEntry = 0;
     try {
         stored = zipDirectory(bytes);
         entries.resize(stored.size());
@@ -164,15 +165,15 @@ std::vector<std::string> readAndCheckPackage(xls::ByteView bytes, PackageParts& 
             problems.push_back("no [Content_Types].xml");
             return problems;
         }
-        const std::size_t at = entryOf.at("[Content_Types].xml");
-        entries[at].data = unpack(stored[at]);
+        typesEntry = entryOf.at("[Content_Types].xml");
+        entries[typesEntry].data = unpack(stored[typesEntry]);
     } catch (const xls::Error& e) {
         problems.push_back(e.what());
         return problems;
     }
     ContentTypes& types = package.types;
     try {
-        types = ContentTypes::parse(*parts["[Content_Types].xml"]);
+        types = ContentTypes::parse(entries[typesEntry].data);
     } catch (const xls::Error& e) {
         problems.push_back(e.what());
         return problems;
@@ -200,7 +201,6 @@ std::vector<std::string> readAndCheckPackage(xls::ByteView bytes, PackageParts& 
     std::vector<std::size_t> sizes;
     for (const StoredEntry& e : stored)
         sizes.push_back(static_cast<std::size_t>(e.size));
-    const std::size_t typesEntry = entryOf.at("[Content_Types].xml");
     const auto parseAndCheck = [&](std::size_t k) {
         const std::string& name = *toParse[k].first;
         const std::string& text = *parts.at(name);

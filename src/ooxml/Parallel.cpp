@@ -8,6 +8,7 @@
 #include <exception>
 #include <mutex>
 #include <new>
+#include <numeric>
 #include <thread>
 #include <vector>
 
@@ -133,8 +134,7 @@ void forEachInParallel(std::size_t count, const std::function<void(std::size_t)>
 void forEachInParallel(const std::vector<std::size_t>& sizes, const std::function<void(std::size_t)>& f)
 {
     std::vector<std::size_t> order(sizes.size());
-    for (std::size_t k = 0; k < order.size(); ++k)
-        order[k] = k;
+    std::iota(order.begin(), order.end(), std::size_t{0});
     std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) { return sizes[x] > sizes[y]; });
     forEachInParallel(order.size(), [&](std::size_t k) { f(order[k]); });
 }

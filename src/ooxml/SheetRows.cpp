@@ -36,6 +36,11 @@ bool plain(std::string_view v)
     return true;
 }
 
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
 // A number of 1 to `digits` decimal digits.
 bool digitsValue(std::string_view v, std::size_t digits, std::uint32_t& n)
 {
@@ -43,7 +48,7 @@ bool digitsValue(std::string_view v, std::size_t digits, std::uint32_t& n)
         return false;
     n = 0;
     for (const char c : v) {
-        if (c < '0' || c > '9')
+        if (!isDigit(c))
             return false;
         n = n * 10 + static_cast<std::uint32_t>(c - '0');
     }
@@ -222,11 +227,6 @@ bool plainInlineString(const char*& p, std::string_view& text, std::deque<std::s
     return closing(p, "is");
 }
 
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
 // The rest of a cell's start tag as spreadsheet programs write most: ` r="B2"`, then ` s="3"` and
 // ` t="s"` where there are, then "/>" or ">", each after one space and in double quotes. False,
 // with nothing taken, for any other, which is then read attribute by attribute.
@@ -284,27 +284,22 @@ bool plainChildren(const char*& p, CellParts& parts, std::deque<std::string>& st
         p = skipSpace(p);
         if (closing(p, "c"))
             return true;
-        bool empty = false;
-        if (opening(p, "v") && !parts.hasValue) {
+        // A value, whose text is read, or a formula, whose text is only passed over.
+        const bool value = opening(p, "v") && !parts.hasValue;
+        if (value || (opening(p, "f") && !parts.hasFormula)) {
+            bool empty = false;
             p += 2;
             if (!skipAttributes(p, empty))
                 return false;
-            parts.hasValue = true;
+            (value ? parts.hasValue : parts.hasFormula) = true;
             if (empty)
                 continue;
-            if (!textUpTo(p, parts.value, store, false) || !closing(p, "v"))
+            if (value && !textUpTo(p, parts.value, store, false))
                 return false;
-        } else if (opening(p, "f") && !parts.hasFormula) {
-            p += 2;
-            if (!skipAttributes(p, empty))
-                return false;
-            parts.hasFormula = true;
-            if (empty)
-                continue;
-            for (; *p != '<'; ++p)
+            for (; !value && *p != '<'; ++p)
                 if (!*p || (*p == '&' && !reference(p)))
                     return false;
-            if (!closing(p, "f"))
+            if (!closing(p, value ? "v" : "f"))
                 return false;
         } else if (opening(p, "is") && parts.inlineText.data() == nullptr) {
             if (!plainInlineString(p, parts.inlineText, store))

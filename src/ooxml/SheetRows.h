@@ -64,7 +64,6 @@ public:
     // Whether rows read from the text alone met one that is not plain, or do not end the
     // sheetData: the document is then to be parsed whole and its rows read again.
     bool failed() const { return failed_; }
-    pugi::xml_node rowElement() const { return rowElement_; }
     std::uint32_t rowRef() const { return rowRef_; }  // its "r" as a number, 0 when it has none
     std::uint32_t row() const { return row_; }        // 0-based; following on where "r" does not say
     // The row's cells; their texts stay as long as this does.
