@@ -3,6 +3,8 @@
 #include "ooxml/XmlParts.h"
 #include "xls/Error.h"
 
+#include <algorithm>
+
 namespace ooxml {
 
 // The text is read through its terminating '\0', which none of the tests below takes for a part of
@@ -178,6 +180,50 @@ bool skipAttributes(const char*& p, bool& empty)
     return got == 0;
 }
 
+// An attribute's value as written is the value a reader takes: no escape or line end in it.
+bool asWritten(std::string_view value)
+{
+    return value.find_first_of("&\r") == std::string_view::npos;
+}
+
+// A formula's attributes up to the tag's end, its type and range kept.
+bool formulaAttributes(const char*& p, CellParts& parts, bool& empty)
+{
+    std::string_view name, value;
+    int got;
+    while ((got = attribute(p, name, value, empty)) == 1) {
+        if (name != "t" && name != "ref")
+            continue;
+        if (!asWritten(value))
+            return false;
+        // Of an attribute given twice, a reader takes the first.
+        std::string_view& kept = name == "t" ? parts.formulaType : parts.formulaRef;
+        if (!kept.data())
+            kept = value;
+    }
+    return got == 0;
+}
+
+// A start tag from its '<' to past its '>' in the common form: each attribute after one space,
+// its name straight before `="`, and the tag's end straight after the last value.
+bool commonForm(const char* p, const char* end)
+{
+    for (++p; p < end && isNameChar(*p);)
+        ++p;
+    while (p < end && *p == ' ') {
+        ++p;
+        while (p < end && isNameChar(*p))
+            ++p;
+        if (end - p < 3 || p[0] != '=' || p[1] != '"')
+            return false;
+        p = std::find(p + 2, end, '"');
+        if (p == end)
+            return false;
+        ++p;
+    }
+    return (end - p == 1 && *p == '>') || (end - p == 2 && p[0] == '/' && p[1] == '>');
+}
+
 // At "</" + name, with white space before the ">" allowed: past it.
 bool closing(const char*& p, std::string_view name)
 {
@@ -289,7 +335,7 @@ bool plainChildren(const char*& p, CellParts& parts, std::deque<std::string>& st
         if (value || (opening(p, "f") && !parts.hasFormula)) {
             bool empty = false;
             p += 2;
-            if (!skipAttributes(p, empty))
+            if (!(value ? skipAttributes(p, empty) : formulaAttributes(p, parts, empty)))
                 return false;
             (value ? parts.hasValue : parts.hasFormula) = true;
             if (empty)
@@ -334,6 +380,12 @@ CellParts partsOf(const pugi::xml_node c)
     parts.hasFormula = parts.formulaElement != nullptr;
     if (parts.hasValue)
         parts.value = parts.v().text().get();
+    if (parts.hasFormula) {
+        if (const pugi::xml_attribute t = parts.f().attribute("t"))
+            parts.formulaType = t.value();
+        if (const pugi::xml_attribute ref = parts.f().attribute("ref"))
+            parts.formulaRef = ref.value();
+    }
     return parts;
 }
 
@@ -404,9 +456,12 @@ bool SheetRows::next()
 void SheetRows::readRow()
 {
     cells_.clear();
+    readFromText_ = false;
     const pugi::xml_attribute ref = refOf(rowElement_);
     rowRef_ = ref.as_uint();
     row_ = rowRef_ - 1;
+    const pugi::xml_attribute style = rowElement_.attribute("s");
+    rowStyle_ = style && rowElement_.attribute("customFormat").as_bool() ? style.as_int() : -1;
     std::uint32_t col = 0;
     bool first = true;
     for (pugi::xml_node c = rowElement_.first_child(); c; c = c.next_sibling()) {
@@ -437,13 +492,14 @@ void SheetRows::readRow()
 // string. False where it is anything else, leaving it to be read from its elements.
 bool SheetRows::scanRow(std::size_t at)
 {
-    const char* p = text_.c_str() + at;
+    const char* const start = text_.c_str() + at;
+    const char* p = start;
     if (!opening(p, "row"))
         return false;
     p += 4;
     bool empty = false, haveRef = false;
-    std::uint32_t r = 0;
-    std::string_view name, value;
+    std::uint32_t r = 0, style = 0;
+    std::string_view name, value, customFormat, styleValue;
     for (int got; (got = attribute(p, name, value, empty)) != 0;) {
         if (got < 0)
             return false;
@@ -451,10 +507,23 @@ bool SheetRows::scanRow(std::size_t at)
             if (haveRef || !digitsValue(value, 7, r) || r == 0 || r > 1048576)
                 return false;
             haveRef = true;
+        } else if (name == "s") {
+            if (styleValue.data() || !digitsValue(value, 9, style))
+                return false;
+            styleValue = value;
+        } else if (name == "customFormat") {
+            if (customFormat.data() || !asWritten(value))
+                return false;
+            customFormat = value;
         }
     }
     if (!haveRef)
         return false;
+    // "customFormat" is on as a reader's yes-or-no takes it: by its first character.
+    const bool custom =
+        !customFormat.empty() && std::string_view("1tTyY").find(customFormat[0]) != std::string_view::npos;
+    const int rowStyle = styleValue.data() && custom ? static_cast<int>(style) : -1;
+    const std::size_t tagEnd = static_cast<std::size_t>(p - text_.c_str());
     std::size_t count = 0;
     while (!empty) {
         p = skipSpace(p);
@@ -462,6 +531,7 @@ bool SheetRows::scanRow(std::size_t at)
             break;
         if (!opening(p, "c"))
             return false;
+        const char* const cellStart = p;
         p += 2;
         if (count == cells_.size())
             cells_.emplace_back();
@@ -473,11 +543,12 @@ bool SheetRows::scanRow(std::size_t at)
         parts.type = std::string_view();
         parts.value = std::string_view();
         parts.inlineText = std::string_view();
+        parts.formulaType = parts.formulaRef = std::string_view();
         parts.hasValue = parts.hasFormula = false;
         parts.valueElement = parts.formulaElement = parts.inlineElement = nullptr;
         bool cellEmpty = false, haveStyle = false, haveType = false;
-        for (int got = commonCellTag(p, cell, cellEmpty) ? 0 : 1;
-             got && (got = attribute(p, name, value, cellEmpty));) {
+        cell.commonTag = commonCellTag(p, cell, cellEmpty);
+        for (int got = cell.commonTag ? 0 : 1; got && (got = attribute(p, name, value, cellEmpty));) {
             if (got < 0)
                 return false;
             if (name.size() != 1)
@@ -507,11 +578,18 @@ bool SheetRows::scanRow(std::size_t at)
         std::uint32_t index = 0;
         if (parts.type == "s" && parts.hasValue && !digitsValue(parts.value, 9, index))
             return false;
+        cell.start = static_cast<std::size_t>(cellStart - text_.c_str());
+        cell.end = static_cast<std::size_t>(p - text_.c_str());
     }
     cells_.resize(count);
     rowRef_ = r;
     row_ = r - 1;
+    rowStyle_ = rowStyle;
+    readFromText_ = true;
+    rowStart_ = at;
+    rowTagEnd_ = tagEnd;
     rowEnd_ = static_cast<std::size_t>(p - text_.c_str());
+    commonRowTag_ = commonForm(start, text_.c_str() + tagEnd);
     return true;
 }
 

@@ -25,7 +25,9 @@ struct CellParts {
     bool hasValue = false;
     bool hasFormula = false;
     std::string_view value;
-    std::string_view inlineText;  // an inline string of one plain run, as written
+    std::string_view inlineText;   // an inline string of one plain run, as written
+    std::string_view formulaType;  // the formula's "t" and "ref" (of shared and array formulas)
+    std::string_view formulaRef;
     // The <v>, <f> and <is> elements, where the row was read from its elements (held as pugixml's
     // own pointers, which cost nothing to make for the many cells read from the text).
     pugi::xml_node_struct* valueElement = nullptr;
@@ -46,6 +48,10 @@ struct SheetCell {
     std::uint32_t refRow = 0;
     std::uint32_t col = 0;  // 0-based; following on from the cell before where "r" does not say
     CellParts parts;
+    // Where the row was read from the text: the cell element's place there, and whether its start
+    // tag is in the common form (` r="B2" s="3" t="s"`, each after one space, in double quotes).
+    std::size_t start = 0, end = 0;
+    bool commonTag = false;
 };
 
 class SheetRows {
@@ -66,6 +72,18 @@ public:
     bool failed() const { return failed_; }
     std::uint32_t rowRef() const { return rowRef_; }  // its "r" as a number, 0 when it has none
     std::uint32_t row() const { return row_; }        // 0-based; following on where "r" does not say
+    // Its own style: its "s" where its "customFormat" is on; -1 where it has none.
+    int rowStyle() const { return rowStyle_; }
+    // Whether the row was read from the text, and then where it starts, where its start tag ends
+    // (past its '>') and where it ends (past its end tag), and whether that start tag is in the
+    // common form: each attribute after one space, in double quotes, and no space before its end.
+    bool readFromText() const { return readFromText_; }
+    std::size_t rowStart() const { return rowStart_; }
+    std::size_t rowTagEnd() const { return rowTagEnd_; }
+    std::size_t rowEnd() const { return rowEnd_; }
+    bool commonRowTag() const { return commonRowTag_; }
+    // The row's element, where the document holds the rows.
+    pugi::xml_node element() const { return rowElement_; }
     // The row's cells; their texts stay as long as this does.
     const std::vector<SheetCell>& cells() const { return cells_; }
 
@@ -77,9 +95,12 @@ private:
     pugi::xml_node rowElement_;
     bool started_ = false;
     bool fromText_ = false, failed_ = false;
-    std::size_t at_ = 0, end_ = 0, rowEnd_ = 0;
+    std::size_t at_ = 0, end_ = 0;
+    std::size_t rowStart_ = 0, rowTagEnd_ = 0, rowEnd_ = 0;
+    bool readFromText_ = false, commonRowTag_ = false;
     std::uint32_t rowRef_ = 0;
     std::uint32_t row_ = 0;
+    int rowStyle_ = -1;
     std::vector<SheetCell> cells_;
     std::deque<std::string> decoded_;  // texts with escapes, made anew
 };

@@ -1,6 +1,7 @@
 #include "ooxml/SheetText.h"
 
 #include "ooxml/CellText.h"
+#include "ooxml/SheetRows.h"
 #include "xls/Error.h"
 #include "xls/Worksheet.h"
 
@@ -204,34 +205,20 @@ void appendCell(std::string& out, std::string_view name, std::string_view attrib
 
 }  // namespace
 
-SheetText::SheetText(std::unique_ptr<pugi::xml_document> sheet, const std::vector<std::u16string>& tables)
-    : doc_(std::move(sheet))
+SheetText::SheetText(std::unique_ptr<pugi::xml_document> sheet, std::string text, const std::string& part,
+                     const std::vector<std::u16string>& tables)
+    : doc_(std::move(sheet)), text_(std::move(text))
 {
+    // A document parsed without its rows is parsed whole when a row must be laid out from its
+    // elements.
+    if (const pugi::xml_node data = child(doc_->document_element(), "sheetData"); data && !layRows(data, tables)) {
+        rows_.clear();
+        size_ = 0;
+        parseInto(*doc_, text_, part);
+        layRows(child(doc_->document_element(), "sheetData"), tables);
+    }
     const pugi::xml_node ws = doc_->document_element();
     const pugi::xml_node data = child(ws, "sheetData");
-    if (data) {
-        eachRow(data, [](std::uint32_t row, pugi::xml_node r) {
-            if (!refOf(r))
-                r.append_attribute("r").set_value(row + 1);
-        });
-        // Formulas are worked out again on loading: a value kept from the template could be stale.
-        eachCell(data, [](std::uint32_t row, std::uint32_t col, pugi::xml_node c) {
-            if (!refOf(c))
-                c.append_attribute("r").set_value(cellName(row, col).c_str());
-            pugi::xml_node f, v;
-            for (pugi::xml_node n = c.first_child(); n; n = n.next_sibling()) {
-                if (!f && isElement(n, "f"))
-                    f = n;
-                else if (!v && isElement(n, "v"))
-                    v = n;
-            }
-            if (!f)
-                return;
-            if (v)
-                c.remove_child(v);
-            c.remove_attribute("t");
-        });
-    }
 
     bool declared = false;
     bool after = false;
@@ -277,65 +264,142 @@ SheetText::SheetText(std::unique_ptr<pugi::xml_document> sheet, const std::vecto
     ns_ = prefixOf(data);
     dataOpen_ = openingTag(data);
     dataClose_ = closingTag(data);
-    std::uint32_t rowNumber = 0;
+}
+
+bool SheetText::layRows(const pugi::xml_node data, const std::vector<std::u16string>& tables)
+{
+    SheetRows rows(text_, data);
+    if (!data.first_child()) {
+        // The rows are in the text alone (or there are none): each must be laid out from it.
+        while (rows.next())
+            if (!layRowFromText(rows))
+                return false;
+        return !rows.failed();
+    }
     for (pugi::xml_node n = data.first_child(); n; n = n.next_sibling()) {
-        Row row;
-        row.row = rowNumber;
-        row.whole = keep(printed(n));
-        size_ += row.whole.size();
-        if (!isElement(n, "row") || !n.first_child()) {
-            row.isRow = isElement(n, "row");
-            if (row.isRow)
-                row.row = rowNumber = refOf(n).as_uint() - 1;
-            row.open = row.isRow ? openingTag(n) : std::string();
-            row.close = row.isRow ? closingTag(n) : std::string();
+        if (!isElement(n, "row")) {
+            // White space, a comment or the like between rows, kept as it is.
+            Row row;
+            row.whole = keep(printed(n));
+            size_ += row.whole.size();
             rows_.push_back(std::move(row));
             continue;
         }
-        row.isRow = true;
-        row.row = rowNumber = refOf(n).as_uint() - 1;
-        row.open = openingTag(n);
-        row.close = closingTag(n);
-        // The row printed once and cut into its children, rather than each of them printed; where
-        // that cannot be done, the row is made of its children printed one by one.
-        std::vector<std::string_view> texts = childTexts(row.whole, n);
-        if (texts.empty()) {
-            std::string whole = row.open;
-            std::vector<std::pair<std::size_t, std::size_t>> spans;
-            for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
-                const std::string text = printed(c);
-                spans.emplace_back(whole.size(), text.size());
-                whole += text;
-            }
-            row.whole = keep(whole + row.close);
-            for (const auto& [at, size] : spans)
-                texts.push_back(row.whole.substr(at, size));
-        }
-        std::uint32_t col = 0;
-        bool first = true;
-        std::size_t k = 0;
-        for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling(), ++k) {
-            Piece piece;
-            piece.node = c;
-            piece.text = texts[k];
-            piece.element = c.type() == pugi::node_element;
-            piece.cell = isElement(c, "c");
-            // Only a cell's formula can name a sheet.
-            piece.names = piece.cell ? child(c, "f") && holdsNames(c, tables) : piece.element && holdsNames(c, tables);
-            if (piece.cell) {
-                std::uint32_t rr, cc;
-                if (cellRef(refOf(c).value(), rr, cc))
-                    col = cc;
-                else if (!first)
-                    ++col;
-                first = false;
-                piece.col = col;
-            }
-            row.names = row.names || piece.names;
-            row.children.push_back(piece);
-        }
-        rows_.push_back(std::move(row));
+        rows.next();  // the same row
+        if (!layRowFromText(rows))
+            layRowFromElement(n, rows, tables);
     }
+    return true;
+}
+
+bool SheetText::layRowFromText(const SheetRows& rows)
+{
+    // Only a row written plainly, in the form a printed row takes, and without formulas (whose
+    // cached results go) is its own text.
+    if (!rows.readFromText() || !rows.commonRowTag())
+        return false;
+    const std::string_view text(text_);
+    const std::string_view tag = text.substr(rows.rowStart(), rows.rowTagEnd() - rows.rowStart());
+    const bool empty = tag.size() >= 2 && tag[tag.size() - 2] == '/';
+    std::size_t at = rows.rowTagEnd();
+    for (const SheetCell& c : rows.cells()) {
+        if (!c.commonTag || c.parts.hasFormula || c.start != at)
+            return false;
+        at = c.end;
+    }
+    if (!empty && text.substr(at, rows.rowEnd() - at) != "</row>")
+        return false;
+    Row row;
+    row.row = rows.row();
+    row.isRow = true;
+    row.whole = text.substr(rows.rowStart(), rows.rowEnd() - rows.rowStart());
+    row.open = empty ? std::string(tag.substr(0, tag.size() - 2)) + ">" : std::string(tag);
+    // A row without cells as a printed one is, in one tag.
+    if (!empty && rows.cells().empty())
+        row.whole = keep(row.open.substr(0, row.open.size() - 1) + "/>");
+    row.close = "</row>";
+    row.children.reserve(rows.cells().size());
+    for (const SheetCell& c : rows.cells()) {
+        Piece piece;
+        piece.text = text.substr(c.start, c.end - c.start);
+        piece.cell = piece.element = true;
+        piece.col = c.col;
+        row.children.push_back(piece);
+    }
+    size_ += row.whole.size();
+    rows_.push_back(std::move(row));
+    return true;
+}
+
+void SheetText::layRowFromElement(pugi::xml_node n, const SheetRows& rows, const std::vector<std::u16string>& tables)
+{
+    // Every row and cell gets its reference, and formulas lose their cached results: they are
+    // worked out again on loading, and a value kept from the template could be stale.
+    if (!refOf(n))
+        n.append_attribute("r").set_value(rows.row() + 1);
+    std::size_t cell = 0;
+    for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
+        if (!isElement(c, "c"))
+            continue;
+        if (!refOf(c))
+            c.append_attribute("r").set_value(cellName(rows.row(), rows.cells()[cell].col).c_str());
+        ++cell;
+        pugi::xml_node f, v;
+        for (pugi::xml_node e = c.first_child(); e; e = e.next_sibling()) {
+            if (!f && isElement(e, "f"))
+                f = e;
+            else if (!v && isElement(e, "v"))
+                v = e;
+        }
+        if (!f)
+            continue;
+        if (v)
+            c.remove_child(v);
+        c.remove_attribute("t");
+    }
+
+    Row row;
+    row.row = rows.row();
+    row.isRow = true;
+    row.whole = keep(printed(n));
+    size_ += row.whole.size();
+    row.open = openingTag(n);
+    row.close = closingTag(n);
+    if (!n.first_child()) {
+        rows_.push_back(std::move(row));
+        return;
+    }
+    // The row printed once and cut into its children, rather than each of them printed; where
+    // that cannot be done, the row is made of its children printed one by one.
+    std::vector<std::string_view> texts = childTexts(row.whole, n);
+    if (texts.empty()) {
+        std::string whole = row.open;
+        std::vector<std::pair<std::size_t, std::size_t>> spans;
+        for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
+            const std::string text = printed(c);
+            spans.emplace_back(whole.size(), text.size());
+            whole += text;
+        }
+        row.whole = keep(whole + row.close);
+        for (const auto& [at, size] : spans)
+            texts.push_back(row.whole.substr(at, size));
+    }
+    std::size_t piece = 0;
+    cell = 0;
+    for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
+        Piece p;
+        p.node = c;
+        p.text = texts[piece++];
+        p.element = c.type() == pugi::node_element;
+        p.cell = isElement(c, "c");
+        // Only a cell's formula can name a sheet.
+        p.names = p.cell ? child(c, "f") && holdsNames(c, tables) : p.element && holdsNames(c, tables);
+        if (p.cell)
+            p.col = rows.cells()[cell++].col;
+        row.names = row.names || p.names;
+        row.children.push_back(p);
+    }
+    rows_.push_back(std::move(row));
 }
 
 std::string_view SheetText::keep(std::string text)
@@ -376,7 +440,7 @@ void SheetText::emitRow(std::string& out, const Row& row, Written& w, const Writ
                 addNew(body);
             if (inRow() && col() == p.col) {
                 // The template's cell keeps its place, style and other attributes; its value goes.
-                const std::string_view name = p.node.name();
+                const std::string_view name = p.text.substr(1, p.text.find_first_of(" \t\r\n/>", 1) - 1);
                 const std::size_t end = tagEnd(p.text);
                 const bool empty = end > 0 && p.text[end - 1] == '/';
                 const std::string_view attributes =
@@ -386,7 +450,8 @@ void SheetText::emitRow(std::string& out, const Row& row, Written& w, const Writ
                                    attributes.find(" cm=\"") != std::string_view::npos ||
                                    attributes.find(" vm=\"") != std::string_view::npos;
                 const std::string kept = typed ? attributesWithout(attributes, {"t", "cm", "vm"}) : std::string();
-                const pugi::xml_node ext = empty ? pugi::xml_node() : child(p.node, "extLst");
+                // A cell laid out from its text has no extension list.
+                const pugi::xml_node ext = empty || !p.node ? pugi::xml_node() : child(p.node, "extLst");
                 appendCell(body, name, typed ? std::string_view(kept) : attributes, ext ? printed(ext) : "", ns_,
                            w->second);
                 ++w;

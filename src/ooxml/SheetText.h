@@ -18,12 +18,17 @@
 
 namespace ooxml {
 
+class SheetRows;
+
 class SheetText {
 public:
-    // Takes the parsed sheet and the names of the workbook's tables. Formulas lose their cached
-    // results (they are worked out again on loading) and every row and cell gets its reference,
-    // once, here.
-    SheetText(std::unique_ptr<pugi::xml_document> sheet, const std::vector<std::u16string>& tables);
+    // Takes the parsed sheet, its text and the names of the workbook's tables. The sheet may be
+    // parsed without its rows (SheetRows::parseWithoutRows): a row written plainly, without
+    // formulas, is laid out from its text as it stands; any other from its elements, for which the
+    // sheet is then parsed whole. Formulas lose their cached results (they are worked out again on
+    // loading) and every row and cell gets its reference, once, here.
+    SheetText(std::unique_ptr<pugi::xml_document> sheet, std::string text, const std::string& part,
+              const std::vector<std::u16string>& tables);
     SheetText(const SheetText&) = delete;
     SheetText& operator=(const SheetText&) = delete;
 
@@ -34,8 +39,9 @@ public:
 
 private:
     struct Piece {
-        std::string_view text;  // the node as the template holds it, prepared (in store_)
-        pugi::xml_node node;    // the same node, to make again when it names sheets or tables
+        std::string_view text;  // the node as the template holds it, prepared (in store_ or text_)
+        pugi::xml_node node;    // the same node, to make again when it names sheets or tables; none
+                                // for a cell laid out from its text
         bool names = false;     // holds formulas that name sheets or tables
         std::uint32_t col = 0;  // a cell's column
         bool cell = false;
@@ -50,6 +56,11 @@ private:
         std::vector<Piece> children;
     };
 
+    // The rows of the sheetData; false where the document holds no rows and one must be laid out
+    // from its elements.
+    bool layRows(pugi::xml_node data, const std::vector<std::u16string>& tables);
+    bool layRowFromText(const SheetRows& rows);
+    void layRowFromElement(pugi::xml_node n, const SheetRows& rows, const std::vector<std::u16string>& tables);
     void emitPiece(std::string& out, const Piece& piece, const FormulaRenames& renames) const;
     using Written = std::map<CellKey, CellRead>::const_iterator;
     // The row with the cells written into it from `w` on (and `w` moved past them).
@@ -61,6 +72,7 @@ private:
     std::string_view keep(std::string text);
 
     std::unique_ptr<pugi::xml_document> doc_;
+    std::string text_;               // the sheet's text, which rows laid out from it are views of
     std::deque<std::string> store_;  // grows without moving what it holds
     std::string prefix_;             // the declaration and the worksheet's opening tag
     std::string suffix_;             // its closing tag

@@ -84,34 +84,39 @@ void inKeyOrder(std::vector<std::pair<CellKey, T>>& list)
 
 CellRead readCell(const CellParts& c, const std::vector<std::u16string>& shared);
 
-SheetIndex indexSheet(const pugi::xml_document& doc, const std::vector<std::u16string>& shared)
+// The sheet's cells, columns and merges as the template holds them; false where its document holds
+// no rows and one of them must be read from its elements (it is then to be parsed whole).
+bool indexSheet(const pugi::xml_document& doc, const std::string& text, const std::vector<std::u16string>& shared,
+                SheetIndex& index)
 {
-    SheetIndex index;
+    index = SheetIndex();
     const pugi::xml_node ws = doc.document_element();
     for (const pugi::xml_node col : child(ws, "cols").children())
         if (local(col) == "col" && col.attribute("style"))
             index.columns.push_back({col.attribute("min").as_uint() - 1, col.attribute("max").as_uint() - 1,
                                      col.attribute("style").as_int()});
-    const pugi::xml_node data = child(ws, "sheetData");
-    eachRow(data, [&](std::uint32_t row, const pugi::xml_node r) {
-        if (r.attribute("customFormat").as_bool() && r.attribute("s"))
-            index.rowStyles[row] = r.attribute("s").as_int();
-    });
-    eachCell(data, [&](std::uint32_t rr, std::uint32_t cc, const pugi::xml_node c) {
-        const CellParts parts = partsOf(c);
-        SheetIndex::Cell cell;
-        cell.style = parts.style;
-        if (const pugi::xml_node f = parts.f()) {
-            cell.formula = true;
-            const std::string_view t = f.attribute("t").value();
-            xls::CellRange range;
-            if (t == "array" && rangeRef(f.attribute("ref").value(), range))
-                index.arrays.push_back(range);
-            cell.sharedMaster = t == "shared" && f.attribute("ref");
+    SheetRows rows(text, child(ws, "sheetData"));
+    while (rows.next()) {
+        if (rows.rowStyle() >= 0)
+            index.rowStyles[rows.row()] = rows.rowStyle();
+        for (const SheetCell& c : rows.cells()) {
+            const CellParts& parts = c.parts;
+            SheetIndex::Cell cell;
+            cell.style = parts.style;
+            if (parts.hasFormula) {
+                cell.formula = true;
+                xls::CellRange range;
+                if (parts.formulaType == "array" && rangeRef(parts.formulaRef, range))
+                    index.arrays.push_back(range);
+                cell.sharedMaster = parts.formulaType == "shared" && parts.formulaRef.data();
+            }
+            const CellKey k = key(rows.row(), c.col);
+            index.cells.emplace_back(k, cell);
+            index.opened.emplace_back(k, readCell(parts, shared));
         }
-        index.cells.emplace_back(key(rr, cc), cell);
-        index.opened.emplace_back(key(rr, cc), readCell(parts, shared));
-    });
+    }
+    if (rows.failed())
+        return false;
     inKeyOrder(index.cells);
     inKeyOrder(index.opened);
     for (const pugi::xml_node m : child(ws, "mergeCells").children()) {
@@ -119,7 +124,7 @@ SheetIndex indexSheet(const pugi::xml_document& doc, const std::vector<std::u16s
         if (local(m) == "mergeCell" && rangeRef(m.attribute("ref").value(), range))
             index.merged.push_back(range);
     }
-    return index;
+    return true;
 }
 
 Styles readStyles(const std::string* xml)
@@ -456,16 +461,24 @@ Workbook Workbook::fromBytes(xls::ByteView bytes)
                     book.tableNames_.push_back(xls::fromUtf8(a.value()));
         }
 
-    // The worksheets read side by side: each one's cells indexed and its text laid out.
+    // The worksheets read side by side: each one's cells indexed and its text laid out. Rows written
+    // plainly are read from the text, so the sheet is parsed without them where it can be.
     std::vector<std::shared_ptr<SheetIndex>> indexes(book.sheets_.size());
     forEachInParallel(book.sheets_.size(), [&](std::size_t k) {
         Sheet& sheet = book.sheets_[k];
         if (sheet.kind != "worksheet")
             return;
+        const std::string& text = *book.part(sheet.part);
         auto doc = std::make_unique<pugi::xml_document>();
-        parseInto(*doc, *book.part(sheet.part), sheet.part);
-        indexes[k] = std::make_shared<SheetIndex>(indexSheet(*doc, book.sharedStrings_));
-        sheet.text = std::make_shared<const SheetText>(std::move(doc), book.tableNames_);
+        if (!SheetRows::parseWithoutRows(*doc, text))
+            parseInto(*doc, text, sheet.part);
+        auto index = std::make_shared<SheetIndex>();
+        if (!indexSheet(*doc, text, book.sharedStrings_, *index)) {
+            parseInto(*doc, text, sheet.part);
+            indexSheet(*doc, text, book.sharedStrings_, *index);
+        }
+        indexes[k] = std::move(index);
+        sheet.text = std::make_shared<const SheetText>(std::move(doc), text, sheet.part, book.tableNames_);
     });
     for (std::size_t k = 0; k < book.sheets_.size(); ++k) {
         Sheet& sheet = book.sheets_[k];

@@ -24,10 +24,18 @@ struct CellReading {
     bool hasValue, hasFormula;
     std::string value;
     std::u16string inlineText;
+    // The formula's "t" and "ref" ("-" where it has none), and the row's own style.
+    std::string formulaType, formulaRef;
+    int rowStyle;
     bool operator==(const CellReading&) const = default;
 };
 
-inline CellReading readingOf(std::uint32_t row, std::uint32_t rowRef, const ooxml::SheetCell& c)
+inline std::string given(std::string_view attribute)
+{
+    return attribute.data() ? std::string(attribute) : "-";
+}
+
+inline CellReading readingOf(std::uint32_t row, std::uint32_t rowRef, int rowStyle, const ooxml::SheetCell& c)
 {
     const ooxml::CellParts& p = c.parts;
     return {row,
@@ -42,26 +50,31 @@ inline CellReading readingOf(std::uint32_t row, std::uint32_t rowRef, const ooxm
             p.hasValue,
             p.hasFormula,
             std::string(p.value),
-            p.inlineElement ? ooxml::itemText(p.is()) : xls::fromUtf8(std::string(p.inlineText))};
+            p.inlineElement ? ooxml::itemText(p.is()) : xls::fromUtf8(std::string(p.inlineText)),
+            given(p.formulaType),
+            given(p.formulaRef),
+            rowStyle};
 }
 
 // Every cell as its elements give it, from a document parsed whole.
 inline std::vector<CellReading> fromElements(const pugi::xml_document& doc)
 {
     std::vector<CellReading> cells;
-    ooxml::eachCell(ooxml::child(doc.document_element(), "sheetData"),
-                    [&](std::uint32_t row, std::uint32_t col, pugi::xml_node c) {
-                        ooxml::SheetCell cell;
-                        if (const pugi::xml_attribute r = ooxml::refOf(c)) {
-                            cell.hasRef = true;
-                            cell.ref = r.value();
-                            std::uint32_t ignored = 0;
-                            cell.validRef = ooxml::cellRef(cell.ref, cell.refRow, ignored);
-                        }
-                        cell.col = col;
-                        cell.parts = ooxml::partsOf(c);
-                        cells.push_back(readingOf(row, ooxml::refOf(c.parent()).as_uint(), cell));
-                    });
+    ooxml::eachCell(ooxml::child(doc.document_element(), "sheetData"), [&](std::uint32_t row, std::uint32_t col,
+                                                                           pugi::xml_node c) {
+        ooxml::SheetCell cell;
+        if (const pugi::xml_attribute r = ooxml::refOf(c)) {
+            cell.hasRef = true;
+            cell.ref = r.value();
+            std::uint32_t ignored = 0;
+            cell.validRef = ooxml::cellRef(cell.ref, cell.refRow, ignored);
+        }
+        cell.col = col;
+        cell.parts = ooxml::partsOf(c);
+        const pugi::xml_node r = c.parent();
+        const int rowStyle = r.attribute("s") && r.attribute("customFormat").as_bool() ? r.attribute("s").as_int() : -1;
+        cells.push_back(readingOf(row, ooxml::refOf(r).as_uint(), rowStyle, cell));
+    });
     return cells;
 }
 
@@ -76,7 +89,7 @@ inline std::vector<CellReading> fromRows(const std::string& sheet, const pugi::x
     ooxml::SheetRows r(sheet, ooxml::child(doc.document_element(), "sheetData"));
     while (r.next())
         for (const ooxml::SheetCell& c : r.cells()) {
-            cells.push_back(readingOf(r.row(), r.rowRef(), c));
+            cells.push_back(readingOf(r.row(), r.rowRef(), r.rowStyle(), c));
             readFromText += !c.parts.valueElement && !c.parts.formulaElement && !c.parts.inlineElement &&
                             (c.parts.hasValue || c.parts.hasFormula || c.parts.inlineText.data());
         }

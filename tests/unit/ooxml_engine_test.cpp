@@ -4,6 +4,7 @@
 #include "ooxml/PackageCheck.h"
 #include "ooxml/SheetReferences.h"
 #include "ooxml/SheetRows.h"
+#include "ooxml/SheetText.h"
 #include "ooxml/Workbook.h"
 #include "ooxml/XmlParts.h"
 #include "ooxml/Zip.h"
@@ -150,6 +151,12 @@ TEST(ooxml, rows_read_from_the_text_read_as_their_elements_do)
         {false, "<row r=\"22\"><c r=\"A22\" s=\"1\"/>x<c r=\"B22\"/></row>"},
         {false, "<row r=\"0\"/>"},
         {true, "<row r=\"24\"><c r=\"A24\" t=\"s\"><v>3</v></c></row>"},
+        {true,
+         "<row r=\"25\" s=\"4\" customFormat=\"1\"><c r=\"A25\"><f t=\"shared\" ref=\"A25:B25\" "
+         "si=\"0\">A1</f></c><c r=\"B25\"><f t=\"shared\" si=\"0\"/></c></row>"},
+        {true, "<row r=\"26\" customFormat=\"false\" s=\"4\"><c r=\"A26\" s=\"1\"/></row>"},
+        {false, "<row r=\"27\" s=\"4\" customFormat=\"&#116;rue\"><c r=\"A27\" s=\"1\"/></row>"},
+        {false, "<row r=\"28\"><c r=\"A28\"><f t=\"array\" ref=\"A28&#58;B28\">1</f></c></row>"},
     };
     const auto sheetOf = [&](bool plainOnly) {
         std::string sheet =
@@ -170,9 +177,9 @@ TEST(ooxml, rows_read_from_the_text_read_as_their_elements_do)
     bool failed = false;
     const std::vector<CellReading> all = fromElements(ooxml::parse(mixed, "sheet"));
     EXPECT_EQ(fromRows(mixed, ooxml::parse(mixed, "sheet"), failed), all);
-    // A1 C1 D1 E1 F1 B2 A3 B3 C3 D3 B4 B6 A24.
-    EXPECT_EQ(readFromText, 13u);
-    EXPECT_EQ(all.size(), 49u);
+    // A1 C1 D1 E1 F1 B2 A3 B3 C3 D3 B4 B6 A24 A25 B25.
+    EXPECT_EQ(readFromText, 15u);
+    EXPECT_EQ(all.size(), 54u);
 
     // With its rows left to the text, a sheet of plain rows reads the same; one of others stops at
     // the first that is not plain, to be parsed whole.
@@ -181,13 +188,54 @@ TEST(ooxml, rows_read_from_the_text_read_as_their_elements_do)
     ASSERT_TRUE(ooxml::SheetRows::parseWithoutRows(outline, plain));
     EXPECT_EQ(fromRows(plain, outline, failed), plainCells);
     EXPECT_FALSE(failed);
-    EXPECT_EQ(readFromText, 13u);
+    EXPECT_EQ(readFromText, 15u);
     ASSERT_TRUE(ooxml::SheetRows::parseWithoutRows(outline, mixed));
     fromRows(mixed, outline, failed);
     EXPECT_TRUE(failed);
     // Nor is a sheet taken apart where its "<sheetData>" is not the worksheet's own.
     EXPECT_FALSE(ooxml::SheetRows::parseWithoutRows(
         outline, "<worksheet><!--<sheetData>--><sheetData/><a>&lt;/sheetData></a></worksheet>"));
+}
+
+TEST(ooxml, rows_laid_out_from_their_text_render_as_rows_laid_out_from_their_elements)
+{
+    // The same sheet twice: written plainly, and with two spaces after each row's and cell's name,
+    // which sends every row to be laid out from its elements (the sheet is then parsed whole).
+    const std::string plain =
+        "<?xml version=\"1.0\"?><worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+        "<dimension ref=\"A1:C6\"/><sheetData>"
+        "<row r=\"1\" spans=\"1:3\"><c r=\"A1\" s=\"1\" t=\"s\"><v>0</v></c><c r=\"B1\" s=\"2\"/>"
+        "<c r=\"C1\" t=\"inlineStr\"><is><t>it&apos;s</t></is></c></row><row r=\"2\"></row><row r=\"3\"/>"
+        "<row r=\"4\"><c r=\"A4\" t=\"str\"><f>A1</f><v>stale</v></c><c r=\"B4\" s=\"1\"/></row>"
+        "<row r=\"6\" ht=\"12\"><c r=\"B6\" s=\"3\"><v>2</v></c></row>"
+        "</sheetData><mergeCells count=\"1\"><mergeCell ref=\"A1:B1\"/></mergeCells></worksheet>";
+    std::string spaced = plain;
+    for (const std::string name : {"<c ", "<row "})
+        for (std::size_t at = 0; (at = spaced.find(name, at)) != std::string::npos; at += name.size() + 1)
+            spaced.insert(at + name.size(), " ");
+    const auto number = [](double n) { return ooxml::CellRead{ooxml::CellRead::Kind::Number, n, {}, 0}; };
+    const auto text = [](std::u16string t) { return ooxml::CellRead{ooxml::CellRead::Kind::Text, 0, t, 0}; };
+    const auto at = [](std::uint32_t row, std::uint32_t col) { return ooxml::CellKey{row} << 14 | col; };
+    // Into a cell with a value, an empty one, past a row's last cell, rows without cells, a row
+    // the sheet lacks, and before a row's first cell.
+    const std::map<ooxml::CellKey, ooxml::CellRead> written = {
+        {at(0, 0), number(5)}, {at(0, 1), text(u"a<b")}, {at(0, 3), number(1)}, {at(1, 0), text(u"x")},
+        {at(2, 1), number(3)}, {at(4, 1), text(u"new")}, {at(5, 0), number(4)}};
+    const auto render = [&](const std::string& sheet) {
+        auto doc = std::make_unique<pugi::xml_document>();
+        EXPECT_TRUE(ooxml::SheetRows::parseWithoutRows(*doc, sheet));
+        const ooxml::SheetText laid(std::move(doc), sheet, "sheet", {});
+        return std::make_pair(laid.render(written, false, {}), laid.render({}, true, {}));
+    };
+    const auto [fromText, unwrittenFromText] = render(plain);
+    const auto [fromElements, unwrittenFromElements] = render(spaced);
+    // The rows that could be were laid out from their text as it stands.
+    EXPECT_NE(fromText.find("<t>it&apos;s</t>"), std::string::npos);
+    EXPECT_EQ(fromElements.find("&apos;"), std::string::npos);
+    const auto canonical = [](const std::string& xml) { return ooxml::serialize(ooxml::parse(xml, "sheet")); };
+    EXPECT_EQ(canonical(fromText), canonical(fromElements));
+    EXPECT_EQ(canonical(unwrittenFromText), canonical(unwrittenFromElements));
+    EXPECT_EQ(fromText.find("stale"), std::string::npos);
 }
 
 TEST(ooxml, a_damaged_or_foreign_container_is_refused_before_anything_is_unpacked)
