@@ -88,16 +88,17 @@ bool checkWorksheet(const std::string& name, const std::string& text, const pugi
         const std::uint32_t r = rows.rowRef();
         if (r != 0 && r <= previousRow)
             problems.push_back(name + ": row " + std::to_string(r) + " after row " + std::to_string(previousRow));
-        if (r != 0)
-            previousRow = r;
+        // A row without a number is the one after the row before, as readers number it.
+        const std::uint32_t number = rows.row() + 1;
+        previousRow = number;
         std::uint32_t previousCol = 0;
         for (const SheetCell& c : rows.cells()) {
             if (!c.hasRef)
                 continue;
             // The column counted from 1, 0 for a reference that is none.
             const std::uint32_t col = c.validRef ? c.col + 1 : 0;
-            if (!c.validRef || (r != 0 && c.refRow + 1 != r))
-                problems.push_back(name + ": cell " + std::string(c.ref) + " in row " + std::to_string(r));
+            if (!c.validRef || c.refRow + 1 != number)
+                problems.push_back(name + ": cell " + std::string(c.ref) + " in row " + std::to_string(number));
             else if (col <= previousCol)
                 problems.push_back(name + ": cell " + std::string(c.ref) + " out of order");
             previousCol = col;

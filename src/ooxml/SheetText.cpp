@@ -394,8 +394,10 @@ void SheetText::layRowFromElement(pugi::xml_node n, const SheetRows& rows, const
         p.cell = isElement(c, "c");
         // Only a cell's formula can name a sheet.
         p.names = p.cell ? child(c, "f") && holdsNames(c, tables) : p.element && holdsNames(c, tables);
-        if (p.cell)
+        if (p.cell) {
             p.col = rows.cells()[cell++].col;
+            row.cellsEnd = row.children.size() + 1;
+        }
         row.names = row.names || p.names;
         row.children.push_back(p);
     }
@@ -434,7 +436,8 @@ void SheetText::emitRow(std::string& out, const Row& row, Written& w, const Writ
     const std::size_t open = out.size();
     out += row.open;
     std::string& body = out;
-    for (const Piece& p : row.children) {
+    for (std::size_t k = 0; k < row.children.size(); ++k) {
+        const Piece& p = row.children[k];
         if (p.cell) {
             while (inRow() && col() < p.col)
                 addNew(body);
@@ -457,8 +460,8 @@ void SheetText::emitRow(std::string& out, const Row& row, Written& w, const Writ
                 ++w;
                 continue;
             }
-        } else if (p.element) {
-            // Cells come before a row's extension list.
+        } else if (p.element && k >= row.cellsEnd) {
+            // Cells come before a row's extension list (or whatever else follows its last cell).
             while (inRow())
                 addNew(body);
         }

@@ -54,6 +54,7 @@ private:
         std::string_view whole;  // the row as the template holds it, prepared (in store_)
         std::string open, close;
         std::vector<Piece> children;
+        std::size_t cellsEnd = 0;  // past the last cell among them
     };
 
     // The rows of the sheetData; false where the document holds no rows and one must be laid out
