@@ -452,6 +452,11 @@ bool SheetRows::next()
     return true;
 }
 
+bool SheetRows::commonRowTag() const
+{
+    return readFromText_ && commonForm(text_.c_str() + rowStart_, text_.c_str() + rowTagEnd_);
+}
+
 // The row from its elements.
 void SheetRows::readRow()
 {
@@ -492,8 +497,7 @@ void SheetRows::readRow()
 // string. False where it is anything else, leaving it to be read from its elements.
 bool SheetRows::scanRow(std::size_t at)
 {
-    const char* const start = text_.c_str() + at;
-    const char* p = start;
+    const char* p = text_.c_str() + at;
     if (!opening(p, "row"))
         return false;
     p += 4;
@@ -589,7 +593,6 @@ bool SheetRows::scanRow(std::size_t at)
     rowStart_ = at;
     rowTagEnd_ = tagEnd;
     rowEnd_ = static_cast<std::size_t>(p - text_.c_str());
-    commonRowTag_ = commonForm(start, text_.c_str() + tagEnd);
     return true;
 }
 

@@ -81,7 +81,7 @@ public:
     std::size_t rowStart() const { return rowStart_; }
     std::size_t rowTagEnd() const { return rowTagEnd_; }
     std::size_t rowEnd() const { return rowEnd_; }
-    bool commonRowTag() const { return commonRowTag_; }
+    bool commonRowTag() const;
     // The row's element, where the document holds the rows.
     pugi::xml_node element() const { return rowElement_; }
     // The row's cells; their texts stay as long as this does.
@@ -97,7 +97,7 @@ private:
     bool fromText_ = false, failed_ = false;
     std::size_t at_ = 0, end_ = 0;
     std::size_t rowStart_ = 0, rowTagEnd_ = 0, rowEnd_ = 0;
-    bool readFromText_ = false, commonRowTag_ = false;
+    bool readFromText_ = false;
     std::uint32_t rowRef_ = 0;
     std::uint32_t row_ = 0;
     int rowStyle_ = -1;
