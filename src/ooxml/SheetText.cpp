@@ -427,7 +427,14 @@ void SheetText::emitRow(std::string& out, const Row& row, Written& w, const Writ
     auto col = [&] { return static_cast<std::uint32_t>(w->first & 0x3FFF); };
     bool added = false;
     const std::string cell = ns_ + "c";
+    // The template's pieces that stand side by side in its text are appended as one.
+    std::string_view pending;
+    auto flush = [&] {
+        out += pending;
+        pending = {};
+    };
     auto addNew = [&](std::string& body) {
+        flush();
         appendCell(body, cell, " r=\"" + cellName(row.row, col()) + "\"", {}, ns_, w->second);
         added = true;
         ++w;
@@ -443,6 +450,7 @@ void SheetText::emitRow(std::string& out, const Row& row, Written& w, const Writ
                 addNew(body);
             if (inRow() && col() == p.col) {
                 // The template's cell keeps its place, style and other attributes; its value goes.
+                flush();
                 const std::string_view name = p.text.substr(1, p.text.find_first_of(" \t\r\n/>", 1) - 1);
                 const std::size_t end = tagEnd(p.text);
                 const bool empty = end > 0 && p.text[end - 1] == '/';
@@ -465,8 +473,17 @@ void SheetText::emitRow(std::string& out, const Row& row, Written& w, const Writ
             while (inRow())
                 addNew(body);
         }
-        emitPiece(body, p, renames);
+        if (p.names) {
+            flush();
+            emitPiece(body, p, renames);
+        } else if (!pending.empty() && pending.data() + pending.size() == p.text.data()) {
+            pending = std::string_view(pending.data(), pending.size() + p.text.size());
+        } else {
+            flush();
+            pending = p.text;
+        }
     }
+    flush();
     while (inRow())
         addNew(body);
     // Cells added may fall outside the columns the row's "spans" hint names.

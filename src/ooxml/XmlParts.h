@@ -39,8 +39,24 @@ pugi::xml_attribute refOf(pugi::xml_node n);
 // The attribute of that local name whatever its prefix ("r:id").
 pugi::xml_attribute prefixed(pugi::xml_node n, std::string_view name);
 
-// "B12" to a 0-based row and column; false when it is not a cell address.
-bool cellRef(std::string_view ref, std::uint32_t& row, std::uint32_t& col);
+// "B12" to a 0-based row and column; false when it is not a cell address. Inline: reading a sheet's
+// rows asks it of every cell.
+inline bool cellRef(std::string_view ref, std::uint32_t& row, std::uint32_t& col)
+{
+    std::size_t i = 0;
+    std::uint32_t c = 0;
+    while (i < ref.size() && ref[i] >= 'A' && ref[i] <= 'Z' && i < 3)
+        c = c * 26 + static_cast<std::uint32_t>(ref[i++] - 'A' + 1);
+    std::uint32_t r = 0;
+    const std::size_t digits = i;
+    while (i < ref.size() && ref[i] >= '0' && ref[i] <= '9' && r < 10000000)
+        r = r * 10 + static_cast<std::uint32_t>(ref[i++] - '0');
+    if (c == 0 || c > 16384 || i == digits || i != ref.size() || r == 0 || r > 1048576)
+        return false;
+    row = r - 1;
+    col = c - 1;
+    return true;
+}
 bool rangeRef(std::string_view ref, xls::CellRange& range);
 std::string cellName(std::uint32_t row, std::uint32_t col);
 // A number as the shortest text that reads back as the same double.
