@@ -82,8 +82,6 @@ public:
     std::size_t rowTagEnd() const { return rowTagEnd_; }
     std::size_t rowEnd() const { return rowEnd_; }
     bool commonRowTag() const;
-    // The row's element, where the document holds the rows.
-    pugi::xml_node element() const { return rowElement_; }
     // The row's cells; their texts stay as long as this does.
     const std::vector<SheetCell>& cells() const { return cells_; }
 

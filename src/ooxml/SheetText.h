@@ -51,7 +51,7 @@ private:
         std::uint32_t row = 0;
         bool isRow = false;  // false: a node between rows (white space, a comment), kept as it is
         bool names = false;
-        std::string_view whole;  // the row as the template holds it, prepared (in store_)
+        std::string_view whole;  // the row as the template holds it, prepared (in store_ or text_)
         std::string open, close;
         std::vector<Piece> children;
         std::size_t cellsEnd = 0;  // past the last cell among them

@@ -1,8 +1,7 @@
 // XmlParts: what the engine's modules share for reading and writing the XML of a package's parts:
 // parsing and printing with pugixml as the engine does it (white space and every node kept),
-// elements and attributes by their local names whatever their prefix, cell references, the cells
-// of a <sheetData> with the row and column each stands at, and the formulas under an element with
-// the sheet and table names they hold rewritten.
+// elements and attributes by their local names whatever their prefix, cell references, and the
+// formulas under an element with the sheet and table names they hold rewritten.
 #pragma once
 
 #include <pugixml.hpp>
@@ -61,43 +60,6 @@ bool rangeRef(std::string_view ref, xls::CellRange& range);
 std::string cellName(std::uint32_t row, std::uint32_t col);
 // A number as the shortest text that reads back as the same double.
 std::string numberText(double v);
-
-// The rows of sheetData and each row's cells, with the row and column of each: a writer may leave
-// out "r" where it follows on from the one before. f(row, node) and f(row, column, node).
-template <typename F>
-void eachRow(pugi::xml_node sheetData, F&& f)
-{
-    std::uint32_t row = 0;
-    bool first = true;
-    for (pugi::xml_node r = sheetData.first_child(); r; r = r.next_sibling()) {
-        if (!isElement(r, "row"))
-            continue;
-        const pugi::xml_attribute ref = refOf(r);
-        row = ref ? ref.as_uint() - 1 : row + (first ? 0 : 1);
-        first = false;
-        f(row, r);
-    }
-}
-
-template <typename F>
-void eachCell(pugi::xml_node sheetData, F&& f)
-{
-    eachRow(sheetData, [&](std::uint32_t row, pugi::xml_node r) {
-        std::uint32_t col = 0;
-        bool first = true;
-        for (pugi::xml_node c = r.first_child(); c; c = c.next_sibling()) {
-            if (!isElement(c, "c"))
-                continue;
-            std::uint32_t rr, cc;
-            if (const pugi::xml_attribute ref = refOf(c); ref && cellRef(ref.value(), rr, cc))
-                col = cc;
-            else if (!first)
-                ++col;
-            first = false;
-            f(row, col, c);
-        }
-    });
-}
 
 // From a name as a formula writes it to the name it must carry now; empty when unchanged.
 using NameRename = std::function<std::string(const std::string&)>;

@@ -56,12 +56,49 @@ inline CellReading readingOf(std::uint32_t row, std::uint32_t rowRef, int rowSty
             rowStyle};
 }
 
+// The rows of sheetData and each row's cells, as the elements number them (the reading the engine's
+// own is held to), independently of SheetRows.
+template <typename F>
+void eachRow(pugi::xml_node sheetData, F&& f)
+{
+    std::uint32_t row = 0;
+    bool first = true;
+    for (pugi::xml_node r = sheetData.first_child(); r; r = r.next_sibling()) {
+        if (!ooxml::isElement(r, "row"))
+            continue;
+        const pugi::xml_attribute ref = ooxml::refOf(r);
+        row = ref ? ref.as_uint() - 1 : row + (first ? 0 : 1);
+        first = false;
+        f(row, r);
+    }
+}
+
+template <typename F>
+void eachCell(pugi::xml_node sheetData, F&& f)
+{
+    eachRow(sheetData, [&](std::uint32_t row, pugi::xml_node r) {
+        std::uint32_t col = 0;
+        bool first = true;
+        for (pugi::xml_node c = r.first_child(); c; c = c.next_sibling()) {
+            if (!ooxml::isElement(c, "c"))
+                continue;
+            std::uint32_t rr, cc;
+            if (const pugi::xml_attribute ref = ooxml::refOf(c); ref && ooxml::cellRef(ref.value(), rr, cc))
+                col = cc;
+            else if (!first)
+                ++col;
+            first = false;
+            f(row, col, c);
+        }
+    });
+}
+
 // Every cell as its elements give it, from a document parsed whole.
 inline std::vector<CellReading> fromElements(const pugi::xml_document& doc)
 {
     std::vector<CellReading> cells;
-    ooxml::eachCell(ooxml::child(doc.document_element(), "sheetData"), [&](std::uint32_t row, std::uint32_t col,
-                                                                           pugi::xml_node c) {
+    eachCell(ooxml::child(doc.document_element(), "sheetData"), [&](std::uint32_t row, std::uint32_t col,
+                                                                    pugi::xml_node c) {
         ooxml::SheetCell cell;
         if (const pugi::xml_attribute r = ooxml::refOf(c)) {
             cell.hasRef = true;
